@@ -1,0 +1,23 @@
+// Causal discrete convolution, the kernel under every n-fold energy-loss distribution and
+// every broadening: out[i] = sum_{h=0..i} a[h] * b[i-h] for every i of out.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+namespace tarvex {
+
+// Computes the causal convolution of a and b into out (out.size() outputs; out may not alias
+// a or b). Bins outside the non-zero support of the operands cost nothing; large products
+// switch to an FFT where its rounding stays below 1e-13 of the largest output (otherwise the
+// direct sum runs). Outputs outside the operands' reach stay exactly zero.
+void causalConvolve(std::span<const double> a, std::span<const double> b, std::span<double> out);
+
+// The same, forced to the sparse direct sum or to the FFT where the FFT is accurate enough
+// (for tests and benchmarks).
+void causalConvolveDirect(std::span<const double> a, std::span<const double> b,
+                          std::span<double> out);
+void causalConvolveFft(std::span<const double> a, std::span<const double> b,
+                       std::span<double> out);
+
+}  // namespace tarvex

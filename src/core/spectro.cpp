@@ -1,0 +1,214 @@
+#include "core/spectro.h"
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "core/convolution.h"
+
+namespace tarvex {
+namespace {
+
+// Upper bound of any grid the program builds (a 1 um film at 1 eV bins is ~1e5 bins); a
+// larger request comes from a broken parameter and would only exhaust memory.
+constexpr double kMaxBins = 5.0e7;
+
+int checkedBins(double n, const char* what) {
+  if (!(n >= 0.0) || n > kMaxBins) {
+    throw std::invalid_argument(std::string(what) + ": grid of " + std::to_string(n) +
+                                " bins is out of range");
+  }
+  return static_cast<int>(n);
+}
+
+void requirePositiveStep(double step, const char* what) {
+  if (!(step > 0.0) || !std::isfinite(step)) {
+    throw std::invalid_argument(std::string(what) + ": the grid step must be positive");
+  }
+}
+
+// Applies a causal kernel that depends only on the bin distance: r[i] = sum_{j<=i} v[j] k[i-j].
+std::vector<double> applyKernel(const std::vector<double>& v, const std::vector<double>& kernel) {
+  std::vector<double> r(v.size());
+  causalConvolve(v, kernel, r);
+  return r;
+}
+
+}  // namespace
+
+spectro::spectro(int bins, double step_) : values(checkedBins(bins, "spectro"), 0.0), step(step_) {}
+
+double spectro::integral() const {
+  double s = 0.0;
+  for (double v : values) s += v;
+  return step * s;
+}
+
+double spectro::mean() const {
+  double s = 0.0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    s += static_cast<double>(i) * step * values[i];
+  }
+  return s / integral();
+}
+
+double spectro::secondMoment() const {
+  double s = 0.0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double x = static_cast<double>(i) * step;
+    s += x * x * values[i];
+  }
+  return s / integral();
+}
+
+void spectro::normalize(double area) {
+  double s = 0.0;
+  for (double v : values) s += v;
+  const double f = s * step / area;
+  for (double& v : values) v /= f;
+}
+
+void spectro::clear() {
+  for (double& v : values) v = 0.0;
+  offset = 0.0;
+}
+
+void spectro::resize(int bins) { values.resize(checkedBins(bins, "resize"), 0.0); }
+
+void spectro::setValue(int index, float value) {
+  if (index < 0 || index >= size()) {
+    throw std::out_of_range("spectro::setValue: bin " + std::to_string(index) +
+                            " outside 0.." + std::to_string(size() - 1));
+  }
+  values[static_cast<std::size_t>(index)] = value;
+}
+
+double spectro::interpolate(double x) const {
+  const double p = (x + offset) / step;
+  // Compared as doubles first: p may be far outside the int range, or NaN.
+  if (!(p >= 0.0) || p >= static_cast<double>(size()) - 1.0) return 0.0;
+  const int b = static_cast<int>(std::floor(p));
+  if (b >= size() - 1) return 0.0;
+  const double vb = values[static_cast<std::size_t>(b)];
+  return vb + (values[static_cast<std::size_t>(b) + 1] - vb) * (p - b);
+}
+
+void spectro::broadenGaussian(double fwhm) {
+  // A zero spread is no broadening at all (the kernel would be 0/0).
+  if (fwhm == 0.0) return;
+  if (!(fwhm > 0.0) || !std::isfinite(fwhm)) {
+    throw std::invalid_argument("broadenGaussian: the width must not be negative");
+  }
+  requirePositiveStep(step, "broadenGaussian");
+  const double sigma = fwhm * 0.4246645150331238;  // 1/2.3548, as the program always used
+  const double a0 = integral();
+  resize(checkedBins(std::ceil(8.0 * sigma / step) + size(), "broadenGaussian"));
+  const double c = 4.0 * sigma / step;
+  std::vector<double> kernel(values.size());
+  for (std::size_t d = 0; d < kernel.size(); ++d) {
+    const double x = (static_cast<double>(d) - c) * step;
+    kernel[d] = std::exp(-0.5 * (x * x) / (sigma * sigma));
+  }
+  values = applyKernel(values, kernel);
+  normalize(a0);
+  offset += 4.0 * sigma;
+}
+
+void spectro::broadenLorentzian(double halfWidth) {
+  if (halfWidth == 0.0) return;
+  if (!(halfWidth > 0.0) || !std::isfinite(halfWidth)) {
+    throw std::invalid_argument("broadenLorentzian: the width must not be negative");
+  }
+  requirePositiveStep(step, "broadenLorentzian");
+  const double a0 = integral();
+  resize(checkedBins(std::ceil(20.0 * halfWidth / step) + size(), "broadenLorentzian"));
+  const double c = 10.0 * halfWidth / step;
+  std::vector<double> kernel(values.size());
+  for (std::size_t d = 0; d < kernel.size(); ++d) {
+    const double x = (static_cast<double>(d) - c) * step;
+    kernel[d] = 1.0 / (x * x + halfWidth * halfWidth);
+  }
+  values = applyKernel(values, kernel);
+  normalize(a0);
+  offset += 10.0 * halfWidth;
+}
+
+void spectro::convolveExponential(double rate) {
+  const double a0 = integral();
+  const double ls = rate * step;
+  std::vector<double> kernel(values.size());
+  for (std::size_t d = 0; d < kernel.size(); ++d) {
+    kernel[d] = std::exp(-ls * static_cast<double>(d));
+  }
+  values = applyKernel(values, kernel);
+  for (double& v : values) v *= ls;
+  normalize(a0);
+}
+
+void spectro::makeSingleCollision(int bins, double s, double emin, double emax) {
+  requirePositiveStep(s, "makeSingleCollision");
+  if (!(emin > 0.0) || !std::isfinite(emax)) {
+    throw std::invalid_argument("makeSingleCollision: Emin must be positive and Emax finite");
+  }
+  const double lo = std::ceil(emin / s);
+  const double hi = std::floor(emax / s);
+  if (lo > hi) {
+    throw std::invalid_argument("makeSingleCollision: no bin centre lies between Emin and Emax");
+  }
+  if (bins < 0 || hi + 2.0 > static_cast<double>(bins)) {
+    throw std::invalid_argument("makeSingleCollision: " + std::to_string(bins) +
+                                " bins cannot hold the distribution up to bin " +
+                                std::to_string(static_cast<long long>(hi) + 1));
+  }
+  const int imin = static_cast<int>(lo);
+  const int imax = static_cast<int>(hi);
+  values.assign(static_cast<std::size_t>(bins), 0.0);
+  const double is2 = 1.0 / (s * s);
+  for (int i = imin; i <= imax; ++i) {
+    values[i] = is2 * (1.0 / (i - 0.5) - 1.0 / (i + 0.5));
+  }
+  // Edge bins hold the part of the 1/E^2 integral that lies inside [emin, emax].
+  const double e = (imin - 0.5) * s;
+  if (e < emin) {
+    values[imin] -= (1.0 / e - 1.0 / emin) / s;
+  } else if (e > emin) {
+    values[imin - 1] = (1.0 / emin - 1.0 / e) / s;
+  }
+  const double u = (imax + 0.5) * s;
+  if (u > emax) {
+    values[imax] -= (1.0 / emax - 1.0 / u) / s;
+  } else if (u < emax) {
+    values[imax + 1] = (1.0 / u - 1.0 / emax) / s;
+  }
+  normalize(1.0);
+}
+
+spectro scale(const spectro& a, double factor) {
+  spectro r;
+  r.step = a.step;
+  r.values.resize(a.values.size());
+  for (std::size_t i = 0; i < a.values.size(); ++i) r.values[i] = factor * a.values[i];
+  return r;
+}
+
+spectro add(const spectro& a, const spectro& b) {
+  spectro r;
+  r.step = b.step;
+  const std::size_t n = std::min(a.values.size(), b.values.size());
+  r.values.resize(n);
+  for (std::size_t i = 0; i < n; ++i) r.values[i] = a.values[i] + b.values[i];
+  return r;
+}
+
+spectro convolve(const spectro& a, const spectro& b) {
+  spectro r;
+  r.step = b.step;
+  r.offset = b.offset;
+  r.values.resize(std::min(a.values.size(), b.values.size()));
+  causalConvolve(a.values, b.values, r.values);
+  for (double& v : r.values) v *= a.step;
+  return r;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,47 @@
+// spectro: a function sampled on a uniform grid (energy-loss distributions, excitation curves,
+// spectra). The abscissa of bin i is i*step - offset; values are densities.
+#pragma once
+
+#include <vector>
+
+namespace tarvex {
+
+class spectro {
+ public:
+  std::vector<double> values;
+  double offset = 0.0;
+  double step = 1.0;
+
+  spectro() = default;
+  spectro(int bins, double step);
+
+  int size() const { return static_cast<int>(values.size()); }
+
+  double integral() const;
+  // Mean bin index sum(i*v)/sum(v), counted from bin 0; the step cancels.
+  double mean() const;
+  // Raw second moment from bin 0: step * sum(i^2 v) / sum(v).
+  double secondMoment() const;
+  void normalize(double area = 1.0);
+  void clear();
+  void resize(int bins);
+  // Stores through single precision, as every point-by-point store of the program does.
+  void setValue(int index, float value);
+  double interpolate(double x) const;
+
+  // Kernel broadenings. The kernels are applied causally (bin i only receives from bins j <= i);
+  // the symmetric ones shift the kernel centre up the grid and record the shift in offset.
+  void broadenGaussian(double fwhm);
+  void broadenLorentzian(double halfWidth);
+  void convolveExponential(double rate);
+
+  // Normalised 1/E^2 single-collision density between emin and emax on bins centred at i*s.
+  void makeSingleCollision(int bins, double s, double emin, double emax);
+};
+
+spectro scale(const spectro& a, double factor);
+spectro add(const spectro& a, const spectro& b);
+// r[i] = a.step * sum_{h<=i} a[h] b[i-h] on min(n_a, n_b) bins, with b's step and offset.
+spectro convolve(const spectro& a, const spectro& b);
+
+}  // namespace tarvex
