@@ -1,15 +1,21 @@
-// tarvex-cli: the headless front end.
-#include <cstdio>
+// tarvex-cli: runs a script of user actions (from a file, or standard input) headless.
+#include <fstream>
+#include <iostream>
 
-#include "core/profile.h"
-#include "core/spectro.h"
+#include "cli/script.h"
 
-int main() {
-  // Default single-collision distribution of the resonant NRA tables and its 2-fold convolution.
-  tarvex::spectro one(1241, 4.02999);
-  one.makeSingleCollision(1241, 4.02999, 5.7571, 328.948);
-  const tarvex::spectro two = tarvex::convolve(one, one);
-  std::printf("single collision: area %.6f, mean bin %.4f\n", one.integral(), one.mean());
-  std::printf("two collisions:   area %.6f, mean bin %.4f\n", two.integral(), two.mean());
-  return 0;
+int main(int argc, char** argv) {
+  if (argc > 2) {
+    std::cerr << "usage: tarvex-cli [SCRIPT]\n";
+    return 2;
+  }
+  if (argc == 2) {
+    std::ifstream file(argv[1]);
+    if (!file) {
+      std::cerr << "tarvex-cli: cannot open " << argv[1] << '\n';
+      return 2;
+    }
+    return tarvex::runScript(file, std::cout, std::cerr);
+  }
+  return tarvex::runScript(std::cin, std::cout, std::cerr);
 }

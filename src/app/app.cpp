@@ -1,0 +1,51 @@
+#include "app/app.h"
+
+namespace tarvex {
+namespace {
+
+void runIfPresent(Session& s, const char* action) {
+  if (s.hasAction(action)) s.invoke(action);
+}
+
+// Redraws the stored results with the current dose, shift, background and window.
+void Preview(Session& s) {
+  s.updatebkgrnd();
+  const ControlStore& c = s.controls();
+  if (!s.nraMode()) {
+    if (c.checked("TFOptions.RadioAnalitic")) runIfPresent(s, "PlotAnaliticMEIS");
+    if (c.checked("TFOptions.RadioNumeric")) runIfPresent(s, "PlotNumericMEIS");
+    if (c.checked("TFOptions.RadioExternal")) runIfPresent(s, "PlotNumericMEISExt");
+    if (c.checked("TFOptions.RadioGauss")) runIfPresent(s, "PlotGaussianMEIS");
+  } else {
+    if (c.checked("TFOptions.RadioAnalitic")) s.invoke("PlotAnaliticExcitation");
+    if (c.checked("TFOptions.RadioNumeric")) s.invoke("PlotNumericExcitation");
+  }
+  s.invoke("PlotExp");
+}
+
+void ClearPlots(Session& s) {
+  ChartStore& ch = s.charts();
+  ch.clear("ChartPrinc.SeriesBessel");
+  ch.clear("ChartPrinc.SeriesGauss");
+  s.state().measuredPoints.clear();
+  ch.clear("ChartPrinc.SeriesPrinc");
+  ch.clear("ChartPrinc.SeriesExp");
+  s.setPanel(1, "");
+  ch.clear("ChartPrinc.SeriesExtCS");
+  for (const char* k : {"ChartNRPSpec.SeriesBessel", "ChartNRPSpec.SeriesPrinc",
+                        "ChartNRPSpec.SeriesExp", "ChartMEISSpec.SeriesBessel",
+                        "ChartMEISSpec.SeriesPrinc", "ChartMEISSpec.SeriesExp",
+                        "ChartMEISSpec.SeriesExtCSMEIS"}) {
+    ch.clear(k);
+  }
+}
+
+}  // namespace
+
+void registerAllActions(Session& s) {
+  registerNraActions(s);
+  s.registerAction("Preview", [&s] { Preview(s); });
+  s.registerAction("ClearPlots", [&s] { ClearPlots(s); });
+}
+
+}  // namespace tarvex

@@ -1,0 +1,49 @@
+#include "nra/plots.h"
+
+#include "state/session.h"
+
+namespace tarvex {
+
+void plotExcitation(Session& s, const spectro& curve, const std::string& series) {
+  const double dose = s.number("TFOptions.EditMult");
+  const double resonance = s.number("TFNRP.EditEnrg");
+  ChartStore& charts = s.charts();
+  const std::string main = "ChartPrinc." + series;
+  const std::string report = "ChartNRPSpec." + series;
+  charts.clear(main);
+  charts.clear(report);
+  const backgroundLine& line = s.state().nraBackgroundLine;
+  for (int i = 0; i < curve.size(); ++i) {
+    const double e = resonance + (i * curve.step - curve.offset) * 0.001;
+    // The background is added after the dose: it is not scaled with it.
+    const double y = lineValue(line, e) + curve.values[i] * dose;
+    charts.add(main, e, y);
+    charts.add(report, e, y);
+  }
+}
+
+void PlotNumericExcitation(Session& s) {
+  plotExcitation(s, s.state().numericExcitation, "SeriesPrinc");
+}
+
+void PlotAnaliticExcitation(Session& s) {
+  plotExcitation(s, s.state().analyticExcitation, "SeriesBessel");
+}
+
+void PlotExp(Session& s) {
+  const double shift = s.number("TFOptions.EditShift");
+  ChartStore& charts = s.charts();
+  charts.clear("ChartPrinc.SeriesExp");
+  charts.clear("ChartNRPSpec.SeriesExp");
+  s.host().processEvents();
+  const auto& points = s.state().measuredPoints;
+  // The reader leaves one entry from the read that met the end of the file: never plotted.
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    const double x = static_cast<double>(points[i].x) + shift;
+    const double y = points[i].y;
+    charts.add("ChartPrinc.SeriesExp", x, y);
+    charts.add("ChartNRPSpec.SeriesExp", x, y);
+  }
+}
+
+}  // namespace tarvex

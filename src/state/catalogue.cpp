@@ -1,0 +1,262 @@
+// The catalogue of every control: kind, caption or label, and design text or state. The
+// control store and the Qt windows are both built from it, so a caption or a default lives here
+// only.
+#include <deque>
+#include <string>
+
+#include "state/controls.h"
+
+namespace tarvex {
+namespace {
+
+using K = ControlKind;
+
+struct Builder {
+  std::vector<ControlSpec> rows;
+  // Generated keys live in a pool that never moves them.
+  std::deque<std::string>* pool;
+
+  const char* keep(std::string s) {
+    pool->push_back(std::move(s));
+    return pool->back().c_str();
+  }
+  void form(const char* key, const char* caption) { rows.push_back({key, K::Form, caption}); }
+  void frame(const char* key, const char* caption) { rows.push_back({key, K::Frame, caption}); }
+  void edit(const char* key, const char* label, const char* text, bool enabled = true,
+            bool readOnly = false) {
+    rows.push_back({key, K::Edit, label, text, false, enabled, "", "", readOnly});
+  }
+  void check(const char* key, const char* caption, bool checked) {
+    rows.push_back({key, K::Check, caption, "", checked});
+  }
+  void radio(const char* key, const char* caption, const char* group, bool checked,
+             const char* action = "") {
+    rows.push_back({key, K::Radio, caption, "", checked, true, group, action});
+  }
+  void button(const char* key, const char* caption, const char* action = "") {
+    rows.push_back({key, K::Button, caption, "", false, true, "", action});
+  }
+  void menu(const char* key, const char* caption, const char* action = "", bool checked = false) {
+    rows.push_back({key, K::MenuItem, caption, "", checked, true, "", action});
+  }
+  void list(const char* key, const char* label) { rows.push_back({key, K::List, label}); }
+  void combo(const char* key, const char* label) { rows.push_back({key, K::Combo, label}); }
+  void panel(const char* key) { rows.push_back({key, K::Panel, ""}); }
+  void memo(const char* key) { rows.push_back({key, K::Memo, ""}); }
+  void radioGroup(const char* key, const char* caption, const char* items) {
+    rows.push_back({key, K::RadioGroup, caption, items});
+  }
+};
+
+// The profile tools shared by both parameter frames.
+void profileGroup(Builder& b, const std::string& f) {
+  const auto k = [&](const char* name) { return b.keep(f + "." + name); };
+  b.edit(k("EditMaxDepth"), "Thickness", "10");
+  b.edit(k("EditCont"), "Contamination", "0");
+  b.edit(k("EditCmax"), "Max:", "1");
+  b.edit(k("Editqtd"), "Max:", "1");
+  b.edit(k("EditSigma"), "Sigma", "1");
+  b.button(k("ButtonAdderfc"), "Add erfc", "Adderfc");
+  b.button(k("ButtonTryadderfc"), "Try add erfc", "Tryadderfc");
+  b.button(k("ButtonSubstracterfc"), "Subtract erfc", "Substracterfc");
+  b.button(k("ButtonTrysubtract"), "Try subtract", "Trysubtract");
+  b.edit(k("Editx1"), "x1:", "0");
+  b.edit(k("Editx2"), "x2", "1");
+  b.edit(k("Editc1"), "c1:", "1");
+  b.edit(k("Editc2"), "c2:", "1");
+  b.button(k("ButtonDrawline"), "Draw line", "Drawline");
+  b.button(k("Button3"), "Update plot", "Updateplot");
+}
+
+std::vector<ControlSpec> build(std::deque<std::string>* pool) {
+  Builder b{{}, pool};
+
+  // Main window.
+  b.form("TFTarvex3", "Tarvex 3.0 Beta");
+  for (const char* p : {"TFTarvex3.StatusBar1.0", "TFTarvex3.StatusBar1.1",
+                        "TFTarvex3.StatusBar1.2", "TFTarvex3.StatusBar1.3"}) {
+    b.panel(p);
+  }
+
+  // Options window.
+  b.form("TFOptions", "Options");
+  b.edit("TFOptions.EditBack", "Background:", "0");
+  b.edit("TFOptions.EditShift", "Shift:", "0");
+  b.edit("TFOptions.EditMult", "Ion dose:", "8");
+  b.button("TFOptions.Button1", "Preview", "Preview");
+  b.button("TFOptions.Button2", "OK");
+  b.button("TFOptions.ButtonHide", "Hide");
+  b.button("TFOptions.Button3", "Background");
+  b.radio("TFOptions.RadioNRP", "Resonant NRA", "Mode", true);
+  b.radio("TFOptions.RadioMEIS", "Ion Scattering", "Mode", false);
+  b.radio("TFOptions.RadioNumeric", "Numeric", "Model", true, "ShowNumeric");
+  b.radio("TFOptions.RadioAnalitic", "Bessel", "Model", false);
+  b.radio("TFOptions.RadioGauss", "Gaussian", "Model", false);
+  b.radio("TFOptions.RadioExternal", "External CS", "Model", false);
+  b.check("TFOptions.CheckConv", "Convolve", true);
+  b.check("TFOptions.CheckRememberSettings", "Remember Settings", true);
+
+  // Resonant NRA frame.
+  b.frame("TFNRP", "Resonant NRA options");
+  b.edit("TFNRP.EditEnrg", "Resonance energy (keV):", "151");
+  b.edit("TFNRP.EditLor", "Resonance FWHM (eV):", "100");
+  b.edit("TFNRP.EditGauss", "Gaussian spread (eV):", "100");
+  b.edit("TFNRP.Editdedx", "Stopping Power:", "548.56");
+  b.edit("TFNRP.EditS", "Straggling:", "6.62");
+  b.edit("TFNRP.EditMaxE", "Max Energy (keV):", "5");
+  b.edit("TFNRP.EditStep", "Step size (eV):", "10", false);
+  b.edit("TFNRP.EditNc", "# Convolutions:", "5", false);
+  b.edit("TFNRP.EditVecsize", "Vector size:", "1000", false);
+  b.edit("TFNRP.EditEmin", "Emin (eV):", "0", true, true);
+  b.edit("TFNRP.EditEmax", "Emax (eV):", "0", true, true);
+  b.check("TFNRP.CheckAuto", "Auto Mode", true);
+  b.button("TFNRP.ButtonCalculate", "Calculate", "CalcSimulation");
+  profileGroup(b, "TFNRP");
+
+  // Ion-scattering frame.
+  b.frame("TFMEIS", "Ion Scattering options");
+  b.edit("TFMEIS.EditEnrg", "Ion energy (keV):", "100");
+  b.edit("TFMEIS.EditGauss", "Energy Spread (eV):", "180");
+  b.edit("TFMEIS.EditPmass", "Projectile mass:", "1");
+  b.edit("TFMEIS.EditZp", "Projectile Z:", "1");
+  b.edit("TFMEIS.Editdedx", "dE/dx: (eV/nm)", "192");
+  b.edit("TFMEIS.EditS", "dW^2/dx: (eV^2/nm)", "20740");
+  b.edit("TFMEIS.EditNc", "# Convolutions:", "5", false);
+  b.edit("TFMEIS.EditVecsize", "Vector size:", "1000", false);
+  b.edit("TFMEIS.EditStep", "Step size (eV):", "10", false);
+  b.check("TFMEIS.CheckAuto", "Auto Mode", true);
+  b.edit("TFMEIS.EditEmin", "Emin (eV):", "0", true, true);
+  b.edit("TFMEIS.EditEmax", "Emax (eV):", "0", true, true);
+  b.edit("TFMEIS.EditDeltaE", "Delta E (keV):", "5");
+  b.edit("TFMEIS.EditSimMin", "Min (keV)", "90");
+  b.edit("TFMEIS.EditSimMax", "Max (keV)", "100");
+  b.button("TFMEIS.ButtonCalculate", "Calculate", "CalcSimulation");
+  b.list("TFMEIS.ListElements", "Elements:");
+  b.edit("TFMEIS.EditElname", "Element:", "Hf");
+  b.edit("TFMEIS.EditMass", "Mass:", "178.5");
+  b.edit("TFMEIS.EditZ", "Z:", "72");
+  b.edit("TFMEIS.EditSCL", "Sigma (eV):", "216.8");
+  b.check("TFMEIS.CheckSCCorr", "SCC", true);
+  b.button("TFMEIS.ButtonAdd", "Add");
+  b.button("TFMEIS.ButtonDel", "Delete");
+  b.button("TFMEIS.Button1", "^");
+  b.edit("TFMEIS.EditTIn", "Theta in:", "0");
+  b.edit("TFMEIS.EditTOut", "Theta out:", "70");
+  b.edit("TFMEIS.EditProfstep", "Step:", "0.01");
+  profileGroup(b, "TFMEIS");
+
+  // External cross-section window.
+  b.form("TFExternCS", "External cross section");
+  b.edit("TFExternCS.EditCSFile", "Cross section file:", "crosssection.dat");
+  b.button("TFExternCS.ButCSF", "...");
+  b.edit("TFExternCS.EditNcExt", "Nc:", "100");
+  b.edit("TFExternCS.EditDensity", "N: (molecules/cm^3)", "2.8e22");
+  b.edit("TFExternCS.Editdedx", "dE/dx: (eV/nm)", "0");
+  b.edit("TFExternCS.Editdw2dx", "dW^2/dx: (eV^2/nm)", "0");
+  b.radio("TFExternCS.RadioSCCBasic", "alpha*exp^(-alpha*E)", "SCC", false);
+  b.radio("TFExternCS.RadioSCCFile", "SCC file:", "SCC", true);
+  b.edit("TFExternCS.EditSCCFile", "SCC file:", "scc.dat");
+  b.button("TFExternCS.ButSCCF", "...");
+  b.edit("TFExternCS.EditSigmaExtSCC", "Sigma: (eV)", "0");
+  b.edit("TFExternCS.EditShift", "Shift: (eV)", "35");
+
+  // Background window.
+  b.form("TFBackground", "Background playground");
+  b.radioGroup("TFBackground.Bkgrdradio", "Bkgrdradio", "Flat|Linear");
+  b.edit("TFBackground.EditEs", "Es:", "0");
+  b.edit("TFBackground.EditEf", "Ef:", "500");
+  b.edit("TFBackground.EditYs", "Ys:", "0");
+  b.edit("TFBackground.EditYf", "Yf:", "0");
+  b.button("TFBackground.Button1", "Preview", "Preview");
+  b.button("TFBackground.Button2", "OK", "Preview");
+
+  // Sample window and its two frames.
+  b.form("TFSample", "Sample");
+  b.menu("TFSample.Calculate1", "Calculate", "CalcSimulation");
+  b.menu("TFSample.ExternalCS1", "External CS");
+  b.menu("TFSample.Analitic1", "Bessel");
+  b.menu("TFSample.Gauss1", "Gauss");
+  b.menu("TFSample.Smooth1", "Smooth", "Smooth");
+  b.menu("TFSample.EnableZoom1", "Enable Zoom", "", true);
+  b.menu("TFSample.Undo1", "Undo", "Undo");
+  b.frame("TFrameNRPSample", "");
+  b.panel("TFrameNRPSample.StatusDraw");
+  b.frame("TFrameMEISSample", "");
+  b.combo("TFrameMEISSample.ComboEl_list", "");
+  b.panel("TFrameMEISSample.StatusDraw.0");
+  b.panel("TFrameMEISSample.StatusDraw.1");
+  b.button("TFrameMEISSample.ButtonNormalizar", "Normalize", "NormalizeMEISProfiles");
+
+  // Log window.
+  b.form("TFLog", "Log");
+  b.memo("TFLog.EditLog");
+
+  // Uniform sample builder.
+  b.form("TFHG", "Uniform sample");
+  struct Row {
+    bool checked;
+    const char *el, *z, *m, *sigma, *qtd;
+  };
+  const Row rows[] = {{true, "Hafnium174", "72", "174", "216.8", "0.146"},
+                      {true, "Hafnium176", "72", "176", "216.8", "4.8"},
+                      {true, "Hafnium177", "72", "177", "216.8", "17"},
+                      {true, "Hafnium178", "72", "178", "216.8", "24.9"},
+                      {true, "Hafnium179", "72", "179", "216.8", "12.43"},
+                      {true, "Hafnium180", "72", "180", "216.8", "32.03"},
+                      {true, "Zr", "40", "91.2", "216.8", "10"},
+                      {false, "Edit1", "Edit1", "Edit1", "216.8", "Edit1"}};
+  for (int r = 1; r <= 8; ++r) {
+    const Row& row = rows[r - 1];
+    const std::string n = std::to_string(r);
+    b.check(b.keep("TFHG.Check" + n), "", row.checked);
+    b.edit(b.keep("TFHG.Editel" + n), r == 1 ? "Element:" : "", row.el);
+    b.edit(b.keep("TFHG.EditZ" + n), r == 1 ? "Z" : "", row.z);
+    b.edit(b.keep("TFHG.EditM" + n), r == 1 ? "Mass" : "", row.m);
+    b.edit(b.keep("TFHG.EditSigma" + n), r == 1 ? "Sigma" : "", row.sigma);
+    b.edit(b.keep("TFHG.EditQtd" + n), r == 1 ? "Qtd" : "", row.qtd);
+  }
+  b.edit("TFHG.Editthickness", "", "2");
+  b.button("TFHG.Button1", "Calculate");
+  b.button("TFHG.Button2", "Normalize");
+  b.button("TFHG.Button3", "Titanium");
+
+  // Layered sample builder.
+  b.form("TFLayers", "Layered sample");
+  const char* thickness[] = {"1", ".01", "0", "0", "0", "0"};
+  for (int k = 1; k <= 6; ++k) {
+    const std::string l = "L" + std::to_string(k);
+    b.edit(b.keep("TFLayers.EditThick" + l), "Thickness:", thickness[k - 1]);
+    for (int s = 1; s <= 5; ++s) {
+      const std::string slot = std::to_string(s) + l;
+      const bool hf = s == 1 && k <= 2;
+      b.edit(b.keep("TFLayers.EditEl" + slot), s == 1 ? "Elements:" : "", hf ? "Hf" : "");
+      b.edit(b.keep("TFLayers.EditQtd" + slot), s == 1 ? "%:" : "",
+             hf ? (k == 1 ? "0" : "1") : "0");
+    }
+    b.button(b.keep("TFLayers.BitBtn" + std::to_string(k)), "Add");
+  }
+  b.button("TFLayers.Button1", "Add Hf");
+  b.button("TFLayers.Button2", "Add Zr");
+  b.button("TFLayers.Button3", "Add Si");
+  b.button("TFLayers.Button4", "Add O");
+  b.button("TFLayers.Button5", "Add Al");
+  b.button("TFLayers.Button7", "Add All");
+  b.button("TFLayers.Button6", "Calculate");
+  b.edit("TFLayers.EditFileName", "Ultraexporter prefix:", "");
+  b.button("TFLayers.ButtonUltra", "Ultraexport it");
+  b.button("TFLayers.Button8", "Do a lot");
+  b.button("TFLayers.Button9", "Do a bit");
+  b.button("TFLayers.Button11", "F(DE,1nm)");
+  b.button("TFLayers.Button12", "Hf delta at 0.5nm");
+  return std::move(b.rows);
+}
+
+}  // namespace
+
+const std::vector<ControlSpec>& controlCatalogue() {
+  static std::deque<std::string> pool;  // never moves its strings: rows point into it
+  static const std::vector<ControlSpec> rows = build(&pool);
+  return rows;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,90 @@
+#include "state/charts.h"
+
+#include <stdexcept>
+
+namespace tarvex {
+
+ChartStore::ChartStore() {
+  struct Row {
+    const char* key;
+    const char* title;
+    Colour colour;
+  };
+  const Row rows[] = {
+      // Main chart, in drawing order.
+      {"ChartPrinc.SeriesExp", "Data", colours::red},
+      {"ChartPrinc.SeriesPrinc", "Numeric", colours::black},
+      {"ChartPrinc.SeriesBessel", "Bessel", colours::red},
+      {"ChartPrinc.SeriesGauss", "Gaussian", colours::lime},
+      {"ChartPrinc.SeriesExtCS", "External CS", colours::blue},
+      // Report pages.
+      {"ChartNRPSpec.SeriesExp", "Data", colours::red},
+      {"ChartNRPSpec.SeriesPrinc", "Numeric", colours::black},
+      {"ChartNRPSpec.SeriesBessel", "Bessel", colours::red},
+      {"ChartNRPProf.SeriesProf", "Profile", colours::silver},
+      {"ChartNRPProf.Series1", "Profile", colours::black},
+      {"ChartMEISSpec.SeriesExp", "Data", colours::red},
+      {"ChartMEISSpec.SeriesPrinc", "Numeric", colours::black},
+      {"ChartMEISSpec.SeriesBessel", "Bessel", colours::red},
+      {"ChartMEISSpec.SeriesGauss", "Gaussian", colours::lime},
+      {"ChartMEISSpec.SeriesExtCSMEIS", "External CS", colours::blue},
+      // Sample window.
+      {"ChartNRPProf.SeriesAmostra", "Profile", colours::red},
+      {"ChartMEISProf.SeriesAmostra", "Profile", colours::red},
+      {"ChartMEISProf.SeriesSum", "Total", colours::black},
+  };
+  for (const Row& r : rows) series_[r.key] = Series{r.title, r.colour, {}};
+  for (const char* chart : {"ChartNRPProf", "ChartMEISProf"}) {
+    axes_[chart].bottom = {false, 0.0, 10.0};
+  }
+}
+
+const Series& ChartStore::series(const std::string& key) const {
+  auto it = series_.find(key);
+  if (it == series_.end()) throw std::out_of_range("no series named " + key);
+  return it->second;
+}
+
+Series& ChartStore::mutableSeries(const std::string& key) {
+  auto it = series_.find(key);
+  if (it == series_.end()) throw std::out_of_range("no series named " + key);
+  return it->second;
+}
+
+void ChartStore::notify(const std::string& key) const {
+  for (const Observer& o : observers_) o(key);
+}
+
+void ChartStore::clear(const std::string& key) {
+  mutableSeries(key).points.clear();
+  notify(key);
+}
+
+void ChartStore::add(const std::string& key, double x, double y, Colour colour) {
+  mutableSeries(key).points.push_back({x, y, colour});
+  notify(key);
+}
+
+void ChartStore::add(const std::string& key, double x, double y) {
+  Series& s = mutableSeries(key);
+  s.points.push_back({x, y, s.colour});
+  notify(key);
+}
+
+const ChartAxes& ChartStore::axes(const std::string& chart) const {
+  static const ChartAxes automatic;
+  auto it = axes_.find(chart);
+  return it == axes_.end() ? automatic : it->second;
+}
+
+void ChartStore::setBottom(const std::string& chart, double min, double max) {
+  axes_[chart].bottom = {false, min, max};
+  notify(chart);
+}
+
+void ChartStore::setLeft(const std::string& chart, double min, double max) {
+  axes_[chart].left = {false, min, max};
+  notify(chart);
+}
+
+}  // namespace tarvex

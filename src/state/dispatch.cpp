@@ -1,0 +1,100 @@
+// "Calculate" by mode and model, and the display of the selected mode in the windows.
+#include "state/session.h"
+
+namespace tarvex {
+namespace {
+
+constexpr const char* kNumericControls[] = {"EditNc",   "EditStep",        "EditVecsize",
+                                            "EditEmin", "EditEmax",        "ButtonCalculate",
+                                            "CheckAuto"};
+
+}  // namespace
+
+void Session::CalcSimulation() {
+  updatebkgrnd();
+  const auto on = [this](const char* key) { return controls_.checked(key); };
+  const auto engine = [this](const char* name) {
+    if (hasAction(name)) {
+      invoke(name);
+    } else {
+      host_.showMessage(std::string(name) + " is not available in this version");
+    }
+  };
+  // Each test reads the radio buttons anew: a calculation may not change them, but if one did,
+  // the rows below would see it.
+  if (on("TFOptions.RadioMEIS") && on("TFOptions.RadioAnalitic")) engine("CalcAnaliticMEIS");
+  if (on("TFOptions.RadioMEIS") && on("TFOptions.RadioExternal")) engine("CalcNumericMEISExt");
+  if (on("TFOptions.RadioMEIS") && on("TFOptions.RadioNumeric")) engine("CalcNumericMEIS");
+  if (on("TFOptions.RadioMEIS") && on("TFOptions.RadioGauss")) engine("CalcGaussianMEIS");
+  if (on("TFOptions.RadioNRP") && on("TFOptions.RadioAnalitic")) {
+    engine("CalcAnaliticExcitation");
+  }
+  if (on("TFOptions.RadioNRP") && on("TFOptions.RadioNumeric")) engine("CalcNumericExcitation");
+  if (on("TFOptions.RadioNRP") && on("TFOptions.RadioGauss")) {
+    host_.showMessage("Gaussian calculation not ready for NRP");
+  }
+  if (on("TFOptions.RadioNRP") && on("TFOptions.RadioExternal")) {
+    host_.showMessage("External cross section not ready for NRP");
+  }
+}
+
+void Session::ShowSelectedMode() {
+  ControlStore& c = controls_;
+  if (c.checked("TFOptions.RadioNRP")) {
+    c.setVisible("TFNRP", true);
+    c.setVisible("TFMEIS", false);
+    c.setEnabled("TFMEIS", false);
+    c.setEnabled("TFNRP", true);
+    c.setEnabled("TFrameMEISSample", false);
+    c.setEnabled("TFrameNRPSample", true);
+    c.setVisible("TFrameNRPSample", true);
+    c.setVisible("TFrameMEISSample", false);
+    state_.currentProfile = {true, {}};
+    Plotprofile();
+  } else {
+    c.setVisible("TFMEIS", true);
+    c.setVisible("TFNRP", false);
+    c.setVisible("TFrameMEISSample", true);
+    c.setVisible("TFrameNRPSample", false);
+    c.setEnabled("TFrameMEISSample", true);
+    c.setEnabled("TFrameNRPSample", false);
+    c.setEnabled("TFMEIS", true);
+    c.setEnabled("TFNRP", false);
+    const std::string name = c.text("TFrameMEISSample.ComboEl_list");
+    state_.currentProfile = {false, name};
+    state_.elementProfiles[name];
+    if (!name.empty()) Plotprofile();
+  }
+  const bool closedForm =
+      c.checked("TFOptions.RadioAnalitic") || c.checked("TFOptions.RadioGauss");
+  for (const char* f : {"TFNRP", "TFMEIS"}) {
+    for (const char* name : kNumericControls) c.setEnabled(std::string(f) + "." + name, !closedForm);
+    if (!closedForm) autoModeClick(f);
+  }
+}
+
+void Session::ShowNumeric() {
+  autoModeClick("TFNRP");
+  for (const char* name : {"EditEmin", "EditEmax", "ButtonCalculate", "CheckAuto"}) {
+    controls_.setEnabled(std::string("TFNRP.") + name, true);
+  }
+}
+
+void Session::autoModeClick(const std::string& frame) {
+  const bool manual = !controls_.checked(frame + ".CheckAuto");
+  for (const char* name : {"EditNc", "EditStep", "EditVecsize"}) {
+    controls_.setEnabled(frame + "." + name, manual);
+  }
+}
+
+void Session::hideShow() {
+  if (optionsClientHeight_ == 32) {
+    optionsClientHeight_ = 419;
+    controls_.setCaption("TFOptions.ButtonHide", "Hide");
+  } else {
+    optionsClientHeight_ = 32;
+    controls_.setCaption("TFOptions.ButtonHide", "Show");
+  }
+}
+
+}  // namespace tarvex

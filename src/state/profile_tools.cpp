@@ -1,0 +1,166 @@
+// The profile display and the numeric profile tools: "Update plot", erfc steps, lines,
+// smoothing and undo, acting on the profile the sample window shows.
+#include <cmath>
+
+#include "core/numtext.h"
+#include "state/session.h"
+
+namespace tarvex {
+namespace {
+
+// Number of profile points the charts show: floor(count*step/step), as the display has always
+// computed it (a rounding below a whole number leaves out the last point).
+int shownPoints(const profile& p) {
+  const double n = std::floor(static_cast<double>(p.count) * p.step / p.step);
+  return n > 0.0 ? static_cast<int>(n) : 0;
+}
+
+}  // namespace
+
+void Session::updatebkgrnd() {
+  const double es = number("TFBackground.EditEs");
+  const double ys = number("TFBackground.EditYs");
+  const double ef = number("TFBackground.EditEf");
+  const double yf = number("TFBackground.EditYf");
+  const int item = controls_.get("TFBackground.Bkgrdradio").itemIndex;
+  if (item == 0) {
+    setLine(state_.nraBackgroundLine, 0.0, ys, 1.0, ys);
+    setLine(state_.meisBackgroundLine, 0.0, ys, 1.0, ys);
+  } else if (item == 1) {
+    setLine(state_.nraBackgroundLine, es, ys, ef, yf);
+    setLine(state_.meisBackgroundLine, es, ys, ef, yf);
+  }
+}
+
+void Session::Updateplot() {
+  if (nraMode()) {
+    // Every field is read before the profile changes.
+    const double t = number("TFNRP.EditMaxDepth");
+    const double c = number("TFNRP.EditCont");
+    const double cmax = number("TFNRP.EditCmax");
+    profile& p = state_.nraProfile;
+    const int before = p.count;
+    p.setStart(c);
+    p.setThickness(t + c);
+    if (p.count != before) {
+      charts_.setBottom("ChartNRPProf", 0.0, t + c);
+      charts_.setLeft("ChartNRPProf", 0.0, cmax);
+    }
+    setNumber("TFNRP.EditMaxDepth", p.count * p.step - c);
+    return;
+  }
+  if (controls_.get("TFMEIS.ListElements").items.empty()) AddElement();
+  host_.processEvents();
+  const double t = number("TFMEIS.EditMaxDepth");
+  const double c = number("TFMEIS.EditCont");
+  const double cmax = number("TFMEIS.EditCmax");
+  for (auto& [name, p] : state_.elementProfiles) {
+    p.setStart(c);
+    p.setThickness(t + c);
+  }
+  charts_.setBottom("ChartMEISProf", 0.0, t + c);
+  charts_.setLeft("ChartMEISProf", 0.0, cmax);
+  const profile& cp = currentProfile();
+  setNumber("TFMEIS.EditMaxDepth", cp.count * cp.step - c);
+  state_.currentProfile = {false, controls_.text("TFrameMEISSample.ComboEl_list")};
+  state_.elementProfiles[state_.currentProfile.element];
+  Plotprofile();
+}
+
+void Session::Plotprofile() {
+  // Red while drawing, blue in zoom mode.
+  const Colour colour = controls_.checked("TFSample.EnableZoom1") ? colours::red : colours::blue;
+  if (nraMode()) {
+    const profile& p = state_.nraProfile;
+    charts_.clear("ChartNRPProf.SeriesAmostra");
+    const int n = shownPoints(p);
+    for (int i = 0; i < n; ++i) charts_.add("ChartNRPProf.SeriesAmostra", i * p.step, p.values[i], colour);
+    return;
+  }
+  const std::string name = controls_.text("TFrameMEISSample.ComboEl_list");
+  if (name.empty()) return;
+  const profile& p = currentProfile();
+  charts_.clear("ChartMEISProf.SeriesAmostra");
+  const int n = shownPoints(p);
+  for (int i = 0; i < n; ++i) charts_.add("ChartMEISProf.SeriesAmostra", i * p.step, p.values[i], colour);
+  controls_.setText("TFrameMEISSample.StatusDraw.0",
+                    "Total " + name + ": " + formatFixed(p.integral(), 5, 3, decimalSeparator_));
+  charts_.clear("ChartMEISProf.SeriesSum");
+  for (const auto& [key, record] : state_.elementMap) state_.elementProfiles[key];
+  const profile& cp = currentProfile();
+  for (int i = 0; i < cp.count; ++i) {
+    double sum = 0.0;
+    for (const auto& [key, record] : state_.elementMap) {
+      const profile& e = state_.elementProfiles.at(key);
+      if (i < e.count) sum += e.values[i];  // a shorter profile holds nothing there
+    }
+    charts_.add("ChartMEISProf.SeriesSum", i * cp.step, sum);
+  }
+}
+
+void Session::erfcTool(bool add, bool keep) {
+  if (!nraMode() && controls_.text("TFrameMEISSample.ComboEl_list").empty()) {
+    Plotprofile();
+    return;
+  }
+  const std::string f = frame();
+  const double h = number(f + ".Editqtd");
+  const double sigma = number(f + ".EditSigma");
+  if (!keep) {
+    if (add) {
+      currentProfile().addErfc(h, sigma);
+    } else {
+      currentProfile().subtractErfc(h, sigma);
+    }
+    Plotprofile();
+    return;
+  }
+  const profile kept = currentProfile();
+  if (add) {
+    currentProfile().addErfc(h, sigma);
+  } else {
+    currentProfile().subtractErfc(h, sigma);
+  }
+  try {
+    CalcSimulation();
+  } catch (...) {
+    // A trial never keeps its step, even when the calculation stops half-way.
+    currentProfile() = kept;
+    Plotprofile();
+    throw;
+  }
+  currentProfile() = kept;
+  Plotprofile();
+}
+
+void Session::Adderfc() { erfcTool(true, false); }
+void Session::Substracterfc() { erfcTool(false, false); }
+void Session::Tryadderfc() { erfcTool(true, true); }
+void Session::Trysubtract() { erfcTool(false, true); }
+
+void Session::Drawline() {
+  const std::string f = frame();
+  const double x1 = number(f + ".Editx1");
+  const double x2 = number(f + ".Editx2");
+  const double c1 = number(f + ".Editc1");
+  const double c2 = number(f + ".Editc2");
+  currentProfile().drawLine(x1, c1, x2, c2);
+  Plotprofile();
+}
+
+void Session::Smooth() {
+  if (nraMode()) {
+    profile& p = currentProfile();
+    for (int i = 0; i < 3; ++i) p.smooth(5);
+  } else {
+    for (const auto& [name, record] : state_.elementMap) state_.elementProfiles[name].smooth(1);
+  }
+  Plotprofile();
+}
+
+void Session::Undo() {
+  state_.nraProfile = state_.undoProfile;
+  Plotprofile();
+}
+
+}  // namespace tarvex

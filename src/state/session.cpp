@@ -1,0 +1,273 @@
+#include "state/session.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/numtext.h"
+
+namespace tarvex {
+
+const std::array<const char*, 60> kParamControls = {
+    "",
+    "TFOptions.EditBack",
+    "TFOptions.EditShift",
+    "TFOptions.EditMult",
+    "TFNRP.EditEnrg",
+    "TFNRP.EditMaxE",
+    "TFNRP.EditLor",
+    "TFNRP.EditGauss",
+    "TFNRP.Editdedx",
+    "TFNRP.EditS",
+    "TFNRP.EditMaxDepth",
+    "TFNRP.EditCont",
+    "TFNRP.EditCmax",
+    "TFNRP.Editqtd",
+    "TFNRP.EditSigma",
+    "TFNRP.Editx1",
+    "TFNRP.Editx2",
+    "TFNRP.Editc1",
+    "TFNRP.Editc2",
+    "TFNRP.EditStep",
+    "TFNRP.EditNc",
+    "TFNRP.EditVecsize",
+    "TFMEIS.EditEnrg",
+    "TFMEIS.EditDeltaE",
+    "TFMEIS.EditGauss",
+    "TFMEIS.EditPmass",
+    "TFMEIS.EditZp",
+    "TFMEIS.EditTIn",
+    "TFMEIS.EditTOut",
+    "TFMEIS.Editdedx",
+    "TFMEIS.EditS",
+    "TFMEIS.EditMaxDepth",
+    "TFMEIS.EditCont",
+    "TFMEIS.EditCmax",
+    "TFMEIS.EditProfstep",
+    "TFMEIS.Editqtd",
+    "TFMEIS.EditSigma",
+    "TFMEIS.Editx1",
+    "TFMEIS.Editx2",
+    "TFMEIS.Editc1",
+    "TFMEIS.Editc2",
+    "TFMEIS.EditStep",
+    "TFMEIS.EditNc",
+    "TFMEIS.EditVecsize",
+    "TFMEIS.EditSimMin",
+    "TFMEIS.EditSimMax",
+    "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+};
+
+const std::array<const char*, 15> kFlagControls = {
+    "",
+    "TFOptions.CheckRememberSettings",
+    "TFOptions.RadioNRP",
+    "TFOptions.RadioMEIS",
+    "TFOptions.RadioAnalitic",
+    "TFOptions.RadioNumeric",
+    "TFOptions.CheckConv",
+    "TFNRP.CheckAuto",
+    "TFMEIS.CheckAuto",
+    "TFMEIS.CheckSCCorr",
+    "TFOptions.RadioGauss",
+    "TFOptions.RadioExternal",
+    "", "", "",
+};
+
+Session::Session(Host& host) : host_(host) {
+  std::error_code ec;
+  state_.startDirectory = std::filesystem::current_path(ec).string();
+  registerOwnCommands();
+  gatherParameters();
+  ShowSelectedMode();
+}
+
+// ---- Actions and input ------------------------------------------------------------------------
+
+void Session::registerAction(const std::string& name, Command command) {
+  actions_[name] = std::move(command);
+}
+
+std::vector<std::string> Session::actionNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, command] : actions_) names.push_back(name);
+  return names;
+}
+
+void Session::invoke(const std::string& name) {
+  auto it = actions_.find(name);
+  if (it == actions_.end()) throw UnknownAction("no action named " + name);
+  it->second();
+}
+
+void Session::run(const std::string& name) {
+  if (!hasAction(name)) throw UnknownAction("no action named " + name);
+  guarded([&] { invoke(name); });
+}
+
+bool Session::guarded(const Command& command) {
+  try {
+    command();
+    return true;
+  } catch (const std::exception& e) {
+    host_.showMessage(e.what());
+    return false;
+  }
+}
+
+bool Session::effectivelyEnabled(const std::string& key) const {
+  if (!controls_.enabled(key)) return false;
+  const std::size_t dot = key.find('.');
+  return dot == std::string::npos || !controls_.has(key.substr(0, dot)) ||
+         controls_.enabled(key.substr(0, dot));
+}
+
+bool Session::click(const std::string& key) {
+  const Control& c = controls_.get(key);
+  if (!effectivelyEnabled(key)) return false;
+  guarded([&] {
+    if (c.kind == ControlKind::Check) {
+      controls_.setChecked(key, !c.checked);
+    } else if (c.kind == ControlKind::Radio) {
+      controls_.setChecked(key, true);
+    }
+    if (!c.action.empty()) {
+      invoke(c.action);
+    } else {
+      controls_.runHandler(key);
+    }
+  });
+  return true;
+}
+
+void Session::setCheckedAsClick(const std::string& key, bool on) {
+  const Control& c = controls_.get(key);
+  if (c.kind == ControlKind::Radio && on) {
+    click(key);  // a click on a radio button always runs its handler
+  } else if (c.checked != on) {
+    if (c.kind == ControlKind::Check) {
+      click(key);
+    } else {
+      controls_.setChecked(key, on);
+    }
+  }
+}
+
+void Session::select(const std::string& key, int index) {
+  guarded([&] {
+    controls_.setItemIndex(key, index);
+    controls_.runHandler(key);
+  });
+}
+
+// ---- Number text ------------------------------------------------------------------------------
+
+double Session::number(const std::string& key) const {
+  return parseFloat(controls_.text(key), decimalSeparator_);
+}
+
+int Session::integer(const std::string& key) const { return parseInt(controls_.text(key)); }
+
+void Session::setNumber(const std::string& key, double value) {
+  controls_.setText(key, formatGeneral(value, 15, decimalSeparator_));
+}
+
+// ---- Status and log ---------------------------------------------------------------------------
+
+void Session::SetStatus(const std::string& text) {
+  controls_.setText("TFrameNRPSample.StatusDraw", text);
+  controls_.setText("TFTarvex3.StatusBar1.3", text);
+  host_.statusChanged(text);
+  host_.processEvents();
+}
+
+void Session::logAppend(const std::string& text) {
+  controls_.setText("TFLog.EditLog", controls_.text("TFLog.EditLog") + text);
+}
+
+void Session::setPanel(int panel, const std::string& text) {
+  controls_.setText("TFTarvex3.StatusBar1." + std::to_string(panel), text);
+}
+
+// ---- Working state ----------------------------------------------------------------------------
+
+bool Session::parametersChanged() {
+  std::copy_n(state_.paramValues.begin(), 50, state_.paramSnapshot.begin());
+  // The parameters the collision tables are built from, in the order they are compared.
+  static constexpr int kSlots[] = {
+      param::nraResonanceEnergy, param::nraMaxEnergy,       param::nraStoppingPower,
+      param::nraStraggling,      param::nraStep,            param::nraConvolutions,
+      param::nraVectorSize,      param::meisIonEnergy,      param::meisDeltaE,
+      param::meisProjectileMass, param::meisProjectileZ,    param::meisThetaIn,
+      param::meisThetaOut,       param::meisStoppingPower,  param::meisStraggling,
+      param::meisStep,           param::meisConvolutions,   param::meisVectorSize};
+  for (int slot : kSlots) state_.paramValues[slot] = number(kParamControls[slot]);
+  for (int slot : kSlots) {
+    if (state_.paramValues[slot] != state_.paramSnapshot[slot]) return true;
+  }
+  return false;
+}
+
+void Session::gatherParameters() {
+  for (std::size_t i = 0; i < kFlagControls.size(); ++i) {
+    if (*kFlagControls[i]) state_.optionFlags[i] = controls_.checked(kFlagControls[i]) ? 1.0 : 0.0;
+  }
+  for (std::size_t i = 0; i < kParamControls.size(); ++i) {
+    if (*kParamControls[i]) state_.paramValues[i] = number(kParamControls[i]);
+  }
+}
+
+profile& Session::currentProfile() {
+  if (state_.currentProfile.nra) return state_.nraProfile;
+  return state_.elementProfiles[state_.currentProfile.element];
+}
+
+void Session::registerOwnCommands() {
+  const auto action = [this](const char* name, void (Session::*fn)()) {
+    registerAction(name, [this, fn] { (this->*fn)(); });
+  };
+  action("Updateplot", &Session::Updateplot);
+  action("updatebkgrnd", &Session::updatebkgrnd);
+  action("CalcSimulation", &Session::CalcSimulation);
+  action("ShowSelectedMode", &Session::ShowSelectedMode);
+  action("ShowNumeric", &Session::ShowNumeric);
+  action("Plotprofile", &Session::Plotprofile);
+  action("Adderfc", &Session::Adderfc);
+  action("Substracterfc", &Session::Substracterfc);
+  action("Tryadderfc", &Session::Tryadderfc);
+  action("Trysubtract", &Session::Trysubtract);
+  action("Drawline", &Session::Drawline);
+  action("Smooth", &Session::Smooth);
+  action("Undo", &Session::Undo);
+  action("AddElement", &Session::AddElement);
+  action("RefreshComposition", &Session::RefreshComposition);
+  action("DeleteElement", &Session::DeleteElement);
+
+  ControlStore& c = controls_;
+  c.onClick("TFOptions.Button2", [this] { controls_.setVisible("TFOptions", false); });
+  c.onClick("TFOptions.ButtonHide", [this] { hideShow(); });
+  c.onClick("TFOptions.Button3", [this] { controls_.setVisible("TFBackground", true); });
+  for (const char* k : {"TFOptions.RadioNRP", "TFOptions.RadioMEIS", "TFOptions.RadioAnalitic",
+                        "TFOptions.RadioGauss"}) {
+    c.onClick(k, [this] { ShowSelectedMode(); });
+  }
+  c.onClick("TFNRP.CheckAuto", [this] { autoModeClick("TFNRP"); });
+  c.onClick("TFMEIS.CheckAuto", [this] { autoModeClick("TFMEIS"); });
+  c.onClick("TFMEIS.ButtonAdd", [this] { AddElement(); });
+  c.onClick("TFMEIS.ButtonDel", [this] { DeleteElement(); });
+  c.onClick("TFMEIS.Button1", [this] { RefreshComposition(); });
+  c.onClick("TFMEIS.ListElements", [this] { ShowElement(); });
+  c.onClick("TFrameMEISSample.ComboEl_list", [this] { selectElement(); });
+  // Sample window menu: each model's calculation from the profile at hand.
+  const auto sampleCalc = [this](const char* nraAction, const char* meisAction) {
+    return [this, nraAction, meisAction] {
+      updatebkgrnd();
+      const char* name = nraMode() ? nraAction : meisAction;
+      if (*name) invoke(name);
+    };
+  };
+  c.onClick("TFSample.Analitic1", sampleCalc("CalcAnaliticExcitation", "CalcAnaliticMEIS"));
+  c.onClick("TFSample.Gauss1", sampleCalc("", "CalcGaussianMEIS"));
+  c.onClick("TFSample.ExternalCS1", sampleCalc("", "CalcNumericMEISExt"));
+}
+
+}  // namespace tarvex

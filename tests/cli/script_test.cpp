@@ -1,0 +1,117 @@
+#include "cli/script.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace tarvex {
+namespace {
+
+struct ScriptRun {
+  int status;
+  std::string out, err;
+};
+
+ScriptRun runText(const std::string& script) {
+  std::istringstream in(script);
+  std::ostringstream out, err;
+  const int status = runScript(in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(Script, PrintsControlsAndRunsHandlers) {
+  const ScriptRun r = runText(
+      "# comment\n"
+      "\n"
+      "print TFNRP.EditEnrg\n"
+      "check TFOptions.RadioMEIS on\n"
+      "print TFOptions.RadioNRP\n"
+      "set TFMEIS.EditElname O\n"
+      "click TFMEIS.ButtonAdd\n"
+      "click TFMEIS.ButtonAdd\n"
+      "print TFMEIS.ListElements\n"
+      "set TFMEIS.EditElname \n"
+      "print TFMEIS.EditElname\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "151\noff\nO\n\n");
+}
+
+TEST(Script, MessagesGoToOutputAndTheScriptGoesOn) {
+  const ScriptRun r = runText(
+      "check TFOptions.RadioGauss on\n"
+      "run CalcSimulation\n"
+      "set TFNRP.EditMaxDepth x\n"
+      "run Updateplot\n"
+      "print TFNRP.EditMaxDepth\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "message: Gaussian calculation not ready for NRP\n"
+            "message: 'x' is not a valid floating point value\n"
+            "x\n");
+}
+
+TEST(Script, UnknownNamesStopWithTheLineNumber) {
+  struct {
+    const char* script;
+    const char* error;
+  } cases[] = {{"print TFNRP.EditEnrg\nfrobnicate\n", "line 2: unknown command 'frobnicate'"},
+               {"click TFNRP.Nothing\n", "line 1: unknown control 'TFNRP.Nothing'"},
+               {"run Nothing\n", "line 1: unknown action 'Nothing'"},
+               {"select TFBackground.Bkgrdradio Curved\n", "line 1: unknown item 'Curved'"},
+               {"series ChartPrinc.Nothing\n", "line 1: unknown series 'ChartPrinc.Nothing'"},
+               {"\n\ncheck TFNRP.EditEnrg on\n", "line 3: TFNRP.EditEnrg is not a check box"}};
+  for (auto c : cases) {
+    const ScriptRun r = runText(c.script);
+    EXPECT_EQ(r.status, 2) << c.script;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+  }
+}
+
+TEST(Script, StatusGoesToStandardErrorAndSeriesToFiles) {
+  const std::string path = ::testing::TempDir() + "bessel_series.txt";
+  const ScriptRun r = runText(
+      "check TFOptions.RadioAnalitic on\n"
+      "set TFNRP.Editx1 0\nset TFNRP.Editx2 10\n"
+      "run Drawline\n"
+      "run CalcSimulation\n"
+      "series ChartPrinc.SeriesBessel " + path + "\n"
+      "series ChartNRPProf.SeriesAmostra\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("status: Done!"), std::string::npos);
+  std::ifstream f(path);
+  std::string first;
+  std::getline(f, first);
+  double x = 0, y = 0;
+  std::istringstream(first) >> x >> y;
+  EXPECT_LT(x, 151.0);
+  int lines = 1;
+  for (std::string l; std::getline(f, l);) ++lines;
+  EXPECT_EQ(lines, 500 + 200 + 34);
+  EXPECT_NE(r.out.find("0.0050000000000000001 1\n"), std::string::npos);
+}
+
+TEST(Script, DisabledControlsAreNotPressed) {
+  const ScriptRun r = runText(
+      "check TFOptions.RadioAnalitic on\n"
+      "click TFNRP.ButtonCalculate\n"
+      "print TFTarvex3.StatusBar1.3\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "\n");
+  EXPECT_NE(r.err.find("ignored: TFNRP.ButtonCalculate is disabled"), std::string::npos);
+}
+
+TEST(Script, TheExamplesRun) {
+  const char* dir = std::getenv("TARVEX_SOURCE_DIR");
+  ASSERT_NE(dir, nullptr);
+  std::ifstream script(std::string(dir) + "/examples/bessel-10A.tvx");
+  ASSERT_TRUE(script.good());
+  std::ostringstream out, err;
+  EXPECT_EQ(runScript(script, out, err), 0);
+  EXPECT_EQ(out.str().find("message:"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("151"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvex

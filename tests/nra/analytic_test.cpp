@@ -1,0 +1,122 @@
+#include "nra/analytic.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/recording_host.h"
+
+namespace tarvex {
+namespace {
+
+using testing::SessionFixture;
+
+// Area, mean and variance on the keV scale: bin 0 holds the point mass times s^2 = 1/(s*0.001).
+struct Moments {
+  double area, mean, variance;
+};
+Moments moments(const spectro& c) {
+  double a = 0, m = 0, m2 = 0;
+  for (int i = 0; i < c.size(); ++i) {
+    const double w = c.values[i] * 0.01;  // keV bin width
+    const double e = i * 0.01;
+    a += w;
+    m += w * e;
+    m2 += w * e * e;
+  }
+  return {a, m / a, m2 / a - (m / a) * (m / a)};
+}
+
+TEST(AnalyticCurve, GridIsTenElectronvolts) {
+  profile p(10.0, 0.005);
+  const spectro c = analyticExcitationCurve(p, 5.0, 548.56, 6.62);
+  EXPECT_EQ(c.size(), 500);
+  EXPECT_EQ(c.step, 10.0);
+  EXPECT_EQ(c.offset, 0.0);
+}
+
+TEST(AnalyticCurve, SurfacePointHasNoLoss) {
+  profile p(10.0, 0.005);
+  p.values[0] = 0.5;
+  const spectro c = analyticExcitationCurve(p, 5.0, 548.56, 6.62);
+  EXPECT_EQ(c.values[0], static_cast<double>(static_cast<float>(0.5 * 0.005 * 100)));
+  for (int i = 1; i < c.size(); ++i) ASSERT_EQ(c.values[i], 0.0) << i;
+}
+
+TEST(AnalyticCurve, SingleDepthHasTheStoppingAndStragglingMoments) {
+  const double s = 548.56, omega = 6.62;
+  for (int k : {400, 1000, 1800}) {
+    profile p(10.0, 0.005);
+    p.values[k] = 1.0;
+    const double d = k * 0.005;
+    const Moments m = moments(analyticExcitationCurve(p, 30.0, s, omega));
+    EXPECT_NEAR(m.area, 0.005, 0.005 * 2e-3) << k;
+    EXPECT_NEAR(m.mean, s * d * 0.001, s * d * 0.001 * 0.01) << k;
+    EXPECT_NEAR(m.variance, omega * omega * d * 0.001, omega * omega * d * 0.001 * 0.05) << k;
+  }
+}
+
+TEST(AnalyticCurve, ThickLayersStayFinite) {
+  // 1 um at 3.365 eV/A: e^-mu alone underflows a double long before the end of the layer.
+  profile p(9800.0, 1.0);
+  for (double& v : p.values) v = 1.0;
+  const spectro c = analyticExcitationCurve(p, 50.0, 3.365, 1.4287);
+  double peak = 0.0;
+  for (double v : c.values) {
+    ASSERT_TRUE(std::isfinite(v));
+    peak = std::max(peak, v);
+  }
+  EXPECT_GT(peak, 0.0);
+  // The plateau: the middle of the layer (about 16.5 keV of loss) is as high as near the surface.
+  EXPECT_NEAR(c.values[1650] / c.values[300], 1.0, 0.05);
+  EXPECT_LT(c.values[4900], 1e-3 * peak);  // beyond the back edge (33 keV)
+}
+
+TEST(CalcAnaliticExcitation, BroadensAndPlots) {
+  SessionFixture f;
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  profile& p = f.session.state().nraProfile;
+  for (int i = 0; i < p.count; ++i) p.values[i] = 1.0;
+  f.session.run("CalcSimulation");
+  const spectro& c = f.session.state().analyticExcitation;
+  const double sigma = 100.0 * 0.4246645150331238;
+  EXPECT_EQ(c.size(), 500 + 200 + static_cast<int>(std::ceil(8 * sigma / 10)));
+  EXPECT_DOUBLE_EQ(c.offset, 1000.0 + 4 * sigma);
+  EXPECT_EQ(f.host.statuses,
+            (std::vector<std::string>{"Calculating the analitic excitation curve...",
+                                      "Lorentzian convolution...", "Gaussian convolution...",
+                                      "Done!"}));
+  EXPECT_EQ(f.session.state().undoProfile.values, p.values);
+  const auto& pts = f.series("ChartPrinc.SeriesBessel").points;
+  ASSERT_EQ(pts.size(), static_cast<std::size_t>(c.size()));
+  EXPECT_DOUBLE_EQ(pts[0].x, 151.0 - c.offset * 0.001);
+  EXPECT_DOUBLE_EQ(pts[10].y, c.values[10] * 8);
+  EXPECT_EQ(f.series("ChartNRPSpec.SeriesBessel").points.size(), pts.size());
+}
+
+TEST(CalcAnaliticExcitation, WithoutConvolveOrProfileNothingIsBroadened) {
+  SessionFixture f;
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  f.session.run("CalcSimulation");  // all concentrations 0: a flat zero curve
+  EXPECT_EQ(f.session.state().analyticExcitation.size(), 500);
+  EXPECT_EQ(f.session.state().analyticExcitation.integral(), 0.0);
+  f.session.state().nraProfile.values[100] = 1.0;
+  f.session.setCheckedAsClick("TFOptions.CheckConv", false);
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.session.state().analyticExcitation.size(), 500);
+  EXPECT_EQ(f.session.state().analyticExcitation.offset, 0.0);
+  EXPECT_GT(f.session.state().analyticExcitation.integral(), 0.0);
+}
+
+TEST(CalcAnaliticExcitation, StepEditDoesNotMatter) {
+  SessionFixture f;
+  f.set("TFNRP.EditStep", "4");
+  f.session.setCheckedAsClick("TFOptions.CheckConv", false);
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.session.state().analyticExcitation.step, 10.0);
+  EXPECT_EQ(f.session.state().analyticExcitation.size(), 500);
+}
+
+}  // namespace
+}  // namespace tarvex

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include "support/recording_host.h"
+
+namespace tarvex {
+namespace {
+
+using testing::SessionFixture;
+
+std::vector<std::string> items(SessionFixture& f, const std::string& key) {
+  return f.session.controls().get(key).items;
+}
+
+TEST(Composition, NamesAreOrderedByteWise) {
+  SessionFixture f;
+  f.meisMode();
+  for (const char* n : {"hf", "Zr", "O", "Si", "Hf"}) f.addElement(n);
+  const std::vector<std::string> want{"Hf", "O", "Si", "Zr", "hf"};
+  EXPECT_EQ(items(f, "TFMEIS.ListElements"), want);
+  EXPECT_EQ(items(f, "TFrameMEISSample.ComboEl_list"), want);
+  EXPECT_EQ(f.text("TFrameMEISSample.ComboEl_list"), "Hf");
+}
+
+TEST(Composition, AddingSelectsTheFirstNameAndReplacesARecord) {
+  SessionFixture f;
+  f.meisMode();
+  for (const char* n : {"O", "Hf", "Si"}) f.addElement(n);
+  f.session.select("TFrameMEISSample.ComboEl_list", 2);
+  f.session.state().elementProfiles["Zr"];
+  f.addElement("Zr");
+  EXPECT_EQ(items(f, "TFMEIS.ListElements"), (std::vector<std::string>{"Hf", "O", "Si", "Zr"}));
+  EXPECT_EQ(f.text("TFrameMEISSample.ComboEl_list"), "Hf");
+  EXPECT_EQ(f.session.state().currentProfile.element, "Hf");
+
+  f.session.state().elementProfiles["O"].values[5] = 0.75;
+  f.set("TFMEIS.EditZ", "8");
+  f.set("TFMEIS.EditMass", "16");
+  f.addElement("O");
+  const element& o = f.session.state().elementMap.at("O");
+  EXPECT_EQ(o.Z, 8.0);
+  EXPECT_EQ(o.mass, 16.0);
+  EXPECT_EQ(f.session.state().elementProfiles["O"].values[5], 0.75);
+}
+
+TEST(Composition, DeleteKeepsTheProfileForALaterAdd) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.addElement("O");
+  f.session.state().elementProfiles["O"].values[10] = 0.5;
+  f.set("TFMEIS.EditElname", "O");
+  f.session.click("TFMEIS.ButtonDel");
+  EXPECT_EQ(items(f, "TFMEIS.ListElements"), std::vector<std::string>{"Hf"});
+  EXPECT_EQ(items(f, "TFrameMEISSample.ComboEl_list"), (std::vector<std::string>{"Hf", "O"}));
+  f.set("TFMEIS.EditElname", "Nope");
+  f.session.click("TFMEIS.ButtonDel");
+  EXPECT_EQ(f.session.state().elementMap.size(), 1u);
+  f.addElement("O");
+  EXPECT_EQ(f.session.state().elementProfiles["O"].values[10], 0.5);
+}
+
+TEST(Composition, DeletingTheOnlyElementLeavesAZeroTotal) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.session.state().elementProfiles["Hf"].values.assign(1000, 1.0);
+  f.session.click("TFMEIS.ButtonDel");
+  EXPECT_TRUE(items(f, "TFMEIS.ListElements").empty());
+  EXPECT_EQ(items(f, "TFrameMEISSample.ComboEl_list"), std::vector<std::string>{"Hf"});
+  f.session.Plotprofile();
+  for (const ChartPoint& p : f.series("ChartMEISProf.SeriesSum").points) ASSERT_EQ(p.y, 0.0);
+}
+
+TEST(Composition, ShowElementWritesTheShortestForms) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.set("TFMEIS.EditZ", "1");
+  f.set("TFMEIS.EditElname", "x");
+  f.session.select("TFMEIS.ListElements", 0);
+  EXPECT_EQ(f.text("TFMEIS.EditElname"), "Hf");
+  EXPECT_EQ(f.text("TFMEIS.EditZ"), "72");
+  EXPECT_EQ(f.text("TFMEIS.EditMass"), "178.5");
+  EXPECT_EQ(f.text("TFMEIS.EditSCL"), "216.8");
+}
+
+TEST(Composition, AStepChangeKeepsValuesAtTheirIndex) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  profile& p = f.session.state().elementProfiles["Hf"];
+  ASSERT_EQ(p.count, 1000);
+  p.values[400] = 1.0;  // an edge at depth 4
+  p.values[700] = 1.0;  // something below depth 5
+  f.set("TFMEIS.EditProfstep", "0.02");
+  f.session.click("TFMEIS.Button1");
+  EXPECT_EQ(p.count, 500);
+  EXPECT_EQ(p.values[400], 1.0);  // now at depth 8
+  EXPECT_DOUBLE_EQ(400 * p.step, 8.0);
+}
+
+TEST(Composition, FailureOrder) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.session.parametersChanged();
+  const double energy = f.session.state().paramValues[param::meisIonEnergy];
+  f.set("TFMEIS.EditZ", "7.5");
+  f.addElement("N");
+  EXPECT_EQ(f.host.messages.back(), "'7.5' is not a valid integer value");
+  EXPECT_EQ(f.session.state().elementMap.count("N"), 0u);
+  EXPECT_DOUBLE_EQ(f.session.state().paramValues[param::meisIonEnergy], energy + 0.01);
+
+  f.set("TFMEIS.EditZ", "7");
+  f.set("TFMEIS.EditProfstep", "fine");
+  f.addElement("N");
+  EXPECT_EQ(f.host.messages.back(), "'fine' is not a valid floating point value");
+  EXPECT_EQ(f.session.state().elementMap.count("N"), 1u);
+  EXPECT_EQ(items(f, "TFMEIS.ListElements"), std::vector<std::string>{"Hf"});
+}
+
+TEST(Composition, EmptyNameIsAnElementThatDrawsNothing) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("");
+  EXPECT_EQ(f.session.state().elementMap.count(""), 1u);
+  EXPECT_TRUE(f.series("ChartMEISProf.SeriesAmostra").points.empty());
+}
+
+TEST(Composition, ContaminationLeavesTheAddedProfileShorter) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.set("TFMEIS.EditCont", "2");
+  f.addElement("O");
+  const auto& profiles = f.session.state().elementProfiles;
+  EXPECT_EQ(profiles.at("Hf").count, 1200);
+  EXPECT_EQ(profiles.at("O").count, 1000);
+  f.session.click("TFMEIS.Button1");  // "^" reshapes after "Update plot": no difference
+  EXPECT_EQ(profiles.at("Hf").count, profiles.at("O").count);
+}
+
+TEST(ProfileUpdate, NraThicknessIsWrittenBackInWholePoints) {
+  SessionFixture f;
+  f.set("TFNRP.EditMaxDepth", "10.0001");
+  f.session.run("Updateplot");
+  EXPECT_EQ(f.session.state().nraProfile.count, 2001);
+  EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "10.005");
+  const AxisRange depth = f.session.charts().axes("ChartNRPProf").bottom;
+  EXPECT_FALSE(depth.automatic);
+  EXPECT_DOUBLE_EQ(depth.max, 10.0001);
+}
+
+TEST(ProfileUpdate, ContaminationMovesTheProfileDeeper) {
+  SessionFixture f;
+  profile& p = f.session.state().nraProfile;
+  p.values[0] = 0.5;
+  p.values[1999] = 0.25;
+  f.set("TFNRP.EditCont", "2");
+  f.session.run("Updateplot");
+  EXPECT_EQ(p.count, 2400);
+  for (int i = 0; i < 400; ++i) ASSERT_EQ(p.values[i], 0.0);
+  EXPECT_EQ(p.values[400], 0.5);
+  EXPECT_EQ(p.values[2399], 0.25);
+  EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "10");
+  const profile once = p;
+  f.session.run("Updateplot");
+  EXPECT_EQ(p.values, once.values);
+  EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "10");
+}
+
+TEST(ProfileUpdate, IonScatteringAddsTheEditorElementFirst) {
+  SessionFixture f;
+  f.meisMode();
+  f.session.run("Updateplot");
+  EXPECT_EQ(f.session.state().elementMap.count("Hf"), 1u);
+  EXPECT_EQ(f.session.state().elementProfiles.at("Hf").count, 1000);
+  EXPECT_EQ(f.text("TFMEIS.EditMaxDepth"), "10");
+  EXPECT_EQ(f.series("ChartMEISProf.SeriesAmostra").points.size(), 1000u);
+}
+
+}  // namespace
+}  // namespace tarvex

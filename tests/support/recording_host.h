@@ -1,0 +1,64 @@
+// A host for tests: records messages and status texts, answers dialogs from queues.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "state/host.h"
+#include "state/session.h"
+
+namespace tarvex::testing {
+
+class RecordingHost : public Host {
+ public:
+  std::vector<std::string> messages;
+  std::vector<std::string> statuses;
+  std::vector<FileDialog> dialogs;
+  std::deque<std::optional<std::string>> fileAnswers;
+  std::deque<bool> yesNoAnswers;
+  int eventsProcessed = 0;
+
+  void showMessage(const std::string& text) override { messages.push_back(text); }
+  bool askYesNo(const std::string& text) override {
+    messages.push_back(text);
+    if (yesNoAnswers.empty()) return false;
+    const bool a = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return a;
+  }
+  std::optional<std::string> openFile(const FileDialog& d) override { return answer(d); }
+  std::optional<std::string> saveFile(const FileDialog& d) override { return answer(d); }
+  void processEvents() override { ++eventsProcessed; }
+  void statusChanged(const std::string& text) override { statuses.push_back(text); }
+
+ private:
+  std::optional<std::string> answer(const FileDialog& d) {
+    dialogs.push_back(d);
+    if (fileAnswers.empty()) return std::nullopt;
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+  }
+};
+
+// A session with every action registered, in the start-up state.
+struct SessionFixture {
+  RecordingHost host;
+  Session session{host};
+  SessionFixture() { registerAllActions(session); }
+  void set(const std::string& key, const std::string& text) {
+    session.controls().setText(key, text);
+  }
+  const std::string& text(const std::string& key) { return session.controls().text(key); }
+  const Series& series(const std::string& key) { return session.charts().series(key); }
+  void addElement(const std::string& name) {
+    set("TFMEIS.EditElname", name);
+    session.click("TFMEIS.ButtonAdd");
+  }
+  void meisMode() { session.setCheckedAsClick("TFOptions.RadioMEIS", true); }
+};
+
+}  // namespace tarvex::testing
