@@ -21,7 +21,8 @@ spectro directConvolve(const spectro& a, const spectro& b) {
   r.values.assign(n, 0.0);
   for (std::size_t i = 0; i < n; ++i) {
     double s = 0.0;
-    for (std::size_t h = 0; h <= i; ++h) s += a.values[h] * b.values[i - h];
+    for (std::size_t h = 0; h <= i; ++h)
+      s += a.values[h] * b.values[i - h];
     r.values[i] = a.step * s;
   }
   return r;
@@ -61,16 +62,20 @@ std::vector<spectro> buildTable(const TableCase& c, int convolutions,
   spectro one(c.bins, c.step);
   one.makeSingleCollision(c.bins, c.step, c.emin, c.emax);
   t.push_back(one);
-  for (int k = 1; k <= convolutions; ++k) t.push_back(conv(one, t.back()));
+  for (int k = 1; k <= convolutions; ++k)
+    t.push_back(conv(one, t.back()));
   return t;
 }
 
-spectro libraryConvolve(const spectro& a, const spectro& b) { return tarvex::convolve(a, b); }
+spectro libraryConvolve(const spectro& a, const spectro& b) {
+  return tarvex::convolve(a, b);
+}
 
 // Largest deviation of got from want, relative to want's largest value.
 double relativeDeviation(const spectro& got, const spectro& want) {
   double peak = 0.0, dev = 0.0;
-  for (double v : want.values) peak = std::max(peak, std::fabs(v));
+  for (double v : want.values)
+    peak = std::max(peak, std::fabs(v));
   for (std::size_t i = 0; i < want.values.size(); ++i) {
     dev = std::max(dev, std::fabs(got.values[i] - want.values[i]));
   }
@@ -120,13 +125,15 @@ void BM_ThickFilmTable(benchmark::State& state) {
   }
 }
 void BM_ThickFilmTableDirect100(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(buildTable(kThickFilm, 100, directConvolve));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(buildTable(kThickFilm, 100, directConvolve));
 }
 
 // (c) one Gaussian broadening.
 spectro smoothCurve(int bins, double step) {
   spectro s(bins, step);
-  for (int i = 0; i < bins; ++i) s.values[i] = 1.0 + std::sin(0.01 * i) * std::exp(-1e-4 * i);
+  for (int i = 0; i < bins; ++i)
+    s.values[i] = 1.0 + std::sin(0.01 * i) * std::exp(-1e-4 * i);
   return s;
 }
 
@@ -160,12 +167,14 @@ void BM_ConvolveFull(benchmark::State& state) {
   const spectro a = smoothCurve(5000, 1.0);
   const spectro b = smoothCurve(5000, 1.0);
   if (!checkEqual(state, {tarvex::convolve(a, b)}, {directConvolve(a, b)})) return;
-  for (auto _ : state) benchmark::DoNotOptimize(tarvex::convolve(a, b));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(tarvex::convolve(a, b));
 }
 void BM_ConvolveFullDirect(benchmark::State& state) {
   const spectro a = smoothCurve(5000, 1.0);
   const spectro b = smoothCurve(5000, 1.0);
-  for (auto _ : state) benchmark::DoNotOptimize(directConvolve(a, b));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(directConvolve(a, b));
 }
 
 BENCHMARK(BM_DefaultNraTable)->Unit(benchmark::kMillisecond);

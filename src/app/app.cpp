@@ -32,10 +32,10 @@ void ClearPlots(Session& s) {
   ch.clear("ChartPrinc.SeriesExp");
   s.setPanel(1, "");
   ch.clear("ChartPrinc.SeriesExtCS");
-  for (const char* k : {"ChartNRPSpec.SeriesBessel", "ChartNRPSpec.SeriesPrinc",
-                        "ChartNRPSpec.SeriesExp", "ChartMEISSpec.SeriesBessel",
-                        "ChartMEISSpec.SeriesPrinc", "ChartMEISSpec.SeriesExp",
-                        "ChartMEISSpec.SeriesExtCSMEIS"}) {
+  for (const char* k :
+       {"ChartNRPSpec.SeriesBessel", "ChartNRPSpec.SeriesPrinc", "ChartNRPSpec.SeriesExp",
+        "ChartMEISSpec.SeriesBessel", "ChartMEISSpec.SeriesPrinc", "ChartMEISSpec.SeriesExp",
+        "ChartMEISSpec.SeriesExtCSMEIS"}) {
     ch.clear(k);
   }
 }

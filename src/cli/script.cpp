@@ -13,7 +13,9 @@
 
 namespace tarvex {
 
-void ScriptHost::showMessage(const std::string& text) { out_ << "message: " << text << '\n'; }
+void ScriptHost::showMessage(const std::string& text) {
+  out_ << "message: " << text << '\n';
+}
 
 bool ScriptHost::askYesNo(const std::string& text) {
   out_ << "question: " << text << '\n';
@@ -40,7 +42,9 @@ std::optional<std::string> ScriptHost::saveFile(const FileDialog& /*dialog*/) {
   return fileAnswer(Answer::Save);
 }
 
-void ScriptHost::statusChanged(const std::string& text) { err_ << "status: " << text << '\n'; }
+void ScriptHost::statusChanged(const std::string& text) {
+  err_ << "status: " << text << '\n';
+}
 
 void ScriptHost::queue(Answer kind, std::string path) {
   if (kind == Answer::Yes || kind == Answer::No) {
@@ -208,7 +212,8 @@ class Interpreter {
         break;
       case ControlKind::List:
       case ControlKind::Combo:
-        for (const std::string& item : c.items) out_ << item << '\n';
+        for (const std::string& item : c.items)
+          out_ << item << '\n';
         break;
       case ControlKind::Button:
       case ControlKind::Form:

@@ -16,9 +16,11 @@ namespace {
 // The first and one past the last non-zero index of v.
 std::pair<std::size_t, std::size_t> support(std::span<const double> v) {
   std::size_t lo = 0;
-  while (lo < v.size() && v[lo] == 0.0) ++lo;
+  while (lo < v.size() && v[lo] == 0.0)
+    ++lo;
   std::size_t hi = v.size();
-  while (hi > lo && v[hi - 1] == 0.0) --hi;
+  while (hi > lo && v[hi - 1] == 0.0)
+    --hi;
   return {lo, hi};
 }
 
@@ -53,7 +55,8 @@ Overlap overlap(std::span<const double> a, std::span<const double> b, std::size_
 // y[k] += alpha * x[k]: no reduction, so it vectorises without reordering any sum.
 TARVEX_VECTOR_CLONES
 void axpy(double* __restrict y, const double* __restrict x, double alpha, std::size_t n) {
-  for (std::size_t k = 0; k < n; ++k) y[k] += alpha * x[k];
+  for (std::size_t k = 0; k < n; ++k)
+    y[k] += alpha * x[k];
 }
 
 void directSum(std::span<const double> a, std::span<const double> b, std::span<double> out,
@@ -81,7 +84,8 @@ void directSum(std::span<const double> a, std::span<const double> b, std::span<d
 // the plan cache small.
 std::size_t fftSize(std::size_t n) {
   std::size_t m = 1;
-  while (m < n) m *= 2;
+  while (m < n)
+    m *= 2;
   if (m % 4 == 0 && (m / 4) * 3 >= n) return (m / 4) * 3;
   return m;
 }
@@ -181,12 +185,15 @@ bool fftSum(std::span<const double> a, std::span<const double> b, std::span<doub
   // The FFT's rounding error in any output is of order eps*log2(m)*|a|_2*|b|_2 (measured
   // below a third of that here); keep it under 1e-13 of the largest output kept.
   double na = 0.0, nb = 0.0, peak = 0.0;
-  for (std::size_t k = o.alo; k < o.ahi; ++k) na += a[k] * a[k];
-  for (std::size_t k = o.blo; k < o.bhi; ++k) nb += b[k] * b[k];
+  for (std::size_t k = o.alo; k < o.ahi; ++k)
+    na += a[k] * a[k];
+  for (std::size_t k = o.blo; k < o.bhi; ++k)
+    nb += b[k] * b[k];
   const std::size_t kept = o.ohi - o.olo;
-  for (std::size_t k = 0; k < kept; ++k) peak = std::max(peak, std::fabs(ra[k]));
-  const double error = std::numeric_limits<double>::epsilon() *
-                       std::log2(static_cast<double>(m)) * std::sqrt(na * nb);
+  for (std::size_t k = 0; k < kept; ++k)
+    peak = std::max(peak, std::fabs(ra[k]));
+  const double error = std::numeric_limits<double>::epsilon() * std::log2(static_cast<double>(m)) *
+                       std::sqrt(na * nb);
   if (!(error <= 1e-13 * peak)) return false;
   std::copy_n(ra.get(), kept, out.data() + o.olo);
   return true;

@@ -17,7 +17,6 @@ void causalConvolve(std::span<const double> a, std::span<const double> b, std::s
 // (for tests and benchmarks).
 void causalConvolveDirect(std::span<const double> a, std::span<const double> b,
                           std::span<double> out);
-void causalConvolveFft(std::span<const double> a, std::span<const double> b,
-                       std::span<double> out);
+void causalConvolveFft(std::span<const double> a, std::span<const double> b, std::span<double> out);
 
 }  // namespace tarvex

@@ -10,12 +10,16 @@ namespace tarvex {
 namespace {
 
 std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
   return s;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Replaces the decimal separator of a printf result (always '.') by the session's.
 std::string withSeparator(std::string s, char sep) {
@@ -109,7 +113,8 @@ std::string formatGeneral(double value, int digits, char sep) {
   for (char c : mantissa) {
     if (c != '.') ds += c;
   }
-  while (ds.size() > 1 && ds.back() == '0') ds.pop_back();
+  while (ds.size() > 1 && ds.back() == '0')
+    ds.pop_back();
   std::string out = negative ? "-" : "";
   if (exponent < -5 || exponent >= digits) {
     out += ds.substr(0, 1);

@@ -25,9 +25,9 @@ long double besselI0(long double x) {
   if (ax < 3.75) {
     const long double t = x * 0.26666666666666666;
     const long double y = t * t;
-    return 1.0L +
-           y * (3.5156229 +
-                y * (3.0899424 + y * (1.2067492 + y * (0.2659732 + y * (0.0360768 + y * 0.0045813)))));
+    return 1.0L + y * (3.5156229 +
+                       y * (3.0899424 +
+                            y * (1.2067492 + y * (0.2659732 + y * (0.0360768 + y * 0.0045813)))));
   }
   const long double u = 3.75 / ax;
   return (std::exp(static_cast<long double>(ax)) / std::sqrt(ax)) *
@@ -45,10 +45,11 @@ long double besselI1(long double x) {
   if (ax < 3.75) {
     const long double t = x * 0.26666666666666666;
     const long double y = t * t;
-    return x * (0.5 + y * (0.87890594 +
-                           y * (0.51498869 +
-                                y * (0.15084934 +
-                                     y * (0.02658733 + y * (0.00301532 + y * 0.00032411))))));
+    return x *
+           (0.5 +
+            y * (0.87890594 +
+                 y * (0.51498869 +
+                      y * (0.15084934 + y * (0.02658733 + y * (0.00301532 + y * 0.00032411))))));
   }
   const long double u = 3.75 / ax;
   const long double r =

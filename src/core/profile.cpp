@@ -47,7 +47,8 @@ void profile::setStart(double d) {
   const long long first = std::max(0LL, wholePoints(std::ceil(d / step)));
   if (delta < 0.0) {
     // Toward the surface: each value comes from |k| points deeper.
-    for (long long i = first; i - k < count; ++i) values[i] = values[i - k];
+    for (long long i = first; i - k < count; ++i)
+      values[i] = values[i - k];
     setThickness(count * step + delta);
   } else if (delta > 0.0) {
     const std::vector<double> before = values;
@@ -59,19 +60,21 @@ void profile::setStart(double d) {
   }
   startDepth = d;
   const long long zeroEnd = std::min<long long>(first, count);
-  for (long long i = 0; i < zeroEnd; ++i) values[i] = 0.0;
+  for (long long i = 0; i < zeroEnd; ++i)
+    values[i] = 0.0;
 }
 
 double profile::integral() const {
   double s = 0.0;
-  for (int i = 0; i < count; ++i) s += values[i];
+  for (int i = 0; i < count; ++i)
+    s += values[i];
   return step * s;
 }
 
 void profile::setValue(int index, float value) {
   if (index < 0 || index >= count) {
-    throw std::out_of_range("profile::setValue: point " + std::to_string(index) +
-                            " outside 0.." + std::to_string(count - 1));
+    throw std::out_of_range("profile::setValue: point " + std::to_string(index) + " outside 0.." +
+                            std::to_string(count - 1));
   }
   values[index] = value;
 }
@@ -125,15 +128,20 @@ void profile::erfcStep(double height, double sigma, double sign) {
   }
 }
 
-void profile::addErfc(double height, double sigma) { erfcStep(height, sigma, 1.0); }
+void profile::addErfc(double height, double sigma) {
+  erfcStep(height, sigma, 1.0);
+}
 
-void profile::subtractErfc(double height, double sigma) { erfcStep(height, sigma, -1.0); }
+void profile::subtractErfc(double height, double sigma) {
+  erfcStep(height, sigma, -1.0);
+}
 
 double profile::collisionWeight(int n, double a, double b) const {
   if (n < 0) throw std::invalid_argument("collisionWeight: negative collision count");
   if (n == 0) {
     double s = 0.0;
-    for (int i = 0; i < count; ++i) s += values[i] * std::exp(-a * b * i * step);
+    for (int i = 0; i < count; ++i)
+      s += values[i] * std::exp(-a * b * i * step);
     return 1000.0 * s;
   }
   // (a b x)^n e^{-a b x} / n! evaluated as one exponential of its logarithm: the direct powers
@@ -177,7 +185,8 @@ double erfcApprox(double x) {
 
 long double factorial(int n) {
   long double f = 1.0L;
-  for (int i = 2; i <= n; ++i) f *= i;
+  for (int i = 2; i <= n; ++i)
+    f *= i;
   return f;
 }
 

@@ -41,7 +41,8 @@ spectro::spectro(int bins, double step_) : values(checkedBins(bins, "spectro"), 
 
 double spectro::integral() const {
   double s = 0.0;
-  for (double v : values) s += v;
+  for (double v : values)
+    s += v;
   return step * s;
 }
 
@@ -64,22 +65,27 @@ double spectro::secondMoment() const {
 
 void spectro::normalize(double area) {
   double s = 0.0;
-  for (double v : values) s += v;
+  for (double v : values)
+    s += v;
   const double f = s * step / area;
-  for (double& v : values) v /= f;
+  for (double& v : values)
+    v /= f;
 }
 
 void spectro::clear() {
-  for (double& v : values) v = 0.0;
+  for (double& v : values)
+    v = 0.0;
   offset = 0.0;
 }
 
-void spectro::resize(int bins) { values.resize(checkedBins(bins, "resize"), 0.0); }
+void spectro::resize(int bins) {
+  values.resize(checkedBins(bins, "resize"), 0.0);
+}
 
 void spectro::setValue(int index, float value) {
   if (index < 0 || index >= size()) {
-    throw std::out_of_range("spectro::setValue: bin " + std::to_string(index) +
-                            " outside 0.." + std::to_string(size() - 1));
+    throw std::out_of_range("spectro::setValue: bin " + std::to_string(index) + " outside 0.." +
+                            std::to_string(size() - 1));
   }
   values[static_cast<std::size_t>(index)] = value;
 }
@@ -142,7 +148,8 @@ void spectro::convolveExponential(double rate) {
     kernel[d] = std::exp(-ls * static_cast<double>(d));
   }
   values = applyKernel(values, kernel);
-  for (double& v : values) v *= ls;
+  for (double& v : values)
+    v *= ls;
   normalize(a0);
 }
 
@@ -188,7 +195,8 @@ spectro scale(const spectro& a, double factor) {
   spectro r;
   r.step = a.step;
   r.values.resize(a.values.size());
-  for (std::size_t i = 0; i < a.values.size(); ++i) r.values[i] = factor * a.values[i];
+  for (std::size_t i = 0; i < a.values.size(); ++i)
+    r.values[i] = factor * a.values[i];
   return r;
 }
 
@@ -197,7 +205,8 @@ spectro add(const spectro& a, const spectro& b) {
   r.step = b.step;
   const std::size_t n = std::min(a.values.size(), b.values.size());
   r.values.resize(n);
-  for (std::size_t i = 0; i < n; ++i) r.values[i] = a.values[i] + b.values[i];
+  for (std::size_t i = 0; i < n; ++i)
+    r.values[i] = a.values[i] + b.values[i];
   return r;
 }
 
@@ -207,7 +216,8 @@ spectro convolve(const spectro& a, const spectro& b) {
   r.offset = b.offset;
   r.values.resize(std::min(a.values.size(), b.values.size()));
   causalConvolve(a.values, b.values, r.values);
-  for (double& v : r.values) v *= a.step;
+  for (double& v : r.values)
+    v *= a.step;
   return r;
 }
 

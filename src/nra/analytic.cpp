@@ -4,11 +4,41 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/parallel.h"
 #include "core/physics.h"
 #include "nra/plots.h"
 #include "state/session.h"
 
 namespace tarvex {
+
+namespace {
+
+// c*mu*g * e^(-mu - g E) * I1(2 sqrt(q)) / sqrt(q + 1e-7) * dx, with I1 from Abramowitz and
+// Stegun 9.8.3/9.8.4 as besselI1 evaluates it. Above the branch point the two exponentials are
+// taken as one, in extended precision: for thick layers e^-mu underflows and e^(2 sqrt q)
+// overflows a double where their product is still of order one.
+long double lossDensity(double c, double mu, double g, double e, double dx) {
+  const double q = g * mu * e;
+  const double a = 2.0 * std::sqrt(q);
+  const double front = c * mu * g;
+  if (a < 3.75) {
+    return front * std::exp(static_cast<long double>(-mu - g * e)) * besselI1(a) /
+           std::sqrt(q + 1e-7) * dx;
+  }
+  const long double u = 3.75 / a;
+  const long double poly =
+      0.39894228 +
+      u * (-0.03988024 +
+           u * (-0.00362018 +
+                u * (0.00163801 +
+                     u * (-0.01031555 +
+                          u * (0.02282967 +
+                               u * (-0.02895312 + u * (0.01787654 + u * -0.00420059)))))));
+  const long double exponent = static_cast<long double>(-mu - g * e) + a;
+  return front * (std::exp(exponent) / std::sqrt(a)) * poly / std::sqrt(q + 1e-7) * dx;
+}
+
+}  // namespace
 
 spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, double omega) {
   constexpr double kStep = 10.0;  // eV; the numeric model's step edit does not apply here
@@ -20,33 +50,38 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
   const int n = static_cast<int>(bins);
   spectro base(n, kStep);
   base.clear();
-  std::vector<double> accumulator(static_cast<std::size_t>(n), 0.0);
-  spectro work = base;
-
   const double g = 2.0 * s / (omega * omega);  // 1/epsilon, per keV
   const double h = s * g;                      // collisions per 1000 A
   const double dx = p.step;
-  for (int k = 0; k < p.count; ++k) {
-    const double c = p.values[k];
-    // A point without the nuclide adds exactly nothing (the work distribution is all zeros).
-    if (c == 0.0) continue;
-    const double x = k * dx * 0.001;
-    const double mu = h * x;
-    work.values.assign(static_cast<std::size_t>(n), 0.0);
-    if (n > 0) work.setValue(0, static_cast<float>(std::exp(-mu) * c * dx * (kStep * kStep)));
-    for (int i = 1; i < n; ++i) {
-      const double e = i * kStep * 0.001;
-      const double q = g * mu * e;
-      // Extended precision: for thick layers e^-mu underflows a double where the product with
-      // I1 is still of order one.
-      const long double w = c * mu * g * std::exp(static_cast<long double>(-mu - g * e)) *
-                            besselIn(1, 2.0 * std::sqrt(q)) / std::sqrt(q + 1e-7) * dx;
-      work.setValue(i, static_cast<float>(w));
+  // Depth points are independent: each worker sums its slice, the slices are added in order.
+  std::vector<std::vector<double>> partial(static_cast<std::size_t>(workerCount(p.count)),
+                                           std::vector<double>(static_cast<std::size_t>(n), 0.0));
+  parallelFor(p.count, [&](int worker, int begin, int end) {
+    std::vector<double>& accumulator = partial[static_cast<std::size_t>(worker)];
+    spectro work = base;
+    for (int k = begin; k < end; ++k) {
+      const double c = p.values[k];
+      // A point without the nuclide adds exactly nothing (its distribution is all zeros).
+      if (c == 0.0) continue;
+      const double x = k * dx * 0.001;
+      const double mu = h * x;
+      work.values.assign(static_cast<std::size_t>(n), 0.0);
+      if (n > 0) work.setValue(0, static_cast<float>(std::exp(-mu) * c * dx * (kStep * kStep)));
+      for (int i = 1; i < n; ++i) {
+        work.setValue(i, static_cast<float>(lossDensity(c, mu, g, i * kStep * 0.001, dx)));
+      }
+      for (int i = 0; i < n; ++i)
+        accumulator[i] += work.values[i];
     }
-    for (int i = 0; i < n; ++i) accumulator[i] += work.values[i];
+  });
+  std::vector<double> accumulator(static_cast<std::size_t>(n), 0.0);
+  for (const std::vector<double>& part : partial) {
+    for (int i = 0; i < n; ++i)
+      accumulator[i] += part[i];
   }
   spectro curve = base;
-  for (int i = 0; i < n; ++i) curve.setValue(i, static_cast<float>(accumulator[i]));
+  for (int i = 0; i < n; ++i)
+    curve.setValue(i, static_cast<float>(accumulator[i]));
   return curve;
 }
 
@@ -61,7 +96,8 @@ void CalcAnaliticExcitation(Session& session) {
   const double s = session.number("TFNRP.Editdedx");
   const double omega = session.number("TFNRP.EditS");
   st.analyticExcitation = analyticExcitationCurve(st.nraProfile, emax, s, omega);
-  if (session.controls().checked("TFOptions.CheckConv") && st.analyticExcitation.integral() != 0.0) {
+  if (session.controls().checked("TFOptions.CheckConv") &&
+      st.analyticExcitation.integral() != 0.0) {
     session.SetStatus("Lorentzian convolution...");
     // The resonance FWHM is used as the Lorentzian's half width, as the program always did.
     st.analyticExcitation.broadenLorentzian(gamma);

@@ -33,7 +33,8 @@ ChartStore::ChartStore() {
       {"ChartMEISProf.SeriesAmostra", "Profile", colours::red},
       {"ChartMEISProf.SeriesSum", "Total", colours::black},
   };
-  for (const Row& r : rows) series_[r.key] = Series{r.title, r.colour, {}};
+  for (const Row& r : rows)
+    series_[r.key] = Series{r.title, r.colour, {}};
   for (const char* chart : {"ChartNRPProf", "ChartMEISProf"}) {
     axes_[chart].bottom = {false, 0.0, 10.0};
   }
@@ -52,7 +53,8 @@ Series& ChartStore::mutableSeries(const std::string& key) {
 }
 
 void ChartStore::notify(const std::string& key) const {
-  for (const Observer& o : observers_) o(key);
+  for (const Observer& o : observers_)
+    o(key);
 }
 
 void ChartStore::clear(const std::string& key) {

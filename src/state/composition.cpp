@@ -4,9 +4,13 @@
 
 namespace tarvex {
 
-void Session::AddElement() { composition(true); }
+void Session::AddElement() {
+  composition(true);
+}
 
-void Session::RefreshComposition() { composition(false); }
+void Session::RefreshComposition() {
+  composition(false);
+}
 
 void Session::composition(bool markChanged) {
   const std::string name = controls_.text("TFMEIS.EditElname");
@@ -49,7 +53,8 @@ void Session::composition(bool markChanged) {
 void Session::DeleteElement() {
   state_.elementMap.erase(controls_.text("TFMEIS.EditElname"));
   std::vector<std::string> names;
-  for (const auto& [key, record] : state_.elementMap) names.push_back(key);
+  for (const auto& [key, record] : state_.elementMap)
+    names.push_back(key);
   controls_.setItems("TFMEIS.ListElements", names);
 }
 

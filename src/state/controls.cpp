@@ -45,7 +45,8 @@ Control& ControlStore::mutableGet(const std::string& key) {
 }
 
 void ControlStore::notify(const std::string& key) const {
-  for (const Observer& o : observers_) o(key);
+  for (const Observer& o : observers_)
+    o(key);
 }
 
 void ControlStore::setText(const std::string& key, const std::string& text) {

@@ -4,9 +4,8 @@
 namespace tarvex {
 namespace {
 
-constexpr const char* kNumericControls[] = {"EditNc",   "EditStep",        "EditVecsize",
-                                            "EditEmin", "EditEmax",        "ButtonCalculate",
-                                            "CheckAuto"};
+constexpr const char* kNumericControls[] = {
+    "EditNc", "EditStep", "EditVecsize", "EditEmin", "EditEmax", "ButtonCalculate", "CheckAuto"};
 
 }  // namespace
 
@@ -65,10 +64,10 @@ void Session::ShowSelectedMode() {
     state_.elementProfiles[name];
     if (!name.empty()) Plotprofile();
   }
-  const bool closedForm =
-      c.checked("TFOptions.RadioAnalitic") || c.checked("TFOptions.RadioGauss");
+  const bool closedForm = c.checked("TFOptions.RadioAnalitic") || c.checked("TFOptions.RadioGauss");
   for (const char* f : {"TFNRP", "TFMEIS"}) {
-    for (const char* name : kNumericControls) c.setEnabled(std::string(f) + "." + name, !closedForm);
+    for (const char* name : kNumericControls)
+      c.setEnabled(std::string(f) + "." + name, !closedForm);
     if (!closedForm) autoModeClick(f);
   }
 }

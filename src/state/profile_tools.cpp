@@ -74,7 +74,8 @@ void Session::Plotprofile() {
     const profile& p = state_.nraProfile;
     charts_.clear("ChartNRPProf.SeriesAmostra");
     const int n = shownPoints(p);
-    for (int i = 0; i < n; ++i) charts_.add("ChartNRPProf.SeriesAmostra", i * p.step, p.values[i], colour);
+    for (int i = 0; i < n; ++i)
+      charts_.add("ChartNRPProf.SeriesAmostra", i * p.step, p.values[i], colour);
     return;
   }
   const std::string name = controls_.text("TFrameMEISSample.ComboEl_list");
@@ -82,11 +83,13 @@ void Session::Plotprofile() {
   const profile& p = currentProfile();
   charts_.clear("ChartMEISProf.SeriesAmostra");
   const int n = shownPoints(p);
-  for (int i = 0; i < n; ++i) charts_.add("ChartMEISProf.SeriesAmostra", i * p.step, p.values[i], colour);
+  for (int i = 0; i < n; ++i)
+    charts_.add("ChartMEISProf.SeriesAmostra", i * p.step, p.values[i], colour);
   controls_.setText("TFrameMEISSample.StatusDraw.0",
                     "Total " + name + ": " + formatFixed(p.integral(), 5, 3, decimalSeparator_));
   charts_.clear("ChartMEISProf.SeriesSum");
-  for (const auto& [key, record] : state_.elementMap) state_.elementProfiles[key];
+  for (const auto& [key, record] : state_.elementMap)
+    state_.elementProfiles[key];
   const profile& cp = currentProfile();
   for (int i = 0; i < cp.count; ++i) {
     double sum = 0.0;
@@ -133,10 +136,18 @@ void Session::erfcTool(bool add, bool keep) {
   Plotprofile();
 }
 
-void Session::Adderfc() { erfcTool(true, false); }
-void Session::Substracterfc() { erfcTool(false, false); }
-void Session::Tryadderfc() { erfcTool(true, true); }
-void Session::Trysubtract() { erfcTool(false, true); }
+void Session::Adderfc() {
+  erfcTool(true, false);
+}
+void Session::Substracterfc() {
+  erfcTool(false, false);
+}
+void Session::Tryadderfc() {
+  erfcTool(true, true);
+}
+void Session::Trysubtract() {
+  erfcTool(false, true);
+}
 
 void Session::Drawline() {
   const std::string f = frame();
@@ -151,9 +162,11 @@ void Session::Drawline() {
 void Session::Smooth() {
   if (nraMode()) {
     profile& p = currentProfile();
-    for (int i = 0; i < 3; ++i) p.smooth(5);
+    for (int i = 0; i < 3; ++i)
+      p.smooth(5);
   } else {
-    for (const auto& [name, record] : state_.elementMap) state_.elementProfiles[name].smooth(1);
+    for (const auto& [name, record] : state_.elementMap)
+      state_.elementProfiles[name].smooth(1);
   }
   Plotprofile();
 }

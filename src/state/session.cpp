@@ -54,7 +54,20 @@ const std::array<const char*, 60> kParamControls = {
     "TFMEIS.EditVecsize",
     "TFMEIS.EditSimMin",
     "TFMEIS.EditSimMax",
-    "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
 };
 
 const std::array<const char*, 15> kFlagControls = {
@@ -70,7 +83,9 @@ const std::array<const char*, 15> kFlagControls = {
     "TFMEIS.CheckSCCorr",
     "TFOptions.RadioGauss",
     "TFOptions.RadioExternal",
-    "", "", "",
+    "",
+    "",
+    "",
 };
 
 Session::Session(Host& host) : host_(host) {
@@ -89,7 +104,8 @@ void Session::registerAction(const std::string& name, Command command) {
 
 std::vector<std::string> Session::actionNames() const {
   std::vector<std::string> names;
-  for (const auto& [name, command] : actions_) names.push_back(name);
+  for (const auto& [name, command] : actions_)
+    names.push_back(name);
   return names;
 }
 
@@ -165,7 +181,9 @@ double Session::number(const std::string& key) const {
   return parseFloat(controls_.text(key), decimalSeparator_);
 }
 
-int Session::integer(const std::string& key) const { return parseInt(controls_.text(key)); }
+int Session::integer(const std::string& key) const {
+  return parseInt(controls_.text(key));
+}
 
 void Session::setNumber(const std::string& key, double value) {
   controls_.setText(key, formatGeneral(value, 15, decimalSeparator_));
@@ -194,13 +212,14 @@ bool Session::parametersChanged() {
   std::copy_n(state_.paramValues.begin(), 50, state_.paramSnapshot.begin());
   // The parameters the collision tables are built from, in the order they are compared.
   static constexpr int kSlots[] = {
-      param::nraResonanceEnergy, param::nraMaxEnergy,       param::nraStoppingPower,
-      param::nraStraggling,      param::nraStep,            param::nraConvolutions,
-      param::nraVectorSize,      param::meisIonEnergy,      param::meisDeltaE,
-      param::meisProjectileMass, param::meisProjectileZ,    param::meisThetaIn,
-      param::meisThetaOut,       param::meisStoppingPower,  param::meisStraggling,
-      param::meisStep,           param::meisConvolutions,   param::meisVectorSize};
-  for (int slot : kSlots) state_.paramValues[slot] = number(kParamControls[slot]);
+      param::nraResonanceEnergy, param::nraMaxEnergy,      param::nraStoppingPower,
+      param::nraStraggling,      param::nraStep,           param::nraConvolutions,
+      param::nraVectorSize,      param::meisIonEnergy,     param::meisDeltaE,
+      param::meisProjectileMass, param::meisProjectileZ,   param::meisThetaIn,
+      param::meisThetaOut,       param::meisStoppingPower, param::meisStraggling,
+      param::meisStep,           param::meisConvolutions,  param::meisVectorSize};
+  for (int slot : kSlots)
+    state_.paramValues[slot] = number(kParamControls[slot]);
   for (int slot : kSlots) {
     if (state_.paramValues[slot] != state_.paramSnapshot[slot]) return true;
   }

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include "state/charts.h"

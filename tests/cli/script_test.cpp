@@ -76,7 +76,9 @@ TEST(Script, StatusGoesToStandardErrorAndSeriesToFiles) {
       "set TFNRP.Editx1 0\nset TFNRP.Editx2 10\n"
       "run Drawline\n"
       "run CalcSimulation\n"
-      "series ChartPrinc.SeriesBessel " + path + "\n"
+      "series ChartPrinc.SeriesBessel " +
+      path +
+      "\n"
       "series ChartNRPProf.SeriesAmostra\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.err.find("status: Done!"), std::string::npos);
@@ -87,7 +89,8 @@ TEST(Script, StatusGoesToStandardErrorAndSeriesToFiles) {
   std::istringstream(first) >> x >> y;
   EXPECT_LT(x, 151.0);
   int lines = 1;
-  for (std::string l; std::getline(f, l);) ++lines;
+  for (std::string l; std::getline(f, l);)
+    ++lines;
   EXPECT_EQ(lines, 500 + 200 + 34);
   EXPECT_NE(r.out.find("0.0050000000000000001 1\n"), std::string::npos);
 }

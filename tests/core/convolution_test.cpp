@@ -28,13 +28,15 @@ std::vector<double> block(std::size_t n, std::size_t lo, std::size_t hi, unsigne
   std::mt19937 gen(seed);
   std::uniform_real_distribution<double> u(0.1, 1.0);
   std::vector<double> v(n, 0.0);
-  for (std::size_t i = lo; i < hi && i < n; ++i) v[i] = u(gen);
+  for (std::size_t i = lo; i < hi && i < n; ++i)
+    v[i] = u(gen);
   return v;
 }
 
 double maxAbs(const std::vector<double>& v) {
   double m = 0.0;
-  for (double x : v) m = std::max(m, std::fabs(x));
+  for (double x : v)
+    m = std::max(m, std::fabs(x));
   return m;
 }
 
@@ -43,7 +45,9 @@ struct Case {
   std::size_t na, alo, ahi, nb, blo, bhi, nout;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ConvolutionCases : public ::testing::TestWithParam<Case> {};
 
@@ -92,8 +96,10 @@ TEST(Convolution, RepeatedFftConvolutionsStayWithinTolerance) {
   // their whole support.
   std::vector<double> one = block(2048, 3, 60, 5);
   double area = 0.0;
-  for (double v : one) area += v;
-  for (double& v : one) v /= area;
+  for (double v : one)
+    area += v;
+  for (double& v : one)
+    v /= area;
   std::vector<double> fast = one, slow = one;
   for (int k = 0; k < 30; ++k) {
     std::vector<double> f(2048), s(2048);
@@ -103,7 +109,8 @@ TEST(Convolution, RepeatedFftConvolutionsStayWithinTolerance) {
     slow.swap(s);
   }
   const double tol = 1e-12 * maxAbs(slow);
-  for (std::size_t i = 0; i < slow.size(); ++i) ASSERT_NEAR(fast[i], slow[i], tol) << i;
+  for (std::size_t i = 0; i < slow.size(); ++i)
+    ASSERT_NEAR(fast[i], slow[i], tol) << i;
 }
 
 }  // namespace

@@ -12,20 +12,22 @@ TEST(NumberText, ParsesWhatAUserTypes) {
     const char* text;
     char sep;
     double want;
-  } cases[] = {{"151", '.', 151.0},   {"548.56", '.', 548.56}, {" -2.5e-3 ", '.', -2.5e-3},
-               {"+.5", '.', 0.5},     {"5.", '.', 5.0},        {"2.8e22", '.', 2.8e22},
-               {"1,5", ',', 1.5},     {"1E5", '.', 1e5},       {"1e-400", '.', 0.0}};
-  for (auto c : cases) EXPECT_DOUBLE_EQ(parseFloat(c.text, c.sep), c.want) << c.text;
+  } cases[] = {{"151", '.', 151.0}, {"548.56", '.', 548.56}, {" -2.5e-3 ", '.', -2.5e-3},
+               {"+.5", '.', 0.5},   {"5.", '.', 5.0},        {"2.8e22", '.', 2.8e22},
+               {"1,5", ',', 1.5},   {"1E5", '.', 1e5},       {"1e-400", '.', 0.0}};
+  for (auto c : cases)
+    EXPECT_DOUBLE_EQ(parseFloat(c.text, c.sep), c.want) << c.text;
 }
 
 TEST(NumberText, RefusesWithTheUserMessage) {
-  for (const char* bad : {"", " ", "abc", "1.2.3", "1,5", "e5", "1e", "--1", "nan", "inf",
-                          "0x10", "1e999", "5 6"}) {
+  for (const char* bad :
+       {"", " ", "abc", "1.2.3", "1,5", "e5", "1e", "--1", "nan", "inf", "0x10", "1e999", "5 6"}) {
     try {
       parseFloat(bad);
       ADD_FAILURE() << "accepted '" << bad << "'";
     } catch (const ConversionError& e) {
-      EXPECT_EQ(std::string(e.what()), "'" + std::string(bad) + "' is not a valid floating point value");
+      EXPECT_EQ(std::string(e.what()),
+                "'" + std::string(bad) + "' is not a valid floating point value");
     }
   }
   EXPECT_THROW(parseFloat("1.5", ','), ConversionError);
@@ -62,7 +64,8 @@ TEST(NumberText, GeneralFormat) {
                {123456789012345678.0, "1.23456789012346E17"},
                {100000000000000.0, "100000000000000"},
                {1.0 / 3.0, "0.333333333333333"}};
-  for (auto c : cases) EXPECT_EQ(formatGeneral(c.value), c.want) << c.value;
+  for (auto c : cases)
+    EXPECT_EQ(formatGeneral(c.value), c.want) << c.value;
   EXPECT_EQ(formatGeneral(10.005, 15, ','), "10,005");
 }
 

@@ -10,7 +10,8 @@ namespace {
 TEST(Physics, BackgroundLine) {
   backgroundLine flat;
   setLine(flat, 0, 5, 1, 5);
-  for (double x : {-100.0, 0.0, 0.3, 250.0, 1e6}) EXPECT_EQ(lineValue(flat, x), 5.0) << x;
+  for (double x : {-100.0, 0.0, 0.3, 250.0, 1e6})
+    EXPECT_EQ(lineValue(flat, x), 5.0) << x;
   backgroundLine slope;
   setLine(slope, 0, 0, 500, 10);
   EXPECT_DOUBLE_EQ(lineValue(slope, 250), 5.0);
@@ -26,7 +27,8 @@ TEST(Physics, GaussianLossIsANormalisedDensity) {
   for (double x : {0.0, 5.0, 40.0}) {
     double s = 0.0;
     const double de = 0.25;
-    for (double e = -2000; e < 4000; e += de) s += gaussianLoss(e, 50.0, 30.0, 19.2, x, 10.0) * de;
+    for (double e = -2000; e < 4000; e += de)
+      s += gaussianLoss(e, 50.0, 30.0, 19.2, x, 10.0) * de;
     EXPECT_NEAR(s, 1.0, 1e-9) << x;
   }
   EXPECT_DOUBLE_EQ(gaussianLoss(10.0, 1.0, 0.0, 2.0, 0.0, 10.0), 1.0 / std::sqrt(2 * M_PI));

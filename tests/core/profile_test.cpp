@@ -14,7 +14,8 @@ profile ramp(int n, double step) {
   profile p(n * step, step);
   p.count = n;
   p.values.assign(n, 0.0);
-  for (int i = 0; i < n; ++i) p.values[i] = 1.0 + 0.001 * i;
+  for (int i = 0; i < n; ++i)
+    p.values[i] = 1.0 + 0.001 * i;
   return p;
 }
 
@@ -53,8 +54,10 @@ TEST(Profile, MovingTheStartDeeperAndBack) {
   p.setStart(2.0);
   EXPECT_EQ(p.count, 2400);
   EXPECT_EQ(p.startDepth, 2.0);
-  for (int i = 0; i < 400; ++i) ASSERT_EQ(p.values[i], 0.0) << i;
-  for (int i = 0; i < 2000; ++i) ASSERT_EQ(p.values[i + 400], original.values[i]) << i;
+  for (int i = 0; i < 400; ++i)
+    ASSERT_EQ(p.values[i], 0.0) << i;
+  for (int i = 0; i < 2000; ++i)
+    ASSERT_EQ(p.values[i + 400], original.values[i]) << i;
 
   p.setStart(0.0);
   EXPECT_EQ(p.count, 2000);
@@ -77,7 +80,8 @@ TEST(Profile, DrawLine) {
   q.drawLine(1, 1, 0, 1);
   EXPECT_EQ(p.values, q.values);
   EXPECT_EQ(p.values[0], 0.25);  // at the start
-  for (int i = 1; i < 100; ++i) ASSERT_EQ(p.values[i], 1.0) << i;
+  for (int i = 1; i < 100; ++i)
+    ASSERT_EQ(p.values[i], 1.0) << i;
   EXPECT_EQ(p.values[100], 0.5);  // the end point itself is not drawn
 
   profile r(1.0, 0.1);
@@ -97,11 +101,13 @@ TEST(Profile, AddErfc) {
   EXPECT_NEAR(p.values[1], 0.98872, 1e-5);
   EXPECT_NEAR(p.values[100], 0.31422, 1e-5);
   EXPECT_NEAR(p.values[290], 0.00088, 1e-5);
-  for (int i = 299; i < p.count; ++i) ASSERT_EQ(p.values[i], 0.0) << i;
+  for (int i = 299; i < p.count; ++i)
+    ASSERT_EQ(p.values[i], 0.0) << i;
 
   profile q = p;
   q.subtractErfc(1.0, 1.0);
-  for (int i = 0; i < q.count; ++i) ASSERT_NEAR(q.values[i], 0.0, 1e-15);
+  for (int i = 0; i < q.count; ++i)
+    ASSERT_NEAR(q.values[i], 0.0, 1e-15);
   q.subtractErfc(1.0, 1.0);  // not clamped at zero
   EXPECT_LT(q.values[1], -0.9);
 
@@ -115,7 +121,8 @@ TEST(Profile, ErfcStepBelowAContaminationLayer) {
   profile p(4.0, 0.01);
   p.setStart(1.0);
   p.addErfc(2.0, 1.0);
-  for (int i = 0; i <= 100; ++i) ASSERT_EQ(p.values[i], 0.0) << i;
+  for (int i = 0; i <= 100; ++i)
+    ASSERT_EQ(p.values[i], 0.0) << i;
   EXPECT_NEAR(p.values[101], 2 * 0.98872, 2e-5);
 }
 
@@ -138,11 +145,14 @@ TEST(Profile, ErfcApprox) {
 
 TEST(Profile, SmoothAveragesSevenPointsAndKeepsTheEdges) {
   profile p(3.0, 0.1);  // 30 points
-  for (int i = 0; i < p.count; ++i) p.values[i] = (i % 2) ? 1.0 : 0.0;
+  for (int i = 0; i < p.count; ++i)
+    p.values[i] = (i % 2) ? 1.0 : 0.0;
   const profile before = p;
   p.smooth(0);
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(p.values[i], before.values[i]) << i;
-  for (int i = p.count - 6; i < p.count; ++i) ASSERT_EQ(p.values[i], before.values[i]) << i;
+  for (int i = 0; i < 4; ++i)
+    ASSERT_EQ(p.values[i], before.values[i]) << i;
+  for (int i = p.count - 6; i < p.count; ++i)
+    ASSERT_EQ(p.values[i], before.values[i]) << i;
   // Point 4 averages points 1..7: four ones and three zeros.
   EXPECT_DOUBLE_EQ(p.values[4], 4.0 / 7.0);
   EXPECT_DOUBLE_EQ(p.values[5], 3.0 / 7.0);
@@ -173,8 +183,8 @@ TEST(Profile, CollisionWeightAgreesWithTheDirectPowers) {
           const long double x = static_cast<long double>(i) * p.step * b;
           s += p.values[i] * std::pow(x, n) * std::exp(-a * b * i * p.step);
         }
-        const long double direct = 1000.0L * (std::pow(static_cast<long double>(a), n) /
-                                              factorial(n)) * s;
+        const long double direct =
+            1000.0L * (std::pow(static_cast<long double>(a), n) / factorial(n)) * s;
         const double want = static_cast<double>(direct);
         if (!std::isfinite(want) || want < 1e-290) continue;
         EXPECT_NEAR(p.collisionWeight(n, a, b) / want, 1.0, 1e-12)
@@ -187,7 +197,8 @@ TEST(Profile, CollisionWeightAgreesWithTheDirectPowers) {
 TEST(Profile, CollisionWeightsOfAThickFilmStayFiniteAndSumToThePoissonTotal) {
   // 1 um at 1 A: the direct powers overflow from about n = 1235 on.
   profile p(10000.0, 1.0);
-  for (double& v : p.values) v = 1.0;
+  for (double& v : p.values)
+    v = 1.0;
   const double a = 0.1;
   double total = 0.0;
   for (int n = 0; n < 1600; ++n) {

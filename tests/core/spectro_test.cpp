@@ -18,20 +18,23 @@ spectro spike(int n, double step, int bin, double value = 1.0) {
 
 spectro bumpy(int n, double step) {
   spectro s(n, step);
-  for (int i = 0; i < n; ++i) s.values[i] = 1.0 + std::sin(0.05 * i) + (i % 7 == 0 ? 0.5 : 0.0);
+  for (int i = 0; i < n; ++i)
+    s.values[i] = 1.0 + std::sin(0.05 * i) + (i % 7 == 0 ? 0.5 : 0.0);
   return s;
 }
 
 double maxAbs(const std::vector<double>& v) {
   double m = 0.0;
-  for (double x : v) m = std::max(m, std::fabs(x));
+  for (double x : v)
+    m = std::max(m, std::fabs(x));
   return m;
 }
 
 void expectClose(const std::vector<double>& got, const std::vector<double>& want) {
   ASSERT_EQ(got.size(), want.size());
   const double tol = 1e-12 * maxAbs(want);
-  for (std::size_t i = 0; i < want.size(); ++i) ASSERT_NEAR(got[i], want[i], tol) << "bin " << i;
+  for (std::size_t i = 0; i < want.size(); ++i)
+    ASSERT_NEAR(got[i], want[i], tol) << "bin " << i;
 }
 
 // Direct O(n'^2) broadening as the program has always computed it; the test oracle.
@@ -41,17 +44,24 @@ std::vector<double> directKernel(const spectro& in, int grown, double (*kernel)(
   v.resize(grown, 0.0);
   std::vector<double> r(grown, 0.0);
   for (int i = 0; i < grown; ++i) {
-    for (int j = 0; j <= i; ++j) r[i] += v[j] * kernel((i - j - centre) * in.step, width);
+    for (int j = 0; j <= i; ++j)
+      r[i] += v[j] * kernel((i - j - centre) * in.step, width);
   }
   double s = 0.0;
-  for (double x : r) s += x;
+  for (double x : r)
+    s += x;
   const double f = s * in.step / in.integral();
-  for (double& x : r) x /= f;
+  for (double& x : r)
+    x /= f;
   return r;
 }
 
-double gaussKernel(double x, double sigma) { return std::exp(-0.5 * (x * x) / (sigma * sigma)); }
-double lorentzKernel(double x, double gamma) { return 1.0 / (x * x + gamma * gamma); }
+double gaussKernel(double x, double sigma) {
+  return std::exp(-0.5 * (x * x) / (sigma * sigma));
+}
+double lorentzKernel(double x, double gamma) {
+  return 1.0 / (x * x + gamma * gamma);
+}
 
 TEST(Spectro, ConstructionAndBasicMeasures) {
   const spectro empty;
@@ -107,10 +117,10 @@ TEST(Spectro, Interpolate) {
   s.offset = 1.0;  // bin i lies at 2i - 1
   struct {
     double x, want;
-  } cases[] = {{-1.0, 1.0}, {0.0, 2.0}, {3.0, 5.0}, {4.0, 6.0},  {5.0, 7.0},
-               {6.9, 8.9},  {7.0, 0.0}, {50., 0.0}, {-1.1, 0.0}, {NAN, 0.0},
-               {1e300, 0.0}};
-  for (auto c : cases) EXPECT_DOUBLE_EQ(s.interpolate(c.x), c.want) << "x = " << c.x;
+  } cases[] = {{-1.0, 1.0}, {0.0, 2.0}, {3.0, 5.0},  {4.0, 6.0}, {5.0, 7.0},  {6.9, 8.9},
+               {7.0, 0.0},  {50., 0.0}, {-1.1, 0.0}, {NAN, 0.0}, {1e300, 0.0}};
+  for (auto c : cases)
+    EXPECT_DOUBLE_EQ(s.interpolate(c.x), c.want) << "x = " << c.x;
 }
 
 TEST(Spectro, AddAndConvolveUseTheShorterLengthAndTheRightGrid) {
@@ -129,7 +139,8 @@ TEST(Spectro, AddAndConvolveUseTheShorterLengthAndTheRightGrid) {
   EXPECT_EQ(c.step, 3.0);
   EXPECT_EQ(c.offset, 4.0);
   double r3 = 0.0;
-  for (int h = 0; h <= 3; ++h) r3 += a.values[h] * b.values[3 - h];
+  for (int h = 0; h <= 3; ++h)
+    r3 += a.values[h] * b.values[3 - h];
   EXPECT_NEAR(c.values[3], a.step * r3, 1e-12 * c.values[3]);
 }
 
@@ -152,8 +163,8 @@ TEST(Spectro, GaussianBroadeningKeepsAreaAndPeakAbscissa) {
   EXPECT_EQ(s.size(), 200 + static_cast<int>(std::ceil(8 * sigma / step)));
   EXPECT_DOUBLE_EQ(s.offset, 4 * sigma);
   EXPECT_NEAR(s.integral(), in.integral(), 1e-12);
-  const int peak = static_cast<int>(std::max_element(s.values.begin(), s.values.end()) -
-                                    s.values.begin());
+  const int peak =
+      static_cast<int>(std::max_element(s.values.begin(), s.values.end()) - s.values.begin());
   EXPECT_EQ(peak, static_cast<int>(std::lround(20 + 4 * sigma / step)));
   EXPECT_NEAR(peak * step - s.offset, 20 * step, step);
   expectClose(s.values, directKernel(in, s.size(), gaussKernel, sigma, 4 * sigma / step));
@@ -185,8 +196,10 @@ TEST(Spectro, KernelBroadeningsEqualTheDirectSums) {
     }
   }
   double s = 0.0;
-  for (double x : want) s += x;
-  for (double& x : want) x /= s * in.step / in.integral();
+  for (double x : want)
+    s += x;
+  for (double& x : want)
+    x /= s * in.step / in.integral();
   expectClose(e.values, want);
 }
 
@@ -221,7 +234,8 @@ TEST(Spectro, SingleCollisionDistribution) {
       ASSERT_LT(s.values[i], s.values[i - 1]) << i;
     }
   }
-  for (int i = 501; i < 600; ++i) ASSERT_EQ(s.values[i], 0.0) << i;
+  for (int i = 501; i < 600; ++i)
+    ASSERT_EQ(s.values[i], 0.0) << i;
   // Bin 500 reaches exactly up to Emax: half a bin of 1/E^2 above 4995 eV.
   const double area = (1.0 / 0.5 - 1.0 / 5000.0);
   EXPECT_NEAR(s.values[500] * area, (1.0 / 4995.0 - 1.0 / 5000.0) / 10.0, 1e-15);

@@ -40,7 +40,8 @@ TEST(AnalyticCurve, SurfacePointHasNoLoss) {
   p.values[0] = 0.5;
   const spectro c = analyticExcitationCurve(p, 5.0, 548.56, 6.62);
   EXPECT_EQ(c.values[0], static_cast<double>(static_cast<float>(0.5 * 0.005 * 100)));
-  for (int i = 1; i < c.size(); ++i) ASSERT_EQ(c.values[i], 0.0) << i;
+  for (int i = 1; i < c.size(); ++i)
+    ASSERT_EQ(c.values[i], 0.0) << i;
 }
 
 TEST(AnalyticCurve, SingleDepthHasTheStoppingAndStragglingMoments) {
@@ -59,7 +60,8 @@ TEST(AnalyticCurve, SingleDepthHasTheStoppingAndStragglingMoments) {
 TEST(AnalyticCurve, ThickLayersStayFinite) {
   // 1 um at 3.365 eV/A: e^-mu alone underflows a double long before the end of the layer.
   profile p(9800.0, 1.0);
-  for (double& v : p.values) v = 1.0;
+  for (double& v : p.values)
+    v = 1.0;
   const spectro c = analyticExcitationCurve(p, 50.0, 3.365, 1.4287);
   double peak = 0.0;
   for (double v : c.values) {
@@ -76,16 +78,16 @@ TEST(CalcAnaliticExcitation, BroadensAndPlots) {
   SessionFixture f;
   f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
   profile& p = f.session.state().nraProfile;
-  for (int i = 0; i < p.count; ++i) p.values[i] = 1.0;
+  for (int i = 0; i < p.count; ++i)
+    p.values[i] = 1.0;
   f.session.run("CalcSimulation");
   const spectro& c = f.session.state().analyticExcitation;
   const double sigma = 100.0 * 0.4246645150331238;
   EXPECT_EQ(c.size(), 500 + 200 + static_cast<int>(std::ceil(8 * sigma / 10)));
   EXPECT_DOUBLE_EQ(c.offset, 1000.0 + 4 * sigma);
-  EXPECT_EQ(f.host.statuses,
-            (std::vector<std::string>{"Calculating the analitic excitation curve...",
-                                      "Lorentzian convolution...", "Gaussian convolution...",
-                                      "Done!"}));
+  EXPECT_EQ(f.host.statuses, (std::vector<std::string>{
+                                 "Calculating the analitic excitation curve...",
+                                 "Lorentzian convolution...", "Gaussian convolution...", "Done!"}));
   EXPECT_EQ(f.session.state().undoProfile.values, p.values);
   const auto& pts = f.series("ChartPrinc.SeriesBessel").points;
   ASSERT_EQ(pts.size(), static_cast<std::size_t>(c.size()));

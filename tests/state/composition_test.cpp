@@ -14,7 +14,8 @@ std::vector<std::string> items(SessionFixture& f, const std::string& key) {
 TEST(Composition, NamesAreOrderedByteWise) {
   SessionFixture f;
   f.meisMode();
-  for (const char* n : {"hf", "Zr", "O", "Si", "Hf"}) f.addElement(n);
+  for (const char* n : {"hf", "Zr", "O", "Si", "Hf"})
+    f.addElement(n);
   const std::vector<std::string> want{"Hf", "O", "Si", "Zr", "hf"};
   EXPECT_EQ(items(f, "TFMEIS.ListElements"), want);
   EXPECT_EQ(items(f, "TFrameMEISSample.ComboEl_list"), want);
@@ -24,7 +25,8 @@ TEST(Composition, NamesAreOrderedByteWise) {
 TEST(Composition, AddingSelectsTheFirstNameAndReplacesARecord) {
   SessionFixture f;
   f.meisMode();
-  for (const char* n : {"O", "Hf", "Si"}) f.addElement(n);
+  for (const char* n : {"O", "Hf", "Si"})
+    f.addElement(n);
   f.session.select("TFrameMEISSample.ComboEl_list", 2);
   f.session.state().elementProfiles["Zr"];
   f.addElement("Zr");
@@ -68,7 +70,8 @@ TEST(Composition, DeletingTheOnlyElementLeavesAZeroTotal) {
   EXPECT_TRUE(items(f, "TFMEIS.ListElements").empty());
   EXPECT_EQ(items(f, "TFrameMEISSample.ComboEl_list"), std::vector<std::string>{"Hf"});
   f.session.Plotprofile();
-  for (const ChartPoint& p : f.series("ChartMEISProf.SeriesSum").points) ASSERT_EQ(p.y, 0.0);
+  for (const ChartPoint& p : f.series("ChartMEISProf.SeriesSum").points)
+    ASSERT_EQ(p.y, 0.0);
 }
 
 TEST(Composition, ShowElementWritesTheShortestForms) {
@@ -159,7 +162,8 @@ TEST(ProfileUpdate, ContaminationMovesTheProfileDeeper) {
   f.set("TFNRP.EditCont", "2");
   f.session.run("Updateplot");
   EXPECT_EQ(p.count, 2400);
-  for (int i = 0; i < 400; ++i) ASSERT_EQ(p.values[i], 0.0);
+  for (int i = 0; i < 400; ++i)
+    ASSERT_EQ(p.values[i], 0.0);
   EXPECT_EQ(p.values[400], 0.5);
   EXPECT_EQ(p.values[2399], 0.25);
   EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "10");

@@ -17,7 +17,8 @@ TEST(ProfileTools, ErfcAndLineActOnTheCurrentProfile) {
   const profile& p = f.session.state().nraProfile;
   EXPECT_NEAR(p.values[1], 2 * erfcApprox(0.005 / std::sqrt(2.0)), 1e-15);
   f.session.run("Substracterfc");
-  for (double v : p.values) ASSERT_NEAR(v, 0.0, 1e-15);
+  for (double v : p.values)
+    ASSERT_NEAR(v, 0.0, 1e-15);
 
   f.set("TFNRP.Editx1", "5");
   f.set("TFNRP.Editx2", "1");
@@ -42,7 +43,8 @@ TEST(ProfileTools, TryAddErfcPlotsTheTrialButKeepsTheProfile) {
   SessionFixture f;
   f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
   profile& p = f.session.state().nraProfile;
-  for (int i = 0; i < 1000; ++i) p.values[i] = 1.0;
+  for (int i = 0; i < 1000; ++i)
+    p.values[i] = 1.0;
   const profile before = p;
   f.session.run("Tryadderfc");
   EXPECT_EQ(p.values, before.values);
@@ -53,7 +55,8 @@ TEST(ProfileTools, TryAddErfcPlotsTheTrialButKeepsTheProfile) {
   const auto plain = f.series("ChartPrinc.SeriesBessel").points;
   ASSERT_EQ(trial.size(), plain.size());
   double diff = 0.0;
-  for (std::size_t i = 0; i < plain.size(); ++i) diff += std::fabs(trial[i].y - plain[i].y);
+  for (std::size_t i = 0; i < plain.size(); ++i)
+    diff += std::fabs(trial[i].y - plain[i].y);
   EXPECT_GT(diff, 0.0);
 }
 
@@ -69,7 +72,8 @@ TEST(ProfileTools, ATrialThatFailsStillRestoresTheProfile) {
 TEST(ProfileTools, SmoothAndUndo) {
   SessionFixture f;
   profile& p = f.session.state().nraProfile;
-  for (int i = 0; i < p.count; ++i) p.values[i] = (i / 100) % 2;
+  for (int i = 0; i < p.count; ++i)
+    p.values[i] = (i / 100) % 2;
   const profile before = p;
   f.session.run("Smooth");
   EXPECT_NE(p.values, before.values);
@@ -106,13 +110,15 @@ TEST(ProfilePlot, TotalOverTheComposition) {
   f.meisMode();
   f.addElement("Hf");
   profile& hf = f.session.state().elementProfiles["Hf"];
-  for (int i = 0; i < hf.count; ++i) hf.values[i] = 1.0;
+  for (int i = 0; i < hf.count; ++i)
+    hf.values[i] = 1.0;
   f.session.Plotprofile();
   EXPECT_EQ(f.text("TFrameMEISSample.StatusDraw.0"), "Total Hf: 10.000");
   const auto& sum = f.series("ChartMEISProf.SeriesSum").points;
   const auto& shown = f.series("ChartMEISProf.SeriesAmostra").points;
   ASSERT_EQ(sum.size(), 1000u);
-  for (std::size_t i = 0; i < shown.size(); ++i) ASSERT_EQ(sum[i].y, shown[i].y);
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    ASSERT_EQ(sum[i].y, shown[i].y);
 
   f.addElement("O");
   f.session.state().elementProfiles["O"].values.assign(1000, 0.5);

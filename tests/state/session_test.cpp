@@ -98,11 +98,11 @@ TEST(ParametersChanged, OnlyTheTableParametersCount) {
     const char* key;
     const char* text;
     bool changed;
-  } cases[] = {{"TFNRP.EditLor", "50", false},       {"TFNRP.EditGauss", "70", false},
-               {"TFOptions.EditMult", "3", false},   {"TFOptions.EditBack", "1", false},
-               {"TFNRP.EditMaxDepth", "20", false},  {"TFNRP.EditStep", "4", true},
-               {"TFNRP.EditNc", "7", true},          {"TFMEIS.EditTOut", "60", true},
-               {"TFMEIS.EditVecsize", "999", true},  {"TFNRP.EditEnrg", "151.0", false}};
+  } cases[] = {{"TFNRP.EditLor", "50", false},      {"TFNRP.EditGauss", "70", false},
+               {"TFOptions.EditMult", "3", false},  {"TFOptions.EditBack", "1", false},
+               {"TFNRP.EditMaxDepth", "20", false}, {"TFNRP.EditStep", "4", true},
+               {"TFNRP.EditNc", "7", true},         {"TFMEIS.EditTOut", "60", true},
+               {"TFMEIS.EditVecsize", "999", true}, {"TFNRP.EditEnrg", "151.0", false}};
   for (auto c : cases) {
     SessionFixture f;
     EXPECT_FALSE(f.session.parametersChanged());
@@ -205,14 +205,17 @@ TEST(Dispatch, NumericControlsFollowModelAndAutoMode) {
   f.session.setCheckedAsClick("TFOptions.RadioNumeric", true);
   EXPECT_TRUE(c.enabled("TFNRP.ButtonCalculate"));
   EXPECT_TRUE(c.enabled("TFNRP.CheckAuto"));
-  for (const char* n : numeric) EXPECT_FALSE(c.enabled(std::string("TFNRP.") + n)) << n;
+  for (const char* n : numeric)
+    EXPECT_FALSE(c.enabled(std::string("TFNRP.") + n)) << n;
   EXPECT_FALSE(c.enabled("TFMEIS.ButtonCalculate"));  // ShowNumeric touches the NRA frame only
   f.session.setCheckedAsClick("TFOptions.RadioNRP", true);  // the mode clicked again
   EXPECT_TRUE(c.enabled("TFMEIS.ButtonCalculate"));
   EXPECT_TRUE(c.enabled("TFMEIS.CheckAuto"));
-  for (const char* n : numeric) EXPECT_FALSE(c.enabled(std::string("TFMEIS.") + n)) << n;
+  for (const char* n : numeric)
+    EXPECT_FALSE(c.enabled(std::string("TFMEIS.") + n)) << n;
   f.session.setCheckedAsClick("TFNRP.CheckAuto", false);
-  for (const char* n : numeric) EXPECT_TRUE(c.enabled(std::string("TFNRP.") + n)) << n;
+  for (const char* n : numeric)
+    EXPECT_TRUE(c.enabled(std::string("TFNRP.") + n)) << n;
 }
 
 TEST(Dispatch, ModeSwitchBringsTheFramesAndTheProfile) {
