@@ -1,5 +1,7 @@
 #include "core/profile.h"
 
+#include "core/parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -159,6 +161,54 @@ double profile::collisionWeight(int n, double a, double b) const {
   }
   // Point 0 lies at depth 0, where no collision has happened yet.
   return static_cast<double>(1000.0L * (negative ? -s : s));
+}
+
+std::vector<double> profile::collisionWeights(int nmax, double a, double b) const {
+  if (nmax < 0) throw std::invalid_argument("collisionWeights: negative collision count");
+  const std::size_t n = static_cast<std::size_t>(nmax) + 1;
+  const long double ab = static_cast<long double>(a) * b;
+  const int points = count;
+  std::vector<std::vector<long double>> partial(static_cast<std::size_t>(workerCount(points / 4096 + 1)),
+                                                std::vector<long double>(n, 0.0L));
+  parallelFor(points / 4096 + 1, [&](int worker, int begin, int end) {
+    std::vector<long double>& sums = partial[static_cast<std::size_t>(worker)];
+    const int from = std::min(points, begin * 4096);
+    const int to = std::min(points, end * 4096);
+    for (int i = from; i < to; ++i) {
+      const double v = values[i];
+      if (v == 0.0) continue;
+      const long double m = ab * (static_cast<long double>(i) * step);
+      if (m == 0.0L) {
+        sums[0] += v;  // no path, no collision
+        continue;
+      }
+      // Terms further than 14 standard deviations from the Poisson mean are below 1e-42 of
+      // the largest: they are skipped, which changes no weight by more than that.
+      const long double spread = 14.0L * std::sqrt(std::fabs(m)) + 16.0L;
+      std::size_t k = 0;
+      long double term;
+      if (m > 0.0L && m - spread > 1.0L) {
+        k = static_cast<std::size_t>(std::min<long double>(m - spread, static_cast<long double>(n)));
+        if (k >= n) continue;
+        term = std::exp(k * std::log(m) - m - std::lgamma(static_cast<long double>(k) + 1.0L));
+      } else {
+        term = std::exp(-m);
+      }
+      const long double last = m > 0.0L ? m + spread : static_cast<long double>(n);
+      while (true) {
+        sums[k] += v * term;
+        if (++k >= n || static_cast<long double>(k) > last + 1.0L) break;
+        term *= m / static_cast<long double>(k);
+      }
+    }
+  });
+  std::vector<double> w(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    long double s = 0.0L;
+    for (const auto& part : partial) s += part[k];
+    w[k] = static_cast<double>(1000.0L * s);
+  }
+  return w;
 }
 
 double erfcApprox(double x) {

@@ -54,6 +54,11 @@ void ControlStore::setText(const std::string& key, const std::string& text) {
   notify(key);
 }
 
+void ControlStore::appendText(const std::string& key, const std::string& text) {
+  mutableGet(key).text += text;
+  notify(key);
+}
+
 void ControlStore::setCaption(const std::string& key, const std::string& caption) {
   mutableGet(key).caption = caption;
   notify(key);

@@ -71,6 +71,8 @@ class ControlStore {
   bool enabled(const std::string& key) const { return get(key).enabled; }
 
   void setText(const std::string& key, const std::string& text);
+  // Appends to the text (the log grows by thousands of lines in a table build).
+  void appendText(const std::string& key, const std::string& text);
   void setCaption(const std::string& key, const std::string& caption);
   void setEnabled(const std::string& key, bool enabled);
   void setVisible(const std::string& key, bool visible);

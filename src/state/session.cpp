@@ -199,7 +199,7 @@ void Session::SetStatus(const std::string& text) {
 }
 
 void Session::logAppend(const std::string& text) {
-  controls_.setText("TFLog.EditLog", controls_.text("TFLog.EditLog") + text);
+  controls_.appendText("TFLog.EditLog", text);
 }
 
 void Session::setPanel(int panel, const std::string& text) {

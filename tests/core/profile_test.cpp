@@ -209,6 +209,35 @@ TEST(Profile, CollisionWeightsOfAThickFilmStayFiniteAndSumToThePoissonTotal) {
   EXPECT_NEAR(total / (1000.0 * p.count), 1.0, 1e-9);
 }
 
+TEST(Profile, AllCollisionWeightsAtOnceEqualTheSingleOnes) {
+  profile p = ramp(3000, 0.05);
+  p.values[17] = 0.0;
+  for (double a : {0.02, 0.9, 23.141}) {
+    const int nmax = a < 1 ? 60 : 400;
+    const std::vector<double> all = p.collisionWeights(nmax, a, 1.0);
+    ASSERT_EQ(all.size(), static_cast<std::size_t>(nmax) + 1);
+    double peak = 0.0;
+    for (double w : all) peak = std::max(peak, w);
+    for (int n = 0; n <= nmax; ++n) {
+      ASSERT_NEAR(all[n], p.collisionWeight(n, a, 1.0), 1e-12 * peak) << "a " << a << " n " << n;
+    }
+  }
+  // A thick film: the Poisson means reach far beyond the extended-precision range of e^-m.
+  profile thick(20000.0, 1.0);
+  for (double& v : thick.values) v = 1.0;
+  const std::vector<double> w = thick.collisionWeights(30000, 1.3, 1.0);
+  double total = 0.0, peak = 0.0;
+  for (double x : w) {
+    ASSERT_TRUE(std::isfinite(x));
+    total += x;
+    peak = std::max(peak, x);
+  }
+  EXPECT_NEAR(total / (1000.0 * thick.count), 1.0, 1e-9);
+  for (int n : {0, 1, 700, 12000, 25000}) {
+    EXPECT_NEAR(w[n], thick.collisionWeight(n, 1.3, 1.0), 1e-12 * peak) << n;
+  }
+}
+
 TEST(Profile, Factorial) {
   EXPECT_EQ(factorial(-2), 1.0L);
   EXPECT_EQ(factorial(0), 1.0L);
