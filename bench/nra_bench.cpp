@@ -1,11 +1,16 @@
 // Resonant NRA engines against direct references of the same steps.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "core/physics.h"
 #include "nra/analytic.h"
+#include "nra/numeric.h"
 
 namespace {
 
@@ -14,7 +19,8 @@ using tarvex::spectro;
 
 profile defaultFilled() {
   profile p(10.0, 0.005);
-  for (double& v : p.values) v = 1.0;
+  for (double& v : p.values)
+    v = 1.0;
   return p;
 }
 
@@ -38,7 +44,8 @@ spectro directAnalytic(const profile& p, double emax, double s, double omega) {
     }
   }
   spectro r(n, 10.0);
-  for (int i = 0; i < n; ++i) r.values[i] = static_cast<float>(acc[i]);
+  for (int i = 0; i < n; ++i)
+    r.values[i] = static_cast<float>(acc[i]);
   return r;
 }
 
@@ -60,9 +67,162 @@ void BM_AnalyticExcitation(benchmark::State& state) {
 
 void BM_AnalyticExcitationDirect(benchmark::State& state) {
   const profile p = defaultFilled();
-  for (auto _ : state) benchmark::DoNotOptimize(directAnalytic(p, 5.0, 548.56, 6.62));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(directAnalytic(p, 5.0, 548.56, 6.62));
 }
 
+// ---- Numeric excitation curve: the whole "Calculate" of the default numeric case ----------
+
+class QuietHost : public tarvex::Host {
+ public:
+  void showMessage(const std::string&) override {}
+  bool askYesNo(const std::string&) override { return false; }
+  std::optional<std::string> openFile(const tarvex::FileDialog&) override { return {}; }
+  std::optional<std::string> saveFile(const tarvex::FileDialog&) override { return {}; }
+};
+
+struct NumericCase {
+  QuietHost host;
+  tarvex::Session session{host};
+  NumericCase() {
+    tarvex::registerAllActions(session);
+    session.state().nraProfile.values.assign(2000, 1.0);
+  }
+};
+
+// The same steps done directly: O(N^2) convolutions, one power-and-factorial weight per
+// collision number, O(n^2) kernel broadenings.
+spectro directConvolve(const spectro& a, const spectro& b) {
+  spectro r(static_cast<int>(std::min(a.values.size(), b.values.size())), b.step);
+  r.offset = b.offset;
+  for (std::size_t i = 0; i < r.values.size(); ++i) {
+    double s = 0.0;
+    for (std::size_t h = 0; h <= i; ++h)
+      s += a.values[h] * b.values[i - h];
+    r.values[i] = a.step * s;
+  }
+  return r;
+}
+
+void directBroaden(spectro& s, double width, bool gaussian) {
+  const double sigma = width * 0.4246645150331238;
+  const double grow = gaussian ? 8 * sigma : 20 * width;
+  const double centre = (gaussian ? 4 * sigma : 10 * width) / s.step;
+  const double a0 = s.integral();
+  s.values.resize(static_cast<std::size_t>(std::ceil(grow / s.step)) + s.values.size(), 0.0);
+  std::vector<double> r(s.values.size(), 0.0);
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    for (std::size_t j = 0; j <= i; ++j) {
+      const double x = (static_cast<double>(i) - static_cast<double>(j) - centre) * s.step;
+      r[i] += s.values[j] *
+              (gaussian ? std::exp(-0.5 * x * x / (sigma * sigma)) : 1.0 / (x * x + width * width));
+    }
+  }
+  s.values = r;
+  s.normalize(a0);
+  s.offset += gaussian ? 4 * sigma : 10 * width;
+}
+
+std::vector<spectro> directTable() {
+  const tarvex::SingleCollision c = tarvex::singleCollision(151, 548.56, 6.62);
+  const double step = 0.7 * c.emin;
+  const int nc = static_cast<int>(std::ceil((30 * c.sigma1 + 5000) / c.lambda));
+  const int n = static_cast<int>(std::ceil(5000 / step));
+  std::vector<spectro> t(nc + 1, spectro(n, step));
+  t[0].setValue(0, static_cast<float>(1.0 / step));
+  t[1].makeSingleCollision(n, step, c.emin, c.emax);
+  for (int k = 2; k <= nc; ++k)
+    t[k] = directConvolve(t[1], t[k - 1]);
+  return t;
+}
+
+spectro directCurve(const std::vector<spectro>& t, const profile& p) {
+  const tarvex::SingleCollision c = tarvex::singleCollision(151, 548.56, 6.62);
+  const double a = 548.56 / c.lambda;
+  spectro curve(t[1].size(), t[1].step);
+  for (std::size_t k = 0; k < t.size(); ++k) {
+    const double w = p.collisionWeight(static_cast<int>(k), a, 1.0) * p.step;
+    for (int i = 0; i < curve.size(); ++i)
+      curve.values[i] += w * t[k].values[i];
+  }
+  directBroaden(curve, 100.0, false);
+  directBroaden(curve, 100.0, true);
+  return curve;
+}
+
+void BM_NumericExcitationFull(benchmark::State& state) {
+  {
+    NumericCase check;
+    check.session.run("CalcSimulation");
+    const spectro& fast = check.session.state().numericExcitation;
+    const spectro slow = directCurve(directTable(), check.session.state().nraProfile);
+    double peak = 0.0, dev = 0.0;
+    for (int i = 0; i < slow.size(); ++i) {
+      peak = std::max(peak, std::fabs(slow.values[i]));
+      dev = std::max(dev, std::fabs(fast.values[i] - slow.values[i]));
+    }
+    state.counters["maxRelDev"] = dev / peak;
+    if (fast.size() != slow.size() || dev > 1e-12 * peak) {
+      state.SkipWithError("result differs from the direct reference");
+      return;
+    }
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    NumericCase c;
+    state.ResumeTiming();
+    c.session.run("CalcSimulation");
+  }
+}
+
+void BM_NumericExcitationCached(benchmark::State& state) {
+  NumericCase c;
+  c.session.run("CalcSimulation");
+  for (auto _ : state)
+    c.session.run("CalcSimulation");
+}
+
+void BM_NumericExcitationFullDirect(benchmark::State& state) {
+  NumericCase c;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(directCurve(directTable(), c.session.state().nraProfile));
+  }
+}
+
+void BM_NumericExcitationCachedDirect(benchmark::State& state) {
+  NumericCase c;
+  const std::vector<spectro> table = directTable();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(directCurve(table, c.session.state().nraProfile));
+}
+
+// A 1 um film at 1683.3 keV, Max Energy 50 keV, "Thickness" 9800 at the default 0.005 A step.
+void BM_NumericExcitationThickFilm(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    NumericCase c;
+    tarvex::ControlStore& k = c.session.controls();
+    k.setText("TFNRP.EditEnrg", "1683.3");
+    k.setText("TFNRP.Editdedx", "3.365");
+    k.setText("TFNRP.EditS", "1.4287");
+    k.setText("TFNRP.EditMaxE", "50");
+    k.setText("TFNRP.EditMaxDepth", "9800");
+    c.session.run("Updateplot");
+    k.setText("TFNRP.Editx2", "9800");
+    c.session.run("Drawline");
+    state.ResumeTiming();
+    c.session.run("CalcSimulation");
+  }
+}
+
+BENCHMARK(BM_NumericExcitationFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NumericExcitationFullDirect)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NumericExcitationCached)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NumericExcitationCachedDirect)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NumericExcitationThickFilm)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 BENCHMARK(BM_AnalyticExcitation)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AnalyticExcitationDirect)->Unit(benchmark::kMillisecond);
 

@@ -166,46 +166,134 @@ double profile::collisionWeight(int n, double a, double b) const {
 std::vector<double> profile::collisionWeights(int nmax, double a, double b) const {
   if (nmax < 0) throw std::invalid_argument("collisionWeights: negative collision count");
   const std::size_t n = static_cast<std::size_t>(nmax) + 1;
+  std::vector<double> inverse(n, 0.0);
+  for (std::size_t k = 1; k < n; ++k)
+    inverse[k] = 1.0 / static_cast<double>(k);
+  // ln k! for every k of the table, summed once instead of a log-gamma per depth.
+  std::vector<long double> lnFactorial(n, 0.0L);
+  for (std::size_t k = 2; k < n; ++k) {
+    lnFactorial[k] = lnFactorial[k - 1] + std::log(static_cast<long double>(k));
+  }
   const long double ab = static_cast<long double>(a) * b;
-  const int points = count;
-  std::vector<std::vector<long double>> partial(static_cast<std::size_t>(workerCount(points / 4096 + 1)),
+  constexpr int kChunk = 1024;
+  const int chunks = count / kChunk + 1;
+  std::vector<std::vector<long double>> partial(static_cast<std::size_t>(workerCount(chunks)),
                                                 std::vector<long double>(n, 0.0L));
-  parallelFor(points / 4096 + 1, [&](int worker, int begin, int end) {
+  parallelFor(chunks, [&](int worker, int begin, int end) {
     std::vector<long double>& sums = partial[static_cast<std::size_t>(worker)];
-    const int from = std::min(points, begin * 4096);
-    const int to = std::min(points, end * 4096);
-    for (int i = from; i < to; ++i) {
+    // Each block of points is summed in double, then added to the extended-precision totals:
+    // the rounding of a few hundred double additions stays far below 1e-13.
+    constexpr int kBlock = 256;  // divides kChunk
+    std::vector<double> block(n, 0.0);
+    std::size_t touchedLo = n, touchedHi = 0;
+    const auto flush = [&] {
+      for (std::size_t k = touchedLo; k < touchedHi; ++k) {
+        sums[k] += block[k];
+        block[k] = 0.0;
+      }
+      touchedLo = n;
+      touchedHi = 0;
+    };
+    // Poisson terms further than 10 standard deviations from the mean are below 1e-21 of the
+    // largest and are left out. Inside, P_k = P_{k-1} m/k from a first term taken in
+    // logarithms: no power or factorial can overflow, whatever the depth.
+    struct Window {
+      long double m = 0.0L;
+      std::size_t lo = 0, hi = 0;
+      bool empty = true;
+    };
+    const auto window = [&](int i) {
+      Window w;
+      w.m = ab * (static_cast<long double>(i) * step);
+      const long double spread = 10.0L * std::sqrt(w.m) + 8.0L;
+      const long double lowest = w.m - spread;
+      if (lowest >= static_cast<long double>(n)) return w;
+      w.lo = lowest > 1.0L ? static_cast<std::size_t>(lowest) : 0;
+      w.hi = static_cast<std::size_t>(std::min<long double>(w.m + spread, n - 1.0L));
+      w.empty = false;
+      return w;
+    };
+    const auto logTerm = [&](long double m, std::size_t k) {
+      return k == 0 ? -m : k * std::log(m) - m - lnFactorial[k];
+    };
+    const auto single = [&](int i) {
       const double v = values[i];
-      if (v == 0.0) continue;
+      if (v == 0.0) return;
       const long double m = ab * (static_cast<long double>(i) * step);
-      if (m == 0.0L) {
-        sums[0] += v;  // no path, no collision
+      if (m <= 0.0L) {
+        // No path (or a rate without physical meaning): the direct Poisson form.
+        for (std::size_t k = 0; k < n; ++k) {
+          sums[k] += v * (k == 0 ? std::exp(-m)
+                                 : std::exp(k * std::log(std::fabs(m)) - m - lnFactorial[k]) *
+                                       ((m < 0.0L && k % 2 == 1) ? -1.0L : 1.0L));
+        }
+        return;
+      }
+      const Window w = window(i);
+      if (w.empty) return;
+      double term = static_cast<double>(std::exp(logTerm(m, w.lo)));
+      const double md = static_cast<double>(m);
+      touchedLo = std::min(touchedLo, w.lo);
+      touchedHi = std::max(touchedHi, w.hi + 1);
+      for (std::size_t k = w.lo;;) {
+        block[k] += v * term;
+        if (++k > w.hi) break;
+        term *= md * inverse[k];
+      }
+    };
+    const int from = std::min(count, begin * kChunk);
+    const int to = std::min(count, end * kChunk);
+    for (int i = from; i < to; i += 4) {
+      if ((i - from) % kBlock == 0) flush();
+      if (to - i < 4) {
+        for (int j = i; j < to; ++j)
+          single(j);
         continue;
       }
-      // Terms further than 14 standard deviations from the Poisson mean are below 1e-42 of
-      // the largest: they are skipped, which changes no weight by more than that.
-      const long double spread = 14.0L * std::sqrt(std::fabs(m)) + 16.0L;
-      std::size_t k = 0;
-      long double term;
-      if (m > 0.0L && m - spread > 1.0L) {
-        k = static_cast<std::size_t>(std::min<long double>(m - spread, static_cast<long double>(n)));
-        if (k >= n) continue;
-        term = std::exp(k * std::log(m) - m - std::lgamma(static_cast<long double>(k) + 1.0L));
-      } else {
-        term = std::exp(-m);
+      const double v[4] = {values[i], values[i + 1], values[i + 2], values[i + 3]};
+      if (v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0 && v[3] == 0.0) continue;
+      // Four neighbouring depths share one window of collision numbers: four independent
+      // recurrences run side by side. Where their windows lie too far apart for the first
+      // terms to be normal doubles, each depth goes alone.
+      Window w[4];
+      bool together = true;
+      std::size_t lo = n, hi = 0;
+      for (int j = 0; j < 4; ++j) {
+        w[j] = window(i + j);
+        together = together && !w[j].empty && w[j].m > 0.0L;
+        lo = std::min(lo, w[j].lo);
+        hi = std::max(hi, w[j].hi);
       }
-      const long double last = m > 0.0L ? m + spread : static_cast<long double>(n);
-      while (true) {
-        sums[k] += v * term;
-        if (++k >= n || static_cast<long double>(k) > last + 1.0L) break;
-        term *= m / static_cast<long double>(k);
+      double term[4], md[4];
+      for (int j = 0; j < 4 && together; ++j) {
+        const long double l = logTerm(w[j].m, lo);
+        together = l > -600.0L;
+        // A double exponential suffices here: the logarithm's rounding to double costs at most
+        // 600 * 1.1e-16 of relative accuracy, for terms that small.
+        term[j] = std::exp(static_cast<double>(l));
+        md[j] = static_cast<double>(w[j].m);
+      }
+      if (!together) {
+        for (int j = 0; j < 4; ++j)
+          single(i + j);
+        continue;
+      }
+      touchedLo = std::min(touchedLo, lo);
+      touchedHi = std::max(touchedHi, hi + 1);
+      for (std::size_t k = lo;;) {
+        block[k] += (v[0] * term[0] + v[1] * term[1]) + (v[2] * term[2] + v[3] * term[3]);
+        if (++k > hi) break;
+        for (int j = 0; j < 4; ++j)
+          term[j] *= md[j] * inverse[k];
       }
     }
+    flush();
   });
   std::vector<double> w(n);
   for (std::size_t k = 0; k < n; ++k) {
     long double s = 0.0L;
-    for (const auto& part : partial) s += part[k];
+    for (const auto& part : partial)
+      s += part[k];
     w[k] = static_cast<double>(1000.0L * s);
   }
   return w;

@@ -1,5 +1,6 @@
 #include "nra/numeric.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -16,7 +17,8 @@ SingleCollision singleCollision(double resonanceKeV, double stopping, double str
   c.r = 0.001 * stopping / (straggling * straggling);
   // Emin = Emax exp((Emin - Emax) r), by 20 fixed-point steps.
   c.emin = c.emax * std::exp(-c.emax * c.r);
-  for (int i = 0; i < 20; ++i) c.emin = c.emax * std::exp((c.emin - c.emax) * c.r);
+  for (int i = 0; i < 20; ++i)
+    c.emin = c.emax * std::exp((c.emin - c.emax) * c.r);
   c.lambda = std::log(c.emax / c.emin) * c.emin * c.emax / (c.emax - c.emin);
   c.sigma1 = std::sqrt(c.emin * c.emax - c.lambda * c.lambda);
   return c;
@@ -131,14 +133,18 @@ void CalcNumericExcitation(Session& s) {
   const std::vector<spectro>& table = st.nraLossDistributions;
   const profile& p = st.nraProfile;
   spectro curve(table[1].size(), table[1].step);
-  const std::vector<double> weights = p.collisionWeights(static_cast<int>(table.size()) - 1, a, 1.0);
+  const std::vector<double> weights =
+      p.collisionWeights(static_cast<int>(table.size()) - 1, a, 1.0);
+  std::size_t len = curve.values.size();
+  for (const spectro& d : table)
+    len = std::min(len, d.values.size());
+  curve.values.resize(len);
   for (std::size_t k = 0; k < table.size(); ++k) {
     const double w = weights[k] * p.step;
     if (w == 0.0) continue;  // adds exactly nothing
-    const std::vector<double>& d = table[k].values;
-    const std::size_t len = std::min(curve.values.size(), d.size());
-    curve.values.resize(len);
-    for (std::size_t i = 0; i < len; ++i) curve.values[i] += w * d[i];
+    const double* d = table[k].values.data();
+    for (std::size_t i = 0; i < len; ++i)
+      curve.values[i] += w * d[i];
   }
   curve.step = table.back().step;
   st.numericExcitation = curve;

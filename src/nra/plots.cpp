@@ -13,13 +13,15 @@ void plotExcitation(Session& s, const spectro& curve, const std::string& series)
   charts.clear(main);
   charts.clear(report);
   const backgroundLine& line = s.state().nraBackgroundLine;
+  std::vector<ChartPoint> points(curve.values.size());
+  const Colour colour = charts.colour(main);
   for (int i = 0; i < curve.size(); ++i) {
     const double e = resonance + (i * curve.step - curve.offset) * 0.001;
     // The background is added after the dose: it is not scaled with it.
-    const double y = lineValue(line, e) + curve.values[i] * dose;
-    charts.add(main, e, y);
-    charts.add(report, e, y);
+    points[i] = {e, lineValue(line, e) + curve.values[i] * dose, colour};
   }
+  charts.setPoints(report, points);
+  charts.setPoints(main, std::move(points));
 }
 
 void PlotNumericExcitation(Session& s) {

@@ -73,6 +73,11 @@ void ChartStore::add(const std::string& key, double x, double y) {
   notify(key);
 }
 
+void ChartStore::setPoints(const std::string& key, std::vector<ChartPoint> points) {
+  mutableSeries(key).points = std::move(points);
+  notify(key);
+}
+
 const ChartAxes& ChartStore::axes(const std::string& chart) const {
   static const ChartAxes automatic;
   auto it = axes_.find(chart);

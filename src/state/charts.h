@@ -55,6 +55,9 @@ class ChartStore {
   void clear(const std::string& key);
   void add(const std::string& key, double x, double y, Colour colour);
   void add(const std::string& key, double x, double y);  // in the series' colour
+  // Replaces all points at once (a plot command's whole curve).
+  void setPoints(const std::string& key, std::vector<ChartPoint> points);
+  Colour colour(const std::string& key) const { return series(key).colour; }
 
   ChartAxes& axes(const std::string& chart) { return axes_[chart]; }
   const ChartAxes& axes(const std::string& chart) const;

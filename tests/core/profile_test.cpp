@@ -217,14 +217,16 @@ TEST(Profile, AllCollisionWeightsAtOnceEqualTheSingleOnes) {
     const std::vector<double> all = p.collisionWeights(nmax, a, 1.0);
     ASSERT_EQ(all.size(), static_cast<std::size_t>(nmax) + 1);
     double peak = 0.0;
-    for (double w : all) peak = std::max(peak, w);
+    for (double w : all)
+      peak = std::max(peak, w);
     for (int n = 0; n <= nmax; ++n) {
       ASSERT_NEAR(all[n], p.collisionWeight(n, a, 1.0), 1e-12 * peak) << "a " << a << " n " << n;
     }
   }
   // A thick film: the Poisson means reach far beyond the extended-precision range of e^-m.
   profile thick(20000.0, 1.0);
-  for (double& v : thick.values) v = 1.0;
+  for (double& v : thick.values)
+    v = 1.0;
   const std::vector<double> w = thick.collisionWeights(30000, 1.3, 1.0);
   double total = 0.0, peak = 0.0;
   for (double x : w) {

@@ -15,7 +15,8 @@ struct NumericFixture : SessionFixture {
   NumericFixture() { session.setCheckedAsClick("TFOptions.RadioNumeric", true); }
   int builds() const {
     int n = 0;
-    for (const std::string& t : host.statuses) n += t == "Calculating numeric convolutions...";
+    for (const std::string& t : host.statuses)
+      n += t == "Calculating numeric convolutions...";
     return n;
   }
   const WorkingState& st() { return session.state(); }
@@ -73,11 +74,11 @@ TEST(CalcNRPAutos, ManualOneCollision) {
 TEST(CalcNRPAutos, RefusesWhatCannotHoldTheDistributions) {
   struct {
     const char *nc, *step, *bins;
-  } cases[] = {{"5", "10", "30"},     // the grid ends before Emax
-               {"0", "10", "100"},    // no collision at all
+  } cases[] = {{"5", "10", "30"},   // the grid ends before Emax
+               {"0", "10", "100"},  // no collision at all
                {"-3", "10", "100"},
-               {"5", "10", "33"},     // reaches Emax but not the bin after it
-               {"5", "0", "100000"},  // no step
+               {"5", "10", "33"},            // reaches Emax but not the bin after it
+               {"5", "0", "100000"},         // no step
                {"200000", "10", "100000"}};  // more than memory holds
   for (auto c : cases) {
     NumericFixture f;
