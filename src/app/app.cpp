@@ -3,19 +3,15 @@
 namespace tarvex {
 namespace {
 
-void runIfPresent(Session& s, const char* action) {
-  if (s.hasAction(action)) s.invoke(action);
-}
-
 // Redraws the stored results with the current dose, shift, background and window.
 void Preview(Session& s) {
   s.updatebkgrnd();
   const ControlStore& c = s.controls();
   if (!s.nraMode()) {
-    if (c.checked("TFOptions.RadioAnalitic")) runIfPresent(s, "PlotAnaliticMEIS");
-    if (c.checked("TFOptions.RadioNumeric")) runIfPresent(s, "PlotNumericMEIS");
-    if (c.checked("TFOptions.RadioExternal")) runIfPresent(s, "PlotNumericMEISExt");
-    if (c.checked("TFOptions.RadioGauss")) runIfPresent(s, "PlotGaussianMEIS");
+    if (c.checked("TFOptions.RadioAnalitic")) s.invoke("PlotAnaliticMEIS");
+    if (c.checked("TFOptions.RadioNumeric")) s.invoke("PlotNumericMEIS");
+    if (c.checked("TFOptions.RadioExternal")) s.invoke("PlotNumericMEISExt");
+    if (c.checked("TFOptions.RadioGauss")) s.invoke("PlotGaussianMEIS");
   } else {
     if (c.checked("TFOptions.RadioAnalitic")) s.invoke("PlotAnaliticExcitation");
     if (c.checked("TFOptions.RadioNumeric")) s.invoke("PlotNumericExcitation");
@@ -44,6 +40,7 @@ void ClearPlots(Session& s) {
 
 void registerAllActions(Session& s) {
   registerNraActions(s);
+  registerMeisActions(s);
   s.registerAction("Preview", [&s] { Preview(s); });
   s.registerAction("ClearPlots", [&s] { ClearPlots(s); });
 }

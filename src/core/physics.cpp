@@ -88,6 +88,30 @@ long double besselIn(int n, long double x) {
   return besselI0(x) * ans / bi;
 }
 
+long double besselLossDensity(double c, double mu, double g, double e) {
+  const double q = g * mu * e;
+  const double a = 2.0 * std::sqrt(q);
+  const double front = c * mu * g;
+  if (a < 3.75) {
+    return front * std::exp(static_cast<long double>(-mu - g * e)) * besselI1(a) /
+           std::sqrt(q + 1e-7);
+  }
+  // Above the branch point of I1 its exponential and the loss exponential are taken as one, in
+  // extended precision: for thick layers e^-mu underflows and e^(2 sqrt q) overflows a double
+  // where their product is still of order one.
+  const long double u = 3.75 / a;
+  const long double poly =
+      0.39894228 +
+      u * (-0.03988024 +
+           u * (-0.00362018 +
+                u * (0.00163801 +
+                     u * (-0.01031555 +
+                          u * (0.02282967 +
+                               u * (-0.02895312 + u * (0.01787654 + u * -0.00420059)))))));
+  const long double exponent = static_cast<long double>(-mu - g * e) + a;
+  return front * (std::exp(exponent) / std::sqrt(a)) * poly / std::sqrt(q + 1e-7);
+}
+
 double rutherfordCrossSection(double thetaIn, double theta, double z1, double z2, double m1,
                               double m2, double e) {
   constexpr double kDeg = 0.017453292519943295;

@@ -22,6 +22,11 @@ long double besselI1(long double x);
 // I_n(x) by Miller's downward recurrence (accuracy constant 40); n >= 0.
 long double besselIn(int n, long double x);
 
+// Continuous part of the compound Poisson loss with exponential single losses, scaled by c:
+// c*mu*g * e^(-mu - g e) * I1(2 sqrt(q)) / sqrt(q + 1e-7), q = g*mu*e; mu the mean number of
+// collisions, 1/g the mean loss per collision, e the loss.
+long double besselLossDensity(double c, double mu, double g, double e);
+
 // Screened Rutherford cross section; angles in degrees, masses in one unit, e in keV.
 double rutherfordCrossSection(double thetaIn, double theta, double z1, double z2, double m1,
                               double m2, double e);

@@ -11,35 +11,6 @@
 
 namespace tarvex {
 
-namespace {
-
-// c*mu*g * e^(-mu - g E) * I1(2 sqrt(q)) / sqrt(q + 1e-7) * dx, with I1 from Abramowitz and
-// Stegun 9.8.3/9.8.4 as besselI1 evaluates it. Above the branch point the two exponentials are
-// taken as one, in extended precision: for thick layers e^-mu underflows and e^(2 sqrt q)
-// overflows a double where their product is still of order one.
-long double lossDensity(double c, double mu, double g, double e, double dx) {
-  const double q = g * mu * e;
-  const double a = 2.0 * std::sqrt(q);
-  const double front = c * mu * g;
-  if (a < 3.75) {
-    return front * std::exp(static_cast<long double>(-mu - g * e)) * besselI1(a) /
-           std::sqrt(q + 1e-7) * dx;
-  }
-  const long double u = 3.75 / a;
-  const long double poly =
-      0.39894228 +
-      u * (-0.03988024 +
-           u * (-0.00362018 +
-                u * (0.00163801 +
-                     u * (-0.01031555 +
-                          u * (0.02282967 +
-                               u * (-0.02895312 + u * (0.01787654 + u * -0.00420059)))))));
-  const long double exponent = static_cast<long double>(-mu - g * e) + a;
-  return front * (std::exp(exponent) / std::sqrt(a)) * poly / std::sqrt(q + 1e-7) * dx;
-}
-
-}  // namespace
-
 spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, double omega) {
   constexpr double kStep = 10.0;  // eV; the numeric model's step edit does not apply here
   const double bins = std::ceil(emaxKeV * 1000.0 / kStep);
@@ -68,7 +39,7 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
       work.values.assign(static_cast<std::size_t>(n), 0.0);
       if (n > 0) work.setValue(0, static_cast<float>(std::exp(-mu) * c * dx * (kStep * kStep)));
       for (int i = 1; i < n; ++i) {
-        work.setValue(i, static_cast<float>(lossDensity(c, mu, g, i * kStep * 0.001, dx)));
+        work.setValue(i, static_cast<float>(besselLossDensity(c, mu, g, i * kStep * 0.001) * dx));
       }
       for (int i = 0; i < n; ++i)
         accumulator[i] += work.values[i];

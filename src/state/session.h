@@ -117,5 +117,6 @@ class Session {
 
 // The actions of every engine, registered into a session (engines register themselves here).
 void registerNraActions(Session& session);
+void registerMeisActions(Session& session);
 
 }  // namespace tarvex

@@ -1,0 +1,38 @@
+// The depth sum of the closed-form ion-scattering models: each profile point contributes a
+// loss distribution stored in single precision, scaled by profile step times cross section.
+#pragma once
+
+#include <vector>
+
+#include "core/parallel.h"
+#include "core/profile.h"
+
+namespace tarvex {
+
+// Returns r[j] = sum_i factor * float(density(i, c_i, j)) over the points with c_i != 0 (a
+// point without the element adds exactly nothing). density(i, c, j) is the value of bin j of
+// the distribution of point i. Depths are shared between the cores; the partial sums are added
+// in depth order.
+template <typename Density>
+std::vector<double> depthSum(const profile& p, int bins, double factor, const Density& density) {
+  const std::size_t n = static_cast<std::size_t>(bins);
+  std::vector<std::vector<double>> partial(static_cast<std::size_t>(workerCount(p.count)),
+                                           std::vector<double>(n, 0.0));
+  parallelFor(p.count, [&](int worker, int begin, int end) {
+    std::vector<double>& acc = partial[static_cast<std::size_t>(worker)];
+    for (int i = begin; i < end; ++i) {
+      const double c = p.values[i];
+      if (c == 0.0) continue;
+      for (int j = 0; j < bins; ++j) {
+        acc[j] += factor * static_cast<double>(static_cast<float>(density(i, c, j)));
+      }
+    }
+  });
+  std::vector<double> r(n, 0.0);
+  for (const std::vector<double>& part : partial) {
+    for (std::size_t j = 0; j < n; ++j) r[j] += part[j];
+  }
+  return r;
+}
+
+}  // namespace tarvex

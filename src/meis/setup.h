@@ -1,0 +1,65 @@
+// What the ion-scattering models share: the run parameters, the per-element kinematics and
+// cross section, the single-collision energy range, post-processing and the element log.
+#pragma once
+
+#include <string>
+
+#include "core/spectro.h"
+#include "state/working_state.h"
+
+namespace tarvex {
+
+class Session;
+
+// The run parameters, read from the ion-scattering frame at the start of a run.
+struct MeisRun {
+  double e0 = 0.0;          // beam energy, keV
+  double spread = 0.0;      // energy spread, eV FWHM
+  double m1 = 0.0;          // projectile mass
+  double z1 = 0.0;          // projectile Z
+  double thetaIn = 0.0;     // degrees from the surface normal
+  double thetaOut = 0.0;    // degrees from the surface normal
+  double stopping = 0.0;    // eV/nm, as entered
+  double straggling = 0.0;  // eV^2/nm, as entered
+};
+
+struct ElementSetup {
+  double theta = 0.0;  // scattering angle, degrees
+  double a = 0.0;      // M1/M2
+  double k = 0.0;      // kinematic factor
+  double fS = 0.0;     // stopping path factor
+  double fW = 0.0;     // straggling path factor
+  double dedxEf = 0.0; // effective stopping, eV/A
+  double sEf = 0.0;    // effective straggling, eV^2/A
+  double sigma = 0.0;  // cross section
+};
+
+ElementSetup prepareElement(const element& el, const MeisRun& run);
+// ((A cos(theta) + sqrt(1 - A^2 sin^2(theta))) / (A + 1))^2, A = m1/m2, theta in degrees.
+double kinematicFactor(double m1, double m2, double theta);
+
+struct CollisionRange {
+  double emax = 0.0;  // eV
+  double emin = 0.0;  // eV
+  double mean = 0.0;  // mean loss per collision, eV
+};
+
+// e0 in keV, stopping d in eV/A, straggling s in eV^2/A.
+CollisionRange collisionEnergyRange(double e0, double m1, double d, double s);
+
+// Reads E0, the angles, stopping, straggling, spread and the projectile from TFMEIS.
+MeisRun readMeisRun(Session& s);
+// Re-reads the projectile mass and Z (each element reads them anew).
+void readProjectile(Session& s, MeisRun& run);
+
+// Instrument broadening (when "Convolve" is on) then the exponential single-collision
+// correction (when "SCC" is on), each only for a spectrum with a non-zero integral.
+void postProcess(Session& s, spectro& spectrum, double spread, double sigmaScc);
+
+// "Element: ", "ki: ", "DEDXef: ", "Sef: " lines of an element's log block (no trailing line).
+void logElement(Session& s, const std::string& name, const ElementSetup& e);
+
+// Adds the editor's element when the composition is empty; returns whether it did.
+bool ensureComposition(Session& s);
+
+}  // namespace tarvex
