@@ -92,13 +92,18 @@ long double besselLossDensity(double c, double mu, double g, double e) {
   const double q = g * mu * e;
   const double a = 2.0 * std::sqrt(q);
   const double front = c * mu * g;
+  // Exponentials well inside the range of a double are taken in double precision: the result
+  // differs by about 1e-14 relative, far below the single precision it is stored in.
+  const auto exponential = [](long double x) -> long double {
+    return std::fabs(x) < 700.0L ? std::exp(static_cast<double>(x)) : std::exp(x);
+  };
   if (a < 3.75) {
-    return front * std::exp(static_cast<long double>(-mu - g * e)) * besselI1(a) /
+    return front * exponential(static_cast<long double>(-mu - g * e)) * besselI1(a) /
            std::sqrt(q + 1e-7);
   }
-  // Above the branch point of I1 its exponential and the loss exponential are taken as one, in
-  // extended precision: for thick layers e^-mu underflows and e^(2 sqrt q) overflows a double
-  // where their product is still of order one.
+  // Above the branch point of I1 its exponential and the loss exponential are taken as one: for
+  // thick layers e^-mu underflows and e^(2 sqrt q) overflows a double where their product is
+  // still of order one.
   const long double u = 3.75 / a;
   const long double poly =
       0.39894228 +
@@ -109,7 +114,7 @@ long double besselLossDensity(double c, double mu, double g, double e) {
                           u * (0.02282967 +
                                u * (-0.02895312 + u * (0.01787654 + u * -0.00420059)))))));
   const long double exponent = static_cast<long double>(-mu - g * e) + a;
-  return front * (std::exp(exponent) / std::sqrt(a)) * poly / std::sqrt(q + 1e-7);
+  return front * (exponential(exponent) / std::sqrt(a)) * poly / std::sqrt(q + 1e-7);
 }
 
 double rutherfordCrossSection(double thetaIn, double theta, double z1, double z2, double m1,

@@ -16,7 +16,8 @@ class Tokens {
 
   bool skipBlanks() {
     int c;
-    while ((c = in_.peek()) != EOF && std::isspace(c)) in_.get();
+    while ((c = in_.peek()) != EOF && std::isspace(c))
+      in_.get();
     return c != EOF;
   }
 
@@ -24,7 +25,8 @@ class Tokens {
     if (!skipBlanks()) return false;
     std::string t;
     if (in_.peek() == '+' || in_.peek() == '-') t += static_cast<char>(in_.get());
-    while (std::isdigit(in_.peek())) t += static_cast<char>(in_.get());
+    while (std::isdigit(in_.peek()))
+      t += static_cast<char>(in_.get());
     if (t.empty() || t == "+" || t == "-") return false;
     const char* first = t.data() + (t[0] == '+' ? 1 : 0);
     const auto r = std::from_chars(first, t.data() + t.size(), *value);

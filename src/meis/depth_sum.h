@@ -30,7 +30,8 @@ std::vector<double> depthSum(const profile& p, int bins, double factor, const De
   });
   std::vector<double> r(n, 0.0);
   for (const std::vector<double>& part : partial) {
-    for (std::size_t j = 0; j < n; ++j) r[j] += part[j];
+    for (std::size_t j = 0; j < n; ++j)
+      r[j] += part[j];
   }
   return r;
 }

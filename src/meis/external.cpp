@@ -118,9 +118,9 @@ void CalcMEISAutosExt(Session& s) {
     s.logAppend("Auto #1: \tIntegral= " + general(s, table[1].integral(), 3) + "\t" +
                 "M1= " + general(s, m1, 3) + "\n");
     for (int k = 2; k <= nc; ++k) {
-      s.logAppend("Auto #" + std::to_string(k) + ": \tIntegral= " +
-                  general(s, table[k].integral(), 3) + "\t" + "M1= " +
-                  general(s, table[k].mean() / (k * m1), 3) + "\n");
+      s.logAppend("Auto #" + std::to_string(k) +
+                  ": \tIntegral= " + general(s, table[k].integral(), 3) + "\t" +
+                  "M1= " + general(s, table[k].mean() / (k * m1), 3) + "\n");
       s.setPanel(0, std::to_string(k));
     }
     s.host().processEvents();
@@ -175,7 +175,8 @@ void CalcNumericMEISExt(Session& s) {
       if (w[k] == 0.0) continue;  // adds exactly nothing
       const std::size_t len = std::min(sp.values.size(), d[k].values.size());
       sp.values.resize(len);
-      for (std::size_t j = 0; j < len; ++j) sp.values[j] += (d[k].values[j] * w[k]) * hs;
+      for (std::size_t j = 0; j < len; ++j)
+        sp.values[j] += (d[k].values[j] * w[k]) * hs;
     }
     sp.offset = e.k * run.e0 * 1000.0;
     if (s.controls().checked("TFMEIS.CheckSCCorr") && sp.integral() != 0.0) {
@@ -203,7 +204,8 @@ void LoadSCC(Session& s) {
   const std::string name = s.controls().text("TFMEIS.EditElname");
   spectro& spectrum = st.extCsSpectra[name];
   spectro b = spectrum;
-  for (double& v : b.values) v = 0.0;
+  for (double& v : b.values)
+    v = 0.0;
   if (!readScc(s, b)) {
     s.host().showMessage("No single collision correction read for " + name);
     return;

@@ -57,10 +57,10 @@ void CalcMEISAutos(Session& s) {
   }
   // Besides the grid reaching emax: at least one collision, room for the bin after emax (the
   // largest single loss is the same for every element), and a table that fits in memory.
-  const bool usable = bins * step >= r0.emax && nc >= 1.0 && step > 0.0 &&
-                      bins >= std::floor(r0.emax / step) + 2.0 &&
-                      (nc + 1.0) * bins * static_cast<double>(st.elementMap.size()) <=
-                          kMaxTableValues;
+  const bool usable =
+      bins * step >= r0.emax && nc >= 1.0 && step > 0.0 &&
+      bins >= std::floor(r0.emax / step) + 2.0 &&
+      (nc + 1.0) * bins * static_cast<double>(st.elementMap.size()) <= kMaxTableValues;
   if (!usable) {
     s.host().showMessage("Error! Check parameters!");
     st.meisAutoValid = false;
@@ -85,8 +85,8 @@ void CalcMEISAutos(Session& s) {
     table[1].makeSingleCollision(n, step, r.emin, r.emax);
     const auto logEntry = [&](int k) {
       const double ratio = table[k].mean() / (k * r.mean / step);
-      s.logAppend("Auto #" + std::to_string(k) + ": \tIntegral= " +
-                  general(s, table[k].integral(), 3) + "\t");
+      s.logAppend("Auto #" + std::to_string(k) +
+                  ": \tIntegral= " + general(s, table[k].integral(), 3) + "\t");
       s.logAppend("M1= " + general(s, ratio, 3) + "\n");
     };
     logEntry(1);
@@ -138,7 +138,8 @@ void CalcNumericMEIS(Session& s) {
       const std::vector<double>& d = table[k].values;
       const std::size_t len = std::min(sp.values.size(), d.size());
       sp.values.resize(len);
-      for (std::size_t j = 0; j < len; ++j) sp.values[j] += (d[j] * w[k]) * hs;
+      for (std::size_t j = 0; j < len; ++j)
+        sp.values[j] += (d[j] * w[k]) * hs;
     }
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);

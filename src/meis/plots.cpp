@@ -37,7 +37,8 @@ void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const st
   points.reserve(total.size());
   for (long long q = i0; q < n; ++q) {
     const double e = static_cast<double>(q) * 0.001 * plotStep;
-    points.push_back({e, lineValue(line, e) + dose * total[static_cast<std::size_t>(q - i0)], colour});
+    points.push_back(
+        {e, lineValue(line, e) + dose * total[static_cast<std::size_t>(q - i0)], colour});
   }
   if (!reportSeries.empty()) charts.setPoints("ChartMEISSpec." + reportSeries, points);
   charts.setPoints(main, std::move(points));
@@ -51,7 +52,9 @@ void PlotAnaliticMEIS(Session& s) {
   plotMeisTotal(s, s.state().besselSpectra, "SeriesBessel", "SeriesBessel");
 }
 
-void PlotGaussianMEIS(Session& s) { plotMeisTotal(s, s.state().gaussianSpectra, "SeriesGauss", ""); }
+void PlotGaussianMEIS(Session& s) {
+  plotMeisTotal(s, s.state().gaussianSpectra, "SeriesGauss", "");
+}
 
 void PlotNumericMEISExt(Session& s) {
   plotMeisTotal(s, s.state().extCsSpectra, "SeriesExtCS", "SeriesExtCSMEIS");
@@ -60,7 +63,8 @@ void PlotNumericMEISExt(Session& s) {
 void NormalizeMEISProfiles(Session& s) {
   WorkingState& st = s.state();
   s.charts().clear("ChartMEISProf.SeriesSum");
-  for (const auto& [name, record] : st.elementMap) st.elementProfiles[name];
+  for (const auto& [name, record] : st.elementMap)
+    st.elementProfiles[name];
   const int points = s.currentProfile().count;
   for (int q = 0; q < points; ++q) {
     double sum = 0.0;

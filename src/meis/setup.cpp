@@ -39,7 +39,8 @@ CollisionRange collisionEnergyRange(double e0, double m1, double d, double s) {
   CollisionRange r;
   r.emax = 4.0 / m1 * e0 * 0.54461699;
   r.emin = r.emax * std::exp(-r.emax * d / s);
-  for (int i = 0; i < 200; ++i) r.emin = r.emax * std::exp((r.emin - r.emax) * d / s);
+  for (int i = 0; i < 200; ++i)
+    r.emin = r.emax * std::exp((r.emin - r.emax) * d / s);
   r.mean = std::log(r.emax / r.emin) * r.emin * r.emax / (r.emax - r.emin);
   return r;
 }

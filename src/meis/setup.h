@@ -24,14 +24,14 @@ struct MeisRun {
 };
 
 struct ElementSetup {
-  double theta = 0.0;  // scattering angle, degrees
-  double a = 0.0;      // M1/M2
-  double k = 0.0;      // kinematic factor
-  double fS = 0.0;     // stopping path factor
-  double fW = 0.0;     // straggling path factor
-  double dedxEf = 0.0; // effective stopping, eV/A
-  double sEf = 0.0;    // effective straggling, eV^2/A
-  double sigma = 0.0;  // cross section
+  double theta = 0.0;   // scattering angle, degrees
+  double a = 0.0;       // M1/M2
+  double k = 0.0;       // kinematic factor
+  double fS = 0.0;      // stopping path factor
+  double fW = 0.0;      // straggling path factor
+  double dedxEf = 0.0;  // effective stopping, eV/A
+  double sEf = 0.0;     // effective straggling, eV^2/A
+  double sigma = 0.0;   // cross section
 };
 
 ElementSetup prepareElement(const element& el, const MeisRun& run);

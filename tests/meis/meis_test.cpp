@@ -23,13 +23,15 @@ struct MeisFixture : SessionFixture {
     set("TFMEIS.EditMaxDepth", std::to_string(t));
     session.run("Updateplot");
     for (auto& [name, p] : session.state().elementProfiles) {
-      for (double& v : p.values) v = 1.0;
+      for (double& v : p.values)
+        v = 1.0;
     }
   }
   int tableBuilds() const {
     int n = 0;
     const std::string& log = session.logText();
-    for (std::size_t at = 0; (at = log.find("Auto #1:", at)) != std::string::npos; ++at) ++n;
+    for (std::size_t at = 0; (at = log.find("Auto #1:", at)) != std::string::npos; ++at)
+      ++n;
     return n;
   }
   const spectro& spectrum(const std::map<std::string, spectro>& m, const char* name = "Hf") {
@@ -128,8 +130,9 @@ TEST(NumericMeis, ASurfacePointIsOneBinAtTheEdge) {
   MeisRun run = readMeisRun(f.session);
   const ElementSetup e = prepareElement(f.session.state().elementMap.at("Hf"), run);
   const double h = 0.01;
-  EXPECT_NEAR(s.values[0], 1000 * h * e.sigma * static_cast<float>(1.0 / 10) , 1e-9);
-  for (int j = 1; j < s.size(); ++j) ASSERT_EQ(s.values[j], 0.0);
+  EXPECT_NEAR(s.values[0], 1000 * h * e.sigma * static_cast<float>(1.0 / 10), 1e-9);
+  for (int j = 1; j < s.size(); ++j)
+    ASSERT_EQ(s.values[j], 0.0);
   EXPECT_DOUBLE_EQ(s.offset, e.k * 100 * 1000);
 }
 
@@ -156,9 +159,12 @@ TEST(MeisModels, ClosedFormAndNumericAgreeOnYieldAndEnergy) {
     EXPECT_TRUE(f.host.messages.empty()) << model;
     return summarize((f.session.state().*map).at("Hf"));
   };
-  const Summary gauss = run("TFOptions.RadioGauss", "CalcGaussianMEIS", &WorkingState::gaussianSpectra);
-  const Summary numeric = run("TFOptions.RadioNumeric", "CalcNumericMEIS", &WorkingState::numericSpectra);
-  const Summary bessel = run("TFOptions.RadioAnalitic", "CalcAnaliticMEIS", &WorkingState::besselSpectra);
+  const Summary gauss =
+      run("TFOptions.RadioGauss", "CalcGaussianMEIS", &WorkingState::gaussianSpectra);
+  const Summary numeric =
+      run("TFOptions.RadioNumeric", "CalcNumericMEIS", &WorkingState::numericSpectra);
+  const Summary bessel =
+      run("TFOptions.RadioAnalitic", "CalcAnaliticMEIS", &WorkingState::besselSpectra);
   EXPECT_NEAR(numeric.yield / gauss.yield, 1.0, 1e-4);
   EXPECT_NEAR(numeric.meanEnergy, gauss.meanEnergy, 1.0);
   EXPECT_NEAR(bessel.yield / gauss.yield, 1.0 - 0.0067, 0.001);
@@ -174,9 +180,11 @@ TEST(GaussianMeis, GridMarginAndBins) {
   f.session.run("CalcSimulation");
   const spectro& s = f.spectrum(f.session.state().gaussianSpectra);
   EXPECT_EQ(s.size(), 501);
-  const ElementSetup e = prepareElement(f.session.state().elementMap.at("Hf"), readMeisRun(f.session));
+  const ElementSetup e =
+      prepareElement(f.session.state().elementMap.at("Hf"), readMeisRun(f.session));
   EXPECT_DOUBLE_EQ(s.offset, 1000 * e.k * 100 + 1000 * 2.0);
-  const int peak = static_cast<int>(std::max_element(s.values.begin(), s.values.end()) - s.values.begin());
+  const int peak =
+      static_cast<int>(std::max_element(s.values.begin(), s.values.end()) - s.values.begin());
   EXPECT_EQ(peak, 200);  // the surface Gaussian sits 2 keV below the top of the grid
   EXPECT_EQ(f.host.statuses.back(), "Gaussian calculation ready");
 }
@@ -189,20 +197,24 @@ TEST(BesselMeis, SurfacePointIsTheNoCollisionBin) {
   f.session.state().elementProfiles["Hf"].values[0] = 0.5;
   f.session.run("CalcSimulation");
   const spectro& s = f.spectrum(f.session.state().besselSpectra);
-  const ElementSetup e = prepareElement(f.session.state().elementMap.at("Hf"), readMeisRun(f.session));
+  const ElementSetup e =
+      prepareElement(f.session.state().elementMap.at("Hf"), readMeisRun(f.session));
   EXPECT_NEAR(s.values[0], 0.01 * e.sigma * 50.0, 1e-9);
-  for (int j = 1; j < s.size(); ++j) ASSERT_EQ(s.values[j], 0.0);
+  for (int j = 1; j < s.size(); ++j)
+    ASSERT_EQ(s.values[j], 0.0);
   EXPECT_EQ(f.host.statuses.back(), "Bessel calculation ready!");
 }
 
 TEST(MeisModels, ZeroProfilesGiveZeroSpectraWithoutPostProcessing) {
-  for (const char* model : {"TFOptions.RadioGauss", "TFOptions.RadioAnalitic", "TFOptions.RadioNumeric"}) {
+  for (const char* model :
+       {"TFOptions.RadioGauss", "TFOptions.RadioAnalitic", "TFOptions.RadioNumeric"}) {
     MeisFixture f(model);
     f.session.run("CalcSimulation");
     const WorkingState& st = f.session.state();
-    const spectro& s = std::string(model) == "TFOptions.RadioGauss"     ? st.gaussianSpectra.at("Hf")
-                       : std::string(model) == "TFOptions.RadioAnalitic" ? st.besselSpectra.at("Hf")
-                                                                         : st.numericSpectra.at("Hf");
+    const spectro& s = std::string(model) == "TFOptions.RadioGauss" ? st.gaussianSpectra.at("Hf")
+                       : std::string(model) == "TFOptions.RadioAnalitic"
+                           ? st.besselSpectra.at("Hf")
+                           : st.numericSpectra.at("Hf");
     EXPECT_EQ(s.integral(), 0.0) << model;
     EXPECT_EQ(s.size(), 500) << model;  // not grown by a broadening
   }
@@ -251,7 +263,8 @@ TEST(MeisPlots, WindowStepsAndDose) {
   f.set("TFOptions.EditMult", "0");
   f.set("TFBackground.EditYs", "3");
   f.session.run("Preview");
-  for (const ChartPoint& p : f.series("ChartPrinc.SeriesBessel").points) ASSERT_EQ(p.y, 3.0);
+  for (const ChartPoint& p : f.series("ChartPrinc.SeriesBessel").points)
+    ASSERT_EQ(p.y, 3.0);
   f.set("TFMEIS.EditSimMax", "80");
   f.session.run("Preview");
   EXPECT_TRUE(f.series("ChartPrinc.SeriesBessel").points.empty());
@@ -269,12 +282,14 @@ TEST(MeisPlots, DeletedElementsAreNotDrawn) {
   f.uniformLayer(10);
   f.session.run("CalcSimulation");
   double with = 0;
-  for (const ChartPoint& p : f.series("ChartPrinc.SeriesBessel").points) with += p.y;
+  for (const ChartPoint& p : f.series("ChartPrinc.SeriesBessel").points)
+    with += p.y;
   f.set("TFMEIS.EditElname", "O");
   f.session.click("TFMEIS.ButtonDel");
   f.session.run("Preview");
   double without = 0;
-  for (const ChartPoint& p : f.series("ChartPrinc.SeriesBessel").points) without += p.y;
+  for (const ChartPoint& p : f.series("ChartPrinc.SeriesBessel").points)
+    without += p.y;
   EXPECT_EQ(f.session.state().besselSpectra.count("O"), 1u);
   EXPECT_LT(without, with);
 }
@@ -343,7 +358,9 @@ TEST(ExternalMeis, OneBuildForAllElementsThenReuse) {
   const auto builds = [&] {
     int n = 0;
     const std::string& log = f.session.logText();
-    for (std::size_t at = 0; (at = log.find("Numeric convolutions ECS", at)) != std::string::npos; ++at) ++n;
+    for (std::size_t at = 0; (at = log.find("Numeric convolutions ECS", at)) != std::string::npos;
+         ++at)
+      ++n;
     return n;
   };
   EXPECT_EQ(builds(), 3);  // one build, logged per element
@@ -370,7 +387,8 @@ TEST(ExternalMeis, SccFileShiftsTheSpectrum) {
   const spectro plain = f.session.state().extCsSpectra.at("Hf");
   EXPECT_DOUBLE_EQ(shifted.offset, plain.offset + 35.0);
   ASSERT_EQ(shifted.size(), plain.size());
-  for (int j = 0; j < plain.size(); ++j) ASSERT_NEAR(shifted.values[j], plain.values[j], 1e-9 * plain.values[0]);
+  for (int j = 0; j < plain.size(); ++j)
+    ASSERT_NEAR(shifted.values[j], plain.values[j], 1e-9 * plain.values[0]);
 
   f.session.setCheckedAsClick("TFMEIS.CheckSCCorr", true);
   f.session.setCheckedAsClick("TFExternCS.RadioSCCBasic", true);
@@ -441,17 +459,16 @@ TEST(LossTable, WhereTheReadingEnds) {
   struct {
     const char* text;
     std::vector<double> want;
-  } cases[] = {
-      {"4 1\n1 2\n", {0, 0, 0, 0, 1}},                // index n-1 first: nothing after it
-      {"3 3\n2 2\n1 1\n", {0, 1, 2, 3, 0}},           // descending, all read
-      {"1 1\n9 9\n2 2\n", {0, 1, 0, 0, 0}},           // past the grid: not stored, ends
-      {"12.5 3\n", {0, 0, 0, 0, 0}},                  // index 12, value 0.5, then index 3: no value
-      {"1.5 3 2\n", {0, 0.5, 0, 0, 0}},               // index 1 value .5; index 3 value 2
-      {"1 1\nx 2\n2 2\n", {0, 1, 0, 0, 0}},           // a word ends the data
-      {"1 1,5 2 2\n", {0, 1, 0, 0, 0}},               // a comma too
-      {"-1 7 2 2", {0, 0, 2, 0, 0}},                  // negative index not stored
-      {"", {0, 0, 0, 0, 0}},
-      {"2", {0, 0, 0, 0, 0}}};                        // an index without a value
+  } cases[] = {{"4 1\n1 2\n", {0, 0, 0, 0, 1}},       // index n-1 first: nothing after it
+               {"3 3\n2 2\n1 1\n", {0, 1, 2, 3, 0}},  // descending, all read
+               {"1 1\n9 9\n2 2\n", {0, 1, 0, 0, 0}},  // past the grid: not stored, ends
+               {"12.5 3\n", {0, 0, 0, 0, 0}},         // index 12, value 0.5, then index 3: no value
+               {"1.5 3 2\n", {0, 0.5, 0, 0, 0}},      // index 1 value .5; index 3 value 2
+               {"1 1\nx 2\n2 2\n", {0, 1, 0, 0, 0}},  // a word ends the data
+               {"1 1,5 2 2\n", {0, 1, 0, 0, 0}},      // a comma too
+               {"-1 7 2 2", {0, 0, 2, 0, 0}},         // negative index not stored
+               {"", {0, 0, 0, 0, 0}},
+               {"2", {0, 0, 0, 0, 0}}};  // an index without a value
   for (const auto& c : cases) {
     const spectro t = readText(c.text, 5);
     std::vector<double> want = c.want;
