@@ -41,6 +41,7 @@ void ClearPlots(Session& s) {
 void registerAllActions(Session& s) {
   registerNraActions(s);
   registerMeisActions(s);
+  registerIoActions(s);
   s.registerAction("Preview", [&s] { Preview(s); });
   s.registerAction("ClearPlots", [&s] { ClearPlots(s); });
 }

@@ -168,6 +168,17 @@ void Session::setCheckedAsClick(const std::string& key, bool on) {
   }
 }
 
+void Session::applyChecked(const std::string& key, bool on) {
+  const Control& c = controls_.get(key);
+  if (c.checked == on) return;
+  controls_.setChecked(key, on);
+  if (!c.action.empty()) {
+    invoke(c.action);
+  } else {
+    controls_.runHandler(key);
+  }
+}
+
 void Session::select(const std::string& key, int index) {
   guarded([&] {
     controls_.setItemIndex(key, index);

@@ -49,6 +49,10 @@ class Session {
   bool effectivelyEnabled(const std::string& key) const;
   // Sets a check box or radio button as a click would; runs its handler when a click would.
   void setCheckedAsClick(const std::string& key, bool on);
+  // Sets a check box or radio button as a change of state by the user would (its handler runs
+  // when the state changes); a radio button unchecks its group, an unchecked one selects
+  // nothing else. Used when parameters are applied from a file.
+  void applyChecked(const std::string& key, bool on);
   // Selects an item of a list, combo box or radio group and runs its change handler.
   void select(const std::string& key, int index);
   // Runs a command, turning an exception into the message a user sees. Returns false then.
@@ -118,5 +122,6 @@ class Session {
 // The actions of every engine, registered into a session (engines register themselves here).
 void registerNraActions(Session& session);
 void registerMeisActions(Session& session);
+void registerIoActions(Session& session);
 
 }  // namespace tarvex

@@ -10,6 +10,7 @@
 #include "core/physics.h"
 #include "core/profile.h"
 #include "core/spectro.h"
+#include "state/host.h"
 
 namespace tarvex {
 
@@ -133,6 +134,9 @@ struct WorkingState {
   std::map<std::string, std::vector<spectro>> numericLossDistributions;
   std::map<std::string, std::vector<spectro>> extCsLossDistributions;
   spectro extCsDistribution;
+  // The data file last chosen, and the name the curve-file dialog proposes next.
+  std::string lastDataFile;
+  std::string exportFileName;
 };
 
 }  // namespace tarvex

@@ -1,0 +1,63 @@
+#include "io/files.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace tarvex {
+
+void writeFileAtomically(const std::string& path, const std::string& content) {
+  const std::string tmp = path + ".tmp~";
+  const auto fail = [&](const std::string& why) {
+    std::error_code ec;
+    std::filesystem::remove(tmp, ec);
+    return FileError("Cannot write \"" + path + "\": " + why);
+  };
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    if (!f) throw fail(std::strerror(errno));
+    f.write(content.data(), static_cast<std::streamsize>(content.size()));
+    f.flush();
+    if (!f) throw fail("the disk refused the data");
+  }
+  std::error_code ec;
+  std::filesystem::rename(tmp, path, ec);
+  if (ec) throw fail(ec.message());
+}
+
+bool readWholeFile(const std::string& path, std::string* content, std::size_t maxBytes) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  content->clear();
+  char buf[65536];
+  while (f.read(buf, sizeof buf) || f.gcount() > 0) {
+    content->append(buf, static_cast<std::size_t>(f.gcount()));
+    if (content->size() > maxBytes) return false;
+  }
+  return true;
+}
+
+std::string formatG6(double value) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+  return std::string(buf, r.ptr);
+}
+
+std::string changeExtension(const std::string& path, const std::string& ext) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || dot < start) return path + ext;
+  return path.substr(0, dot) + ext;
+}
+
+std::string fileNameOnly(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,33 @@
+// Shared pieces of the file formats: atomic writes, the "%g" number text of the program's own
+// text files, and the file-name rule for changing an extension.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tarvex {
+
+// A file that could not be written; what() names the file.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Writes content to a temporary sibling and renames it over path, so a failure never leaves a
+// truncated file. Throws FileError naming path.
+void writeFileAtomically(const std::string& path, const std::string& content);
+
+// Reads a whole file (at most maxBytes); false when it cannot be opened or is larger.
+bool readWholeFile(const std::string& path, std::string* content, std::size_t maxBytes);
+
+// A number as printf's "%g" writes it (6 significant digits), with '.' whatever the locale.
+std::string formatG6(double value);
+
+// Replaces the extension (what follows the last '.' of the last path component, the '.'
+// included) by ext; appends ext when there is none.
+std::string changeExtension(const std::string& path, const std::string& ext);
+
+// The last path component.
+std::string fileNameOnly(const std::string& path);
+
+}  // namespace tarvex

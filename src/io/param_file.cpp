@@ -1,0 +1,91 @@
+#include "io/param_file.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+
+#include "core/numtext.h"
+#include "io/files.h"
+#include "state/session.h"
+
+namespace tarvex {
+namespace {
+
+void putDouble(std::string& out, double v) {
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+  for (int i = 0; i < 8; ++i) {
+    out.push_back(static_cast<char>(bits & 0xFF));
+    bits >>= 8;
+  }
+}
+
+double getDouble(const std::string& in, std::size_t at) {
+  std::uint64_t bits = 0;
+  for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
+  return std::bit_cast<double>(bits);
+}
+
+void save(Session& s, const char* name) {
+  s.gatherParameters();  // every conversion before the file is touched
+  writeFileAtomically(parameterFilePath(s, name),
+                      encodeParameters(s.state().optionFlags, s.state().paramValues));
+}
+
+void load(Session& s, const char* name) {
+  std::string bytes;
+  // A missing file reads nothing: the record keeps its values and is applied as it is.
+  if (!readWholeFile(parameterFilePath(s, name), &bytes, 1 << 20)) bytes.clear();
+  WorkingState& st = s.state();
+  decodeParameters(bytes, st.optionFlags, st.paramValues);
+  if (st.optionFlags[flag::rememberSettings] != 0.0) {
+    for (int i = flag::modeNra; i <= flag::modelExternalCs; ++i) {
+      s.applyChecked(kFlagControls[i], st.optionFlags[i] != 0.0);
+    }
+    for (int i = 1; i <= param::meisSimMax; ++i) s.setNumber(kParamControls[i], st.paramValues[i]);
+  }
+  s.ShowSelectedMode();
+}
+
+}  // namespace
+
+std::string encodeParameters(const std::array<double, 15>& flags,
+                             const std::array<double, 60>& values) {
+  std::string out;
+  out.reserve(kParameterFileSize);
+  for (double v : flags) putDouble(out, v);
+  for (double v : values) putDouble(out, v);
+  return out;
+}
+
+void decodeParameters(const std::string& bytes, std::array<double, 15>& flags,
+                      std::array<double, 60>& values) {
+  for (std::size_t i = 0; i < flags.size() && 8 * i + 8 <= bytes.size(); ++i) {
+    flags[i] = getDouble(bytes, 8 * i);
+  }
+  for (std::size_t j = 0; j < values.size() && 120 + 8 * j + 8 <= bytes.size(); ++j) {
+    values[j] = getDouble(bytes, 120 + 8 * j);
+  }
+}
+
+std::string parameterFilePath(const Session& s, const char* name) {
+  return (std::filesystem::path(s.state().startDirectory) / name).string();
+}
+
+void SaveParameters(Session& s) { save(s, "tarvex.ini"); }
+void Savedefaultparam(Session& s) { save(s, "default.ini"); }
+void LoadParameters(Session& s) { load(s, "tarvex.ini"); }
+
+void Loaddefaultparam(Session& s) {
+  if (!s.host().askYesNo("Load default settings?")) return;
+  load(s, "default.ini");
+}
+
+void startUp(Session& s) {
+  Savedefaultparam(s);
+  LoadParameters(s);
+}
+
+void closeMainWindow(Session& s) { SaveParameters(s); }
+
+}  // namespace tarvex

@@ -1,0 +1,31 @@
+// Parameter files ("tarvex.ini", "default.ini"): a 600-byte little-endian image of the option
+// flags (15 doubles) and the parameter values (60 doubles).
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace tarvex {
+
+class Session;
+
+constexpr std::size_t kParameterFileSize = 600;
+
+std::string encodeParameters(const std::array<double, 15>& flags,
+                             const std::array<double, 60>& values);
+// Decodes as many whole slots as the bytes cover (flags first); the others keep their values.
+void decodeParameters(const std::string& bytes, std::array<double, 15>& flags,
+                      std::array<double, 60>& values);
+
+std::string parameterFilePath(const Session& s, const char* name);
+
+void SaveParameters(Session& s);
+void LoadParameters(Session& s);
+void Savedefaultparam(Session& s);
+void Loaddefaultparam(Session& s);
+
+// The program's start-up (default.ini written, tarvex.ini applied) and close (tarvex.ini).
+void startUp(Session& s);
+void closeMainWindow(Session& s);
+
+}  // namespace tarvex
