@@ -28,7 +28,8 @@ class Stream {
       if (c == ';') {
         // A comment runs through its line feed (at most 99999 characters).
         std::size_t n = 0;
-        while (pos_ < s_.size() && n < 99999 && s_[pos_] != '\n') ++pos_, ++n;
+        while (pos_ < s_.size() && n < 99999 && s_[pos_] != '\n')
+          ++pos_, ++n;
         if (pos_ < s_.size() && s_[pos_] == '\n') ++pos_;
       } else {
         ++pos_;

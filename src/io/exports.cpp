@@ -19,8 +19,9 @@ void line(std::string& out, double x, double y) {
 }
 
 FileDialog curveDialog(const std::string& name) {
-  return FileDialog{"Save calculation", "Ascii Files (*.simulation)|*.simulation|All Files (*.*)|*.*",
-                    "simulation", name};
+  return FileDialog{"Save calculation",
+                    "Ascii Files (*.simulation)|*.simulation|All Files (*.*)|*.*", "simulation",
+                    name};
 }
 
 // Writes one file of a command; a failure is reported and the command goes on.
@@ -87,7 +88,8 @@ std::string meisCurveText(Session& s, std::map<std::string, spectro>& spectra) {
   if (!(spread >= 50.0)) h = 1.0;
   const double lo = std::trunc(s.integer("TFMEIS.EditSimMin") * 1000.0 / h);
   const double hi = std::trunc(s.integer("TFMEIS.EditSimMax") * 1000.0 / h);
-  if (hi > 5.0e7 || lo < -5.0e7) throw std::invalid_argument("The exported energy window is too wide");
+  if (hi > 5.0e7 || lo < -5.0e7)
+    throw std::invalid_argument("The exported energy window is too wide");
   const long long nmin = static_cast<long long>(lo);
   const long long nmax = static_cast<long long>(hi);
   const long long first = std::max(0LL, nmin);
@@ -129,12 +131,24 @@ std::string measuredDataText(Session& s, double shift) {
   return out;
 }
 
-void SaveAnaliticMEIS(Session& s) { saveMeis(s, s.state().besselSpectra); }
-void SaveNumericMEIS(Session& s) { saveMeis(s, s.state().numericSpectra); }
-void SaveNumericMEISExt(Session& s) { saveMeis(s, s.state().extCsSpectra); }
-void SaveGaussianMEIS(Session& s) { saveMeis(s, s.state().gaussianSpectra); }
-void SaveAnaliticExcitation(Session& s) { saveExcitation(s, s.state().analyticExcitation); }
-void SaveNumericExcitation(Session& s) { saveExcitation(s, s.state().numericExcitation); }
+void SaveAnaliticMEIS(Session& s) {
+  saveMeis(s, s.state().besselSpectra);
+}
+void SaveNumericMEIS(Session& s) {
+  saveMeis(s, s.state().numericSpectra);
+}
+void SaveNumericMEISExt(Session& s) {
+  saveMeis(s, s.state().extCsSpectra);
+}
+void SaveGaussianMEIS(Session& s) {
+  saveMeis(s, s.state().gaussianSpectra);
+}
+void SaveAnaliticExcitation(Session& s) {
+  saveExcitation(s, s.state().analyticExcitation);
+}
+void SaveNumericExcitation(Session& s) {
+  saveExcitation(s, s.state().numericExcitation);
+}
 
 void ExplortAll(Session& s) {
   const Header h = readHeader(s);

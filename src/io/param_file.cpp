@@ -22,7 +22,8 @@ void putDouble(std::string& out, double v) {
 
 double getDouble(const std::string& in, std::size_t at) {
   std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
+  for (int i = 7; i >= 0; --i)
+    bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
   return std::bit_cast<double>(bits);
 }
 
@@ -36,25 +37,32 @@ void load(Session& s, const char* name) {
   std::string bytes;
   // A missing file reads nothing: the record keeps its values and is applied as it is.
   if (!readWholeFile(parameterFilePath(s, name), &bytes, 1 << 20)) bytes.clear();
+  applyParameterBytes(s, bytes);
+}
+
+}  // namespace
+
+void applyParameterBytes(Session& s, const std::string& bytes) {
   WorkingState& st = s.state();
   decodeParameters(bytes, st.optionFlags, st.paramValues);
   if (st.optionFlags[flag::rememberSettings] != 0.0) {
     for (int i = flag::modeNra; i <= flag::modelExternalCs; ++i) {
       s.applyChecked(kFlagControls[i], st.optionFlags[i] != 0.0);
     }
-    for (int i = 1; i <= param::meisSimMax; ++i) s.setNumber(kParamControls[i], st.paramValues[i]);
+    for (int i = 1; i <= param::meisSimMax; ++i)
+      s.setNumber(kParamControls[i], st.paramValues[i]);
   }
   s.ShowSelectedMode();
 }
-
-}  // namespace
 
 std::string encodeParameters(const std::array<double, 15>& flags,
                              const std::array<double, 60>& values) {
   std::string out;
   out.reserve(kParameterFileSize);
-  for (double v : flags) putDouble(out, v);
-  for (double v : values) putDouble(out, v);
+  for (double v : flags)
+    putDouble(out, v);
+  for (double v : values)
+    putDouble(out, v);
   return out;
 }
 
@@ -72,9 +80,15 @@ std::string parameterFilePath(const Session& s, const char* name) {
   return (std::filesystem::path(s.state().startDirectory) / name).string();
 }
 
-void SaveParameters(Session& s) { save(s, "tarvex.ini"); }
-void Savedefaultparam(Session& s) { save(s, "default.ini"); }
-void LoadParameters(Session& s) { load(s, "tarvex.ini"); }
+void SaveParameters(Session& s) {
+  save(s, "tarvex.ini");
+}
+void Savedefaultparam(Session& s) {
+  save(s, "default.ini");
+}
+void LoadParameters(Session& s) {
+  load(s, "tarvex.ini");
+}
 
 void Loaddefaultparam(Session& s) {
   if (!s.host().askYesNo("Load default settings?")) return;
@@ -86,6 +100,8 @@ void startUp(Session& s) {
   LoadParameters(s);
 }
 
-void closeMainWindow(Session& s) { SaveParameters(s); }
+void closeMainWindow(Session& s) {
+  SaveParameters(s);
+}
 
 }  // namespace tarvex

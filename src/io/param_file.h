@@ -17,6 +17,9 @@ std::string encodeParameters(const std::array<double, 15>& flags,
 void decodeParameters(const std::string& bytes, std::array<double, 15>& flags,
                       std::array<double, 60>& values);
 
+// Reads the bytes of a parameter file into the record and applies it to the controls.
+void applyParameterBytes(Session& s, const std::string& bytes);
+
 std::string parameterFilePath(const Session& s, const char* name);
 
 void SaveParameters(Session& s);

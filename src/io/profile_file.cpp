@@ -22,7 +22,8 @@ void putDouble(std::string& out, double v) {
 
 double getDouble(const std::string& in, std::size_t at) {
   std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
+  for (int i = 7; i >= 0; --i)
+    bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
   return std::bit_cast<double>(bits);
 }
 
@@ -55,7 +56,8 @@ std::string encodeProfile(const profile& p, const ProfileHeader& h) {
   for (double v : {p.startDepth, p.step, p.count * p.step, h.background, h.dose, h.shift}) {
     putDouble(out, v);
   }
-  for (long long i = 0; i < m && i < p.count; ++i) putDouble(out, p.values[static_cast<std::size_t>(i)]);
+  for (long long i = 0; i < m && i < p.count; ++i)
+    putDouble(out, p.values[static_cast<std::size_t>(i)]);
   return out;
 }
 
@@ -64,13 +66,14 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
     throw std::runtime_error("it is shorter than a profile header (48 bytes)");
   }
   double h[6];
-  for (int i = 0; i < 6; ++i) h[i] = getDouble(bytes, 8 * static_cast<std::size_t>(i));
+  for (int i = 0; i < 6; ++i)
+    h[i] = getDouble(bytes, 8 * static_cast<std::size_t>(i));
   const double start = h[0], step = h[1], depth = h[2];
   if (!(step > 0.0) || !std::isfinite(step) || !std::isfinite(depth) || !std::isfinite(start) ||
       start < 0.0 || depth < 0.0 || depth / step > 5.0e7) {
     throw std::runtime_error("its header does not describe a depth grid (start " +
-                             formatGeneral(start) + ", step " + formatGeneral(step) +
-                             ", depth " + formatGeneral(depth) + ")");
+                             formatGeneral(start) + ", step " + formatGeneral(step) + ", depth " +
+                             formatGeneral(depth) + ")");
   }
   profile p(depth, step);
   p.setStart(start);
@@ -81,7 +84,8 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
                              " values)");
   }
   for (long long i = 0; i < m; ++i) {
-    p.setValue(static_cast<int>(i), static_cast<float>(getDouble(bytes, 48 + 8 * static_cast<std::size_t>(i))));
+    p.setValue(static_cast<int>(i),
+               static_cast<float>(getDouble(bytes, 48 + 8 * static_cast<std::size_t>(i))));
   }
   p.setThickness(depth);
   header->background = h[3];

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace tarvex {
@@ -114,6 +116,81 @@ TEST(Script, TheExamplesRun) {
   EXPECT_EQ(runScript(script, out, err), 0);
   EXPECT_EQ(out.str().find("message:"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("151"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+// Runs a script in a folder of its own (the parameter files live in the working folder).
+struct InFolder {
+  std::filesystem::path previous = std::filesystem::current_path();
+  explicit InFolder(const std::filesystem::path& dir) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+  }
+  ~InFolder() { std::filesystem::current_path(previous); }
+};
+
+TEST(Script, SaveLoadExportAndReloadRoundTrip) {
+  const auto dir = std::filesystem::path(::testing::TempDir()) / "tarvex_cli_roundtrip";
+  InFolder folder(dir);
+  { std::ofstream("spectrum.dat") << "150 5\n151 9\n152 4\n"; }
+  const std::string d = dir.string() + "/";
+  const ScriptRun first = runText(
+      "set TFNRP.EditEnrg 152.5\n"
+      "set TFOptions.EditMult 4\n"
+      "check TFOptions.RadioAnalitic on\n"
+      "run SaveParameters\n"
+      "answer open " +
+      d +
+      "spectrum.dat\n"
+      "run Loaddata\n"
+      "set TFNRP.Editx2 6\n"
+      "run Drawline\n"
+      "answer save " +
+      d +
+      "run.pro\n"
+      "run SaveProfile\n"
+      "run CalcSimulation\n"
+      "answer save " +
+      d +
+      "run.simulation\n"
+      "run ExplortAll\n"
+      "series ChartPrinc.SeriesBessel " +
+      d + "shown.txt\n");
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, "") << first.out;
+  for (const char* f : {"tarvex.ini", "run.pro", "run_profile.txt", "run.simulation", "run.exp"}) {
+    EXPECT_TRUE(std::filesystem::exists(dir / f)) << f;
+  }
+  const ScriptRun second = runText(
+      "run LoadParameters\n"
+      "print TFNRP.EditEnrg\n"
+      "print TFOptions.RadioAnalitic\n"
+      "answer open " +
+      d +
+      "run.pro\n"
+      "run LoadProfile\n"
+      "print TFOptions.EditMult\n"
+      "answer open " +
+      d +
+      "run.exp\n"
+      "run Loaddata\n"
+      "series ChartPrinc.SeriesExp\n"
+      "run CalcSimulation\n"
+      "series ChartPrinc.SeriesBessel " +
+      d + "again.txt\n");
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.out, "152.5\non\n4\n150 5\n151 9\n152 4\n");
+  std::ifstream a(dir / "shown.txt"), b(dir / "again.txt");
+  const std::string sa((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+  const std::string sb((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+  EXPECT_FALSE(sa.empty());
+  EXPECT_EQ(sa, sb);  // the reloaded profile and parameters give the same curve
 }
 
 }  // namespace

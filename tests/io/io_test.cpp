@@ -41,8 +41,9 @@ struct FileFixture : SessionFixture {
   std::string dir;
   // Another session in the same folder keeps what the first one wrote.
   FileFixture(const std::string& name, bool fresh = true)
-      : dir(fresh ? freshDir(name)
-                  : (std::filesystem::path(::testing::TempDir()) / ("tarvex_io_" + name)).string()) {
+      : dir(fresh
+                ? freshDir(name)
+                : (std::filesystem::path(::testing::TempDir()) / ("tarvex_io_" + name)).string()) {
     session.state().startDirectory = dir;
   }
   std::string path(const std::string& f) const { return dir + "/" + f; }
@@ -54,15 +55,22 @@ TEST(Files, NumbersAsPercentG) {
   struct {
     double v;
     const char* want;
-  } cases[] = {{95.123456, "95.1235"}, {100, "100"},      {1234567, "1.23457e+06"},
-               {0.00001, "1e-05"},     {90.01, "90.01"},  {-2.5, "-2.5"},
-               {0, "0"},               {99.99, "99.99"}};
-  for (auto c : cases) EXPECT_EQ(formatG6(c.v), c.want) << c.v;
+  } cases[] = {{95.123456, "95.1235"},
+               {100, "100"},
+               {1234567, "1.23457e+06"},
+               {0.00001, "1e-05"},
+               {90.01, "90.01"},
+               {-2.5, "-2.5"},
+               {0, "0"},
+               {99.99, "99.99"}};
+  for (auto c : cases)
+    EXPECT_EQ(formatG6(c.v), c.want) << c.v;
 }
 
 TEST(Files, ChangingExtensions) {
   EXPECT_EQ(changeExtension("run.pro", "_profile.txt"), "run_profile.txt");
-  EXPECT_EQ(changeExtension("C:\\runs\\s12", "-Bessel.simulation"), "C:\\runs\\s12-Bessel.simulation");
+  EXPECT_EQ(changeExtension("C:\\runs\\s12", "-Bessel.simulation"),
+            "C:\\runs\\s12-Bessel.simulation");
   EXPECT_EQ(changeExtension("/a.b/run", ".exp"), "/a.b/run.exp");
   EXPECT_EQ(changeExtension("/a/run.x.simulation", ".pro"), "/a/run.x.pro");
   EXPECT_EQ(changeExtension("", "-Gauss.simulation"), "-Gauss.simulation");
@@ -91,7 +99,7 @@ TEST(ParameterFiles, FirstStartThenCloseWritesTheDefaults) {
   startUp(f.session);
   const std::string def = slurp(f.path("default.ini"));
   ASSERT_EQ(def.size(), 600u);
-  const unsigned char head[24] = {0, 0, 0, 0, 0, 0, 0,    0,    0, 0, 0, 0,
+  const unsigned char head[24] = {0, 0, 0,    0,    0, 0, 0, 0, 0, 0, 0,    0,
                                   0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F};
   EXPECT_EQ(def.substr(0, 24), std::string(reinterpret_cast<const char*>(head), 24));
   const unsigned char dose[16] = {0, 0, 0, 0, 0, 0, 0x20, 0x40, 0, 0, 0, 0, 0, 0xE0, 0x62, 0x40};
@@ -199,8 +207,11 @@ TEST(DataFiles, StreamSemantics) {
     std::size_t entries;
     bool ok;
   } cases[] = {
-      {"; sample A, 400 keV, detector 2\n100.0 12\n100.5 15\n101.0 19 ; end of first block\n101.5 22\n",
-       {{100.0f, 12}, {100.5f, 15}, {101.0f, 19}, {101.5f, 22}}, 5, true},
+      {"; sample A, 400 keV, detector 2\n100.0 12\n100.5 15\n101.0 19 ; end of first block\n101.5 "
+       "22\n",
+       {{100.0f, 12}, {100.5f, 15}, {101.0f, 19}, {101.5f, 22}},
+       5,
+       true},
       {"", {}, 1, true},
       {";only a comment\n\n", {}, 1, true},
       {"1 2\n3 4\n", {{1, 2}, {3, 4}}, 3, true},
@@ -227,7 +238,8 @@ TEST(DataFiles, StreamSemantics) {
 
 TEST(DataFiles, TheEntryLimit) {
   std::string ok, over;
-  for (int i = 0; i < 19999; ++i) ok += "1 2\n";
+  for (int i = 0; i < 19999; ++i)
+    ok += "1 2\n";
   over = ok + "1 2\n";
   bool r = false;
   EXPECT_EQ(parse(ok, &r).size(), 20000u);
@@ -278,7 +290,8 @@ TEST(ProfileFiles, TheSmallExample) {
 TEST(ProfileFiles, SaveAndLoadBackInResonantNra) {
   FileFixture f("profile_nra");
   profile& p = f.session.state().nraProfile;
-  for (int i = 0; i < p.count; ++i) p.values[i] = 0.1 * std::sin(0.01 * i) + 0.5;
+  for (int i = 0; i < p.count; ++i)
+    p.values[i] = 0.1 * std::sin(0.01 * i) + 0.5;
   f.set("TFOptions.EditBack", "3");
   f.set("TFOptions.EditMult", "2.5");
   f.set("TFOptions.EditShift", "-0.25");
@@ -289,7 +302,8 @@ TEST(ProfileFiles, SaveAndLoadBackInResonantNra) {
   std::istringstream text(slurp(f.path("x_profile.txt")));
   int lines = 0;
   std::string last;
-  for (std::string l; std::getline(text, l); ++lines) last = l;
+  for (std::string l; std::getline(text, l); ++lines)
+    last = l;
   EXPECT_EQ(lines, 2000);
   EXPECT_EQ(last.substr(0, 8), "9.995   ");
 
@@ -299,7 +313,8 @@ TEST(ProfileFiles, SaveAndLoadBackInResonantNra) {
   const profile& q = g.session.state().nraProfile;
   ASSERT_EQ(q.count, p.count);
   EXPECT_EQ(q.step, p.step);
-  for (int i = 0; i < q.count; ++i) ASSERT_EQ(q.values[i], static_cast<double>(static_cast<float>(p.values[i])));
+  for (int i = 0; i < q.count; ++i)
+    ASSERT_EQ(q.values[i], static_cast<double>(static_cast<float>(p.values[i])));
   EXPECT_EQ(g.text("TFOptions.EditBack"), "3");
   EXPECT_EQ(g.text("TFOptions.EditMult"), "2.5");
   EXPECT_EQ(g.text("TFOptions.EditShift"), "-0.25");
@@ -375,13 +390,15 @@ TEST(Exports, IonScatteringCurveLines) {
   f.meisMode();
   f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
   f.session.run("Updateplot");
-  for (double& v : f.session.state().elementProfiles["Hf"].values) v = 1.0;
+  for (double& v : f.session.state().elementProfiles["Hf"].values)
+    v = 1.0;
   f.session.run("CalcSimulation");
   f.host.fileAnswers = {f.path("b.simulation")};
   f.session.run("SaveAnaliticMEIS");
   std::istringstream text(slurp(f.path("b.simulation")));
   std::vector<std::string> lines;
-  for (std::string l; std::getline(text, l);) lines.push_back(l);
+  for (std::string l; std::getline(text, l);)
+    lines.push_back(l);
   ASSERT_EQ(lines.size(), 1000u);
   EXPECT_EQ(lines[0].substr(0, 5), "90   ");
   EXPECT_EQ(lines.back().substr(0, 8), "99.99   ");
@@ -393,7 +410,8 @@ TEST(Exports, IonScatteringCurveLines) {
   f.session.run("SaveAnaliticMEIS");
   std::istringstream fine(slurp(f.path("c.simulation")));
   int n = 0;
-  for (std::string l; std::getline(fine, l);) ++n;
+  for (std::string l; std::getline(fine, l);)
+    ++n;
   EXPECT_EQ(n, 10000);
 
   f.set("TFMEIS.EditSimMin", "90.5");

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of the file readers with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 180) on a copy of its corpus.
+# New inputs that grow coverage are left in build/fuzz/corpus/<target> for review.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-180}"
+bash scripts/setup.sh
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTARVEX_FUZZ=ON -DTARVEX_BENCH=OFF -DTARVEX_GUI=OFF
+cmake --build build/fuzz --target fuzz_param_file fuzz_data_file fuzz_profile_file fuzz_loss_table
+for target in param_file data_file profile_file loss_table; do
+  mkdir -p "build/fuzz/corpus/$target"
+  cp -n fuzz/corpus/"$target"/* "build/fuzz/corpus/$target/" 2>/dev/null || true
+  echo "== $target: $seconds s"
+  build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" -max_len=65536 \
+    -print_final_stats=1 "build/fuzz/corpus/$target"
+done
