@@ -38,7 +38,7 @@ void write(Session& s, const std::string& path, const std::string& content) {
 std::optional<std::string> chooseCurveFile(Session& s, bool prefilled) {
   WorkingState& st = s.state();
   if (prefilled) st.exportFileName = changeExtension(st.lastDataFile, ".simulation");
-  const auto chosen = s.host().saveFile(curveDialog(st.exportFileName));
+  auto chosen = s.host().saveFile(curveDialog(st.exportFileName));
   if (chosen) st.exportFileName = *chosen;
   return chosen;
 }

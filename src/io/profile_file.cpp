@@ -75,14 +75,17 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
                              formatGeneral(start) + ", step " + formatGeneral(step) + ", depth " +
                              formatGeneral(depth) + ")");
   }
-  profile p(depth, step);
-  p.setStart(start);
-  p.setThickness(depth);
-  const long long m = storedValues(p.count, p.step, step);
-  if (bytes.size() < 48 + 8 * static_cast<std::size_t>(m) || m > p.count) {
+  // The values the header announces, checked against the bytes before anything is allocated.
+  const double count = std::ceil(depth / step);
+  const long long m = storedValues(count, step, step);
+  if (static_cast<double>(bytes.size() - 48) / 8.0 < static_cast<double>(m)) {
     throw std::runtime_error("it is shorter than its header announces (" + std::to_string(m) +
                              " values)");
   }
+  profile p(depth, step);
+  p.setStart(start);
+  p.setThickness(depth);
+  if (m > p.count) throw std::runtime_error("its header does not describe a depth grid");
   for (long long i = 0; i < m; ++i) {
     p.setValue(static_cast<int>(i),
                static_cast<float>(getDouble(bytes, 48 + 8 * static_cast<std::size_t>(i))));
