@@ -6,6 +6,7 @@
 
 #include "io/files.h"
 #include "io/profile_file.h"
+#include "meis/plots.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -76,37 +77,10 @@ void writeDataAndProfiles(Session& s, const std::string& base, const Header& h) 
 }  // namespace
 
 std::string meisCurveText(Session& s, std::map<std::string, spectro>& spectra) {
-  const double dose = s.number("TFOptions.EditMult");
-  double h = s.controls().checked("TFOptions.CheckConv") ? 10.0 : 1.0;
-  // A spread that is not a number counts as below 50 eV here.
-  double spread = 0.0;
-  try {
-    spread = s.number("TFMEIS.EditGauss");
-  } catch (const std::exception&) {
-    spread = 0.0;
-  }
-  if (!(spread >= 50.0)) h = 1.0;
-  const double lo = std::trunc(s.integer("TFMEIS.EditSimMin") * 1000.0 / h);
-  const double hi = std::trunc(s.integer("TFMEIS.EditSimMax") * 1000.0 / h);
-  if (hi > 5.0e7 || lo < -5.0e7)
-    throw std::invalid_argument("The exported energy window is too wide");
-  const long long nmin = static_cast<long long>(lo);
-  const long long nmax = static_cast<long long>(hi);
-  const long long first = std::max(0LL, nmin);
-  std::vector<double> sum(static_cast<std::size_t>(std::max(0LL, nmax - first)), 0.0);
-  for (const auto& [name, record] : s.state().elementMap) {
-    const spectro& sp = spectra[name];
-    for (long long q = first; q < nmax; ++q) {
-      sum[static_cast<std::size_t>(q - first)] += sp.interpolate(-static_cast<double>(q) * h);
-    }
-  }
+  const MeisTotal t = meisTotal(s, spectra, true);
   std::string out;
-  const backgroundLine& bg = s.state().meisBackgroundLine;
-  for (long long q = nmin; q < nmax; ++q) {
-    const double e = static_cast<double>(q) * 0.001 * h;
-    const double total = q >= first ? sum[static_cast<std::size_t>(q - first)] : 0.0;
-    line(out, e, lineValue(bg, e) + dose * total);
-  }
+  for (std::size_t k = 0; k < t.y.size(); ++k)
+    line(out, t.e[k], t.y[k]);
   return out;
 }
 

@@ -1,7 +1,9 @@
 #include "io/files.h"
 
+#include <bit>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -53,6 +55,21 @@ std::string changeExtension(const std::string& path, const std::string& ext) {
   const std::size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || dot < start) return path + ext;
   return path.substr(0, dot) + ext;
+}
+
+void appendDouble(std::string& out, double v) {
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+  for (int i = 0; i < 8; ++i) {
+    out.push_back(static_cast<char>(bits & 0xFF));
+    bits >>= 8;
+  }
+}
+
+double readDouble(const std::string& in, std::size_t at) {
+  std::uint64_t bits = 0;
+  for (int i = 7; i >= 0; --i)
+    bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
+  return std::bit_cast<double>(bits);
 }
 
 std::string fileNameOnly(const std::string& path) {

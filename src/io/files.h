@@ -27,6 +27,10 @@ std::string formatG6(double value);
 // included) by ext; appends ext when there is none.
 std::string changeExtension(const std::string& path, const std::string& ext);
 
+// Little-endian IEEE 754 binary64, the layout of the program's binary files.
+void appendDouble(std::string& out, double v);
+double readDouble(const std::string& in, std::size_t at);
+
 // The last path component.
 std::string fileNameOnly(const std::string& path);
 

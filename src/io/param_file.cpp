@@ -1,6 +1,5 @@
 #include "io/param_file.h"
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -11,21 +10,6 @@
 
 namespace tarvex {
 namespace {
-
-void putDouble(std::string& out, double v) {
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-  for (int i = 0; i < 8; ++i) {
-    out.push_back(static_cast<char>(bits & 0xFF));
-    bits >>= 8;
-  }
-}
-
-double getDouble(const std::string& in, std::size_t at) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i)
-    bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
-  return std::bit_cast<double>(bits);
-}
 
 void save(Session& s, const char* name) {
   s.gatherParameters();  // every conversion before the file is touched
@@ -60,19 +44,19 @@ std::string encodeParameters(const std::array<double, 15>& flags,
   std::string out;
   out.reserve(kParameterFileSize);
   for (double v : flags)
-    putDouble(out, v);
+    appendDouble(out, v);
   for (double v : values)
-    putDouble(out, v);
+    appendDouble(out, v);
   return out;
 }
 
 void decodeParameters(const std::string& bytes, std::array<double, 15>& flags,
                       std::array<double, 60>& values) {
   for (std::size_t i = 0; i < flags.size() && 8 * i + 8 <= bytes.size(); ++i) {
-    flags[i] = getDouble(bytes, 8 * i);
+    flags[i] = readDouble(bytes, 8 * i);
   }
   for (std::size_t j = 0; j < values.size() && 120 + 8 * j + 8 <= bytes.size(); ++j) {
-    values[j] = getDouble(bytes, 120 + 8 * j);
+    values[j] = readDouble(bytes, 120 + 8 * j);
   }
 }
 

@@ -1,6 +1,5 @@
 #include "io/profile_file.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -11,21 +10,6 @@
 
 namespace tarvex {
 namespace {
-
-void putDouble(std::string& out, double v) {
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-  for (int i = 0; i < 8; ++i) {
-    out.push_back(static_cast<char>(bits & 0xFF));
-    bits >>= 8;
-  }
-}
-
-double getDouble(const std::string& in, std::size_t at) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i)
-    bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
-  return std::bit_cast<double>(bits);
-}
 
 // Number of values a profile file holds: floor(count*step/step), as writer and reader compute it.
 long long storedValues(double count, double step, double fileStep) {
@@ -54,10 +38,10 @@ std::string encodeProfile(const profile& p, const ProfileHeader& h) {
   const long long m = storedValues(p.count, p.step, p.step);
   out.reserve(48 + 8 * static_cast<std::size_t>(m));
   for (double v : {p.startDepth, p.step, p.count * p.step, h.background, h.dose, h.shift}) {
-    putDouble(out, v);
+    appendDouble(out, v);
   }
   for (long long i = 0; i < m && i < p.count; ++i)
-    putDouble(out, p.values[static_cast<std::size_t>(i)]);
+    appendDouble(out, p.values[static_cast<std::size_t>(i)]);
   return out;
 }
 
@@ -67,7 +51,7 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
   }
   double h[6];
   for (int i = 0; i < 6; ++i)
-    h[i] = getDouble(bytes, 8 * static_cast<std::size_t>(i));
+    h[i] = readDouble(bytes, 8 * static_cast<std::size_t>(i));
   const double start = h[0], step = h[1], depth = h[2];
   if (!(step > 0.0) || !std::isfinite(step) || !std::isfinite(depth) || !std::isfinite(start) ||
       start < 0.0 || depth < 0.0 || depth / step > 5.0e7) {
@@ -88,7 +72,7 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
   if (m > p.count) throw std::runtime_error("its header does not describe a depth grid");
   for (long long i = 0; i < m; ++i) {
     p.setValue(static_cast<int>(i),
-               static_cast<float>(getDouble(bytes, 48 + 8 * static_cast<std::size_t>(i))));
+               static_cast<float>(readDouble(bytes, 48 + 8 * static_cast<std::size_t>(i))));
   }
   p.setThickness(depth);
   header->background = h[3];

@@ -18,6 +18,17 @@ int lossBins(Session& s) {
   return static_cast<int>(std::ceil(s.number("TFMEIS.EditDeltaE") * 1000.0 / 10.0));
 }
 
+// E0, the angles, stopping and straggling, in the order the closed-form models read them.
+MeisRun readBeamAndSample(Session& s) {
+  MeisRun run;
+  run.e0 = s.number("TFMEIS.EditEnrg");
+  run.thetaIn = s.number("TFMEIS.EditTIn");
+  run.thetaOut = s.number("TFMEIS.EditTOut");
+  run.stopping = s.number("TFMEIS.Editdedx");
+  run.straggling = s.number("TFMEIS.EditS");
+  return run;
+}
+
 spectro zeroGrid(int bins) {
   spectro z(bins, 10.0);
   return z;
@@ -28,12 +39,7 @@ spectro zeroGrid(int bins) {
 void CalcGaussianMEIS(Session& s) {
   WorkingState& st = s.state();
   ensureComposition(s);
-  MeisRun run;
-  run.e0 = s.number("TFMEIS.EditEnrg");
-  run.thetaIn = s.number("TFMEIS.EditTIn");
-  run.thetaOut = s.number("TFMEIS.EditTOut");
-  run.stopping = s.number("TFMEIS.Editdedx");
-  run.straggling = s.number("TFMEIS.EditS");
+  MeisRun run = readBeamAndSample(s);
   // The beam spread is part of the loss density here (keV, standard deviation); with
   // "Convolve" off it is a 0.001 eV spike.
   const double sb = s.controls().checked("TFOptions.CheckConv")
@@ -75,12 +81,7 @@ void CalcGaussianMEIS(Session& s) {
 void CalcAnaliticMEIS(Session& s) {
   WorkingState& st = s.state();
   ensureComposition(s);
-  MeisRun run;
-  run.e0 = s.number("TFMEIS.EditEnrg");
-  run.thetaIn = s.number("TFMEIS.EditTIn");
-  run.thetaOut = s.number("TFMEIS.EditTOut");
-  run.stopping = s.number("TFMEIS.Editdedx");
-  run.straggling = s.number("TFMEIS.EditS");
+  MeisRun run = readBeamAndSample(s);
   run.spread = s.number("TFMEIS.EditGauss");
   s.Updateplot();
   s.SetStatus("Bessel calculation...");

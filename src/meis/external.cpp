@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/numtext.h"
+#include "io/data_file.h"
 #include "io/loss_table.h"
 #include "meis/plots.h"
 #include "meis/setup.h"
@@ -16,14 +17,6 @@ constexpr double kMaxTableValues = 4.0e8;
 
 std::string general(Session& s, double v, int digits = 15) {
   return formatGeneral(v, digits, s.decimalSeparator());
-}
-
-FileDialog lossFileDialog(const std::string& name) {
-  return FileDialog{"Open",
-                    "Common data files (*.dat; *.scd; *.pak; *.exp)|*.pak; *.scd; *.dat; *.exp; "
-                    "*.pak;|Arquivos Dat (*.dat)|*.dat|Tarvex profiles (*.profile)|*.profile|"
-                    "Pak data files (*.pak)|*.pak|Todos os Arquivos (*.*)|*.*",
-                    "dat", name};
 }
 
 // Shows the width of an SCC distribution as read (before it is normalised).
@@ -49,7 +42,7 @@ bool readScc(Session& s, spectro& b) {
 }  // namespace
 
 void chooseLossFile(Session& s, const std::string& editKey) {
-  const auto chosen = s.host().openFile(lossFileDialog(s.controls().text(editKey)));
+  const auto chosen = s.host().openFile(dataFileDialog(s.controls().text(editKey)));
   if (chosen) s.controls().setText(editKey, *chosen);
 }
 

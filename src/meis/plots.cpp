@@ -8,38 +8,60 @@
 
 namespace tarvex {
 
-void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const std::string& series,
-                   const std::string& reportSeries) {
-  const double dose = s.number("TFOptions.EditMult");
-  double plotStep = 10.0;  // eV
-  if (!s.controls().checked("TFOptions.CheckConv")) plotStep = 1.0;
-  if (s.number("TFMEIS.EditGauss") < 50.0) plotStep = 1.0;  // sharp spectra: a finer spacing
-  const double lo = std::trunc(s.integer("TFMEIS.EditSimMin") * 1000.0 / plotStep);
-  const double hi = std::trunc(s.integer("TFMEIS.EditSimMax") * 1000.0 / plotStep);
-  if (hi > 5.0e7 || lo < -5.0e7) {
-    throw std::invalid_argument("The plotted energy window is too wide");
+double meisPlotStep(Session& s, bool lenientSpread) {
+  double step = s.controls().checked("TFOptions.CheckConv") ? 10.0 : 1.0;
+  double spread = 0.0;
+  if (lenientSpread) {
+    try {
+      spread = s.number("TFMEIS.EditGauss");
+    } catch (const std::exception&) {
+      spread = 0.0;
+    }
+  } else {
+    spread = s.number("TFMEIS.EditGauss");
   }
-  const long long i0 = static_cast<long long>(lo);
+  if (!(spread >= 50.0)) step = 1.0;  // sharp spectra: a finer spacing
+  return step;
+}
+
+MeisTotal meisTotal(Session& s, std::map<std::string, spectro>& spectra, bool lenientSpread) {
+  MeisTotal t;
+  const double dose = s.number("TFOptions.EditMult");
+  t.step = meisPlotStep(s, lenientSpread);
+  const double lo = std::trunc(s.integer("TFMEIS.EditSimMin") * 1000.0 / t.step);
+  const double hi = std::trunc(s.integer("TFMEIS.EditSimMax") * 1000.0 / t.step);
+  if (hi > 5.0e7 || lo < -5.0e7) throw std::invalid_argument("The energy window is too wide");
+  t.first = static_cast<long long>(lo);
   const long long n = static_cast<long long>(hi);
-  // Only the drawn part of the window, q = i0 .. n-1, is summed.
-  std::vector<double> total(static_cast<std::size_t>(std::max(0LL, n - i0)), 0.0);
+  // Only the points of the window, q = first .. n-1, are summed.
+  const std::size_t count = static_cast<std::size_t>(std::max(0LL, n - t.first));
+  std::vector<double> total(count, 0.0);
   for (const auto& [name, record] : s.state().elementMap) {
     const spectro& sp = spectra[name];  // an element never computed contributes 0
-    for (long long q = i0; q < n; ++q) {
-      total[static_cast<std::size_t>(q - i0)] += sp.interpolate(-static_cast<double>(q) * plotStep);
+    for (std::size_t k = 0; k < count; ++k) {
+      total[k] +=
+          sp.interpolate(-static_cast<double>(t.first + static_cast<long long>(k)) * t.step);
     }
   }
+  const backgroundLine& line = s.state().meisBackgroundLine;
+  t.y.resize(count);
+  t.e.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    t.e[k] = static_cast<double>(t.first + static_cast<long long>(k)) * 0.001 * t.step;
+    t.y[k] = lineValue(line, t.e[k]) + dose * total[k];
+  }
+  return t;
+}
+
+void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const std::string& series,
+                   const std::string& reportSeries) {
+  const MeisTotal t = meisTotal(s, spectra, false);
   ChartStore& charts = s.charts();
   const std::string main = "ChartPrinc." + series;
   const Colour colour = charts.colour(main);
-  const backgroundLine& line = s.state().meisBackgroundLine;
-  std::vector<ChartPoint> points;
-  points.reserve(total.size());
-  for (long long q = i0; q < n; ++q) {
-    const double e = static_cast<double>(q) * 0.001 * plotStep;
-    points.push_back(
-        {e, lineValue(line, e) + dose * total[static_cast<std::size_t>(q - i0)], colour});
-  }
+  std::vector<ChartPoint> points(t.y.size());
+  for (std::size_t k = 0; k < points.size(); ++k)
+    points[k] = {t.e[k], t.y[k], colour};
   if (!reportSeries.empty()) charts.setPoints("ChartMEISSpec." + reportSeries, points);
   charts.setPoints(main, std::move(points));
 }

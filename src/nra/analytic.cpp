@@ -67,14 +67,7 @@ void CalcAnaliticExcitation(Session& session) {
   const double s = session.number("TFNRP.Editdedx");
   const double omega = session.number("TFNRP.EditS");
   st.analyticExcitation = analyticExcitationCurve(st.nraProfile, emax, s, omega);
-  if (session.controls().checked("TFOptions.CheckConv") &&
-      st.analyticExcitation.integral() != 0.0) {
-    session.SetStatus("Lorentzian convolution...");
-    // The resonance FWHM is used as the Lorentzian's half width, as the program always did.
-    st.analyticExcitation.broadenLorentzian(gamma);
-    session.SetStatus("Gaussian convolution...");
-    st.analyticExcitation.broadenGaussian(spread);
-  }
+  broadenExcitation(session, st.analyticExcitation, gamma, spread);
   session.SetStatus("Done!");
   PlotAnaliticExcitation(session);
 }

@@ -149,13 +149,7 @@ void CalcNumericExcitation(Session& s) {
   curve.step = table.back().step;
   st.numericExcitation = curve;
   s.host().processEvents();
-  if (s.controls().checked("TFOptions.CheckConv") && st.numericExcitation.integral() != 0.0) {
-    s.SetStatus("Lorentzian convolution...");
-    // The resonance FWHM is used as the Lorentzian's half width, as the program always did.
-    st.numericExcitation.broadenLorentzian(gamma);
-    s.SetStatus("Gaussian convolution...");
-    st.numericExcitation.broadenGaussian(spread);
-  }
+  broadenExcitation(s, st.numericExcitation, gamma, spread);
   PlotNumericExcitation(s);
   s.SetStatus("Done!");
 }

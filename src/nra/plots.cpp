@@ -24,6 +24,14 @@ void plotExcitation(Session& s, const spectro& curve, const std::string& series)
   charts.setPoints(main, std::move(points));
 }
 
+void broadenExcitation(Session& s, spectro& curve, double resonanceWidth, double beamSpread) {
+  if (!s.controls().checked("TFOptions.CheckConv") || curve.integral() == 0.0) return;
+  s.SetStatus("Lorentzian convolution...");
+  curve.broadenLorentzian(resonanceWidth);
+  s.SetStatus("Gaussian convolution...");
+  curve.broadenGaussian(beamSpread);
+}
+
 void PlotNumericExcitation(Session& s) {
   plotExcitation(s, s.state().numericExcitation, "SeriesPrinc");
 }
