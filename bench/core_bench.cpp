@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/spectro.h"
 
 namespace {
@@ -13,36 +14,10 @@ using tarvex::spectro;
 
 // ---- Direct references, written out as the plain formulas --------------------------------
 
-spectro directConvolve(const spectro& a, const spectro& b) {
-  spectro r;
-  r.step = b.step;
-  r.offset = b.offset;
-  const std::size_t n = std::min(a.values.size(), b.values.size());
-  r.values.assign(n, 0.0);
-  for (std::size_t i = 0; i < n; ++i) {
-    double s = 0.0;
-    for (std::size_t h = 0; h <= i; ++h)
-      s += a.values[h] * b.values[i - h];
-    r.values[i] = a.step * s;
-  }
-  return r;
-}
+using bench::directConvolve;
 
 void directBroadenGaussian(spectro& s, double fwhm) {
-  const double sigma = fwhm * 0.4246645150331238;
-  const double a0 = s.integral();
-  s.values.resize(static_cast<std::size_t>(std::ceil(8 * sigma / s.step)) + s.values.size(), 0.0);
-  const double c = 4 * sigma / s.step;
-  std::vector<double> r(s.values.size(), 0.0);
-  for (std::size_t i = 0; i < r.size(); ++i) {
-    for (std::size_t j = 0; j <= i; ++j) {
-      const double x = (static_cast<double>(i) - static_cast<double>(j) - c) * s.step;
-      r[i] += s.values[j] * std::exp(-0.5 * x * x / (sigma * sigma));
-    }
-  }
-  s.values = r;
-  s.normalize(a0);
-  s.offset += 4 * sigma;
+  bench::directBroaden(s, fwhm, true);
 }
 
 // ---- Cases ----------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "bench_support.h"
 #include "core/physics.h"
 #include "meis/setup.h"
 
@@ -20,15 +21,7 @@ namespace {
 
 using tarvex::spectro;
 
-class QuietHost : public tarvex::Host {
- public:
-  void showMessage(const std::string& m) override {
-    std::fprintf(stderr, "message: %s\n", m.c_str());
-  }
-  bool askYesNo(const std::string&) override { return false; }
-  std::optional<std::string> openFile(const tarvex::FileDialog&) override { return {}; }
-  std::optional<std::string> saveFile(const tarvex::FileDialog&) override { return {}; }
-};
+using bench::QuietHost;
 
 const std::string& crossSectionFile() {
   // A smooth dsigma/dE from 1 to 500 eV (about the stopping of the frame's defaults).
@@ -78,33 +71,10 @@ struct Sample {
 
 // ---- Direct references ----------------------------------------------------------------------
 
-spectro directConvolve(const spectro& a, const spectro& b) {
-  spectro r(static_cast<int>(std::min(a.values.size(), b.values.size())), b.step);
-  r.offset = b.offset;
-  for (std::size_t i = 0; i < r.values.size(); ++i) {
-    double s = 0.0;
-    for (std::size_t h = 0; h <= i; ++h)
-      s += a.values[h] * b.values[i - h];
-    r.values[i] = a.step * s;
-  }
-  return r;
-}
+using bench::directConvolve;
 
 void directGauss(spectro& s, double fwhm) {
-  const double sigma = fwhm * 0.4246645150331238;
-  const double a0 = s.integral();
-  s.values.resize(static_cast<std::size_t>(std::ceil(8 * sigma / s.step)) + s.values.size(), 0.0);
-  const double c = 4 * sigma / s.step;
-  std::vector<double> r(s.values.size(), 0.0);
-  for (std::size_t i = 0; i < r.size(); ++i) {
-    for (std::size_t j = 0; j <= i; ++j) {
-      const double x = (static_cast<double>(i) - static_cast<double>(j) - c) * s.step;
-      r[i] += s.values[j] * std::exp(-0.5 * x * x / (sigma * sigma));
-    }
-  }
-  s.values = r;
-  s.normalize(a0);
-  s.offset += 4 * sigma;
+  bench::directBroaden(s, fwhm, true);
 }
 
 void directExponential(spectro& s, double rate) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "bench_support.h"
 #include "core/physics.h"
 #include "nra/analytic.h"
 #include "nra/numeric.h"
@@ -73,13 +74,7 @@ void BM_AnalyticExcitationDirect(benchmark::State& state) {
 
 // ---- Numeric excitation curve: the whole "Calculate" of the default numeric case ----------
 
-class QuietHost : public tarvex::Host {
- public:
-  void showMessage(const std::string&) override {}
-  bool askYesNo(const std::string&) override { return false; }
-  std::optional<std::string> openFile(const tarvex::FileDialog&) override { return {}; }
-  std::optional<std::string> saveFile(const tarvex::FileDialog&) override { return {}; }
-};
+using bench::QuietHost;
 
 struct NumericCase {
   QuietHost host;
@@ -92,36 +87,8 @@ struct NumericCase {
 
 // The same steps done directly: O(N^2) convolutions, one power-and-factorial weight per
 // collision number, O(n^2) kernel broadenings.
-spectro directConvolve(const spectro& a, const spectro& b) {
-  spectro r(static_cast<int>(std::min(a.values.size(), b.values.size())), b.step);
-  r.offset = b.offset;
-  for (std::size_t i = 0; i < r.values.size(); ++i) {
-    double s = 0.0;
-    for (std::size_t h = 0; h <= i; ++h)
-      s += a.values[h] * b.values[i - h];
-    r.values[i] = a.step * s;
-  }
-  return r;
-}
-
-void directBroaden(spectro& s, double width, bool gaussian) {
-  const double sigma = width * 0.4246645150331238;
-  const double grow = gaussian ? 8 * sigma : 20 * width;
-  const double centre = (gaussian ? 4 * sigma : 10 * width) / s.step;
-  const double a0 = s.integral();
-  s.values.resize(static_cast<std::size_t>(std::ceil(grow / s.step)) + s.values.size(), 0.0);
-  std::vector<double> r(s.values.size(), 0.0);
-  for (std::size_t i = 0; i < r.size(); ++i) {
-    for (std::size_t j = 0; j <= i; ++j) {
-      const double x = (static_cast<double>(i) - static_cast<double>(j) - centre) * s.step;
-      r[i] += s.values[j] *
-              (gaussian ? std::exp(-0.5 * x * x / (sigma * sigma)) : 1.0 / (x * x + width * width));
-    }
-  }
-  s.values = r;
-  s.normalize(a0);
-  s.offset += gaussian ? 4 * sigma : 10 * width;
-}
+using bench::directBroaden;
+using bench::directConvolve;
 
 std::vector<spectro> directTable() {
   const tarvex::SingleCollision c = tarvex::singleCollision(151, 548.56, 6.62);

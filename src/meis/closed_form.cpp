@@ -18,17 +18,6 @@ int lossBins(Session& s) {
   return static_cast<int>(std::ceil(s.number("TFMEIS.EditDeltaE") * 1000.0 / 10.0));
 }
 
-// E0, the angles, stopping and straggling, in the order the closed-form models read them.
-MeisRun readBeamAndSample(Session& s) {
-  MeisRun run;
-  run.e0 = s.number("TFMEIS.EditEnrg");
-  run.thetaIn = s.number("TFMEIS.EditTIn");
-  run.thetaOut = s.number("TFMEIS.EditTOut");
-  run.stopping = s.number("TFMEIS.Editdedx");
-  run.straggling = s.number("TFMEIS.EditS");
-  return run;
-}
-
 spectro zeroGrid(int bins) {
   spectro z(bins, 10.0);
   return z;

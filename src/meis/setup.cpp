@@ -45,13 +45,18 @@ CollisionRange collisionEnergyRange(double e0, double m1, double d, double s) {
   return r;
 }
 
-MeisRun readMeisRun(Session& s) {
+MeisRun readBeamAndSample(Session& s) {
   MeisRun r;
   r.e0 = s.number("TFMEIS.EditEnrg");
   r.thetaIn = s.number("TFMEIS.EditTIn");
   r.thetaOut = s.number("TFMEIS.EditTOut");
   r.stopping = s.number("TFMEIS.Editdedx");
   r.straggling = s.number("TFMEIS.EditS");
+  return r;
+}
+
+MeisRun readMeisRun(Session& s) {
+  MeisRun r = readBeamAndSample(s);
   r.spread = s.number("TFMEIS.EditGauss");
   readProjectile(s, r);
   return r;

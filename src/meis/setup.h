@@ -47,7 +47,9 @@ struct CollisionRange {
 // e0 in keV, stopping d in eV/A, straggling s in eV^2/A.
 CollisionRange collisionEnergyRange(double e0, double m1, double d, double s);
 
-// Reads E0, the angles, stopping, straggling, spread and the projectile from TFMEIS.
+// Reads E0, the angles, stopping and straggling from TFMEIS, in that order.
+MeisRun readBeamAndSample(Session& s);
+// The same, then the spread and the projectile.
 MeisRun readMeisRun(Session& s);
 // Re-reads the projectile mass and Z (each element reads them anew).
 void readProjectile(Session& s, MeisRun& run);
