@@ -1,6 +1,6 @@
 #include "cli/script.h"
 
-#include <cstdio>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <istream>
@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "app/app.h"
+#include "io/files.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -72,32 +73,16 @@ std::string word(const std::string& line, std::string* rest) {
   return line.substr(0, blank);
 }
 
+// "x y" a line, 17 significant digits, '.' whatever the locale.
 void writeSeries(const Series& s, std::ostream& out) {
-  char buf[80];
+  char buf[40];
   for (const ChartPoint& p : s.points) {
-    std::snprintf(buf, sizeof buf, "%.17g %.17g\n", p.x, p.y);
-    out << buf;
-  }
-}
-
-// Writes through a sibling temporary and a rename, so a failure never leaves half a file.
-void writeFileAtomically(const std::string& path, const std::string& content) {
-  const std::string tmp = path + ".tmp";
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    f << content;
-    f.flush();
-    if (!f) {
-      std::error_code ec;
-      std::filesystem::remove(tmp, ec);
-      throw std::runtime_error("Cannot write " + path);
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    std::filesystem::remove(tmp, ec);
-    throw std::runtime_error("Cannot write " + path);
+    out.write(buf,
+              std::to_chars(buf, buf + sizeof buf, p.x, std::chars_format::general, 17).ptr - buf);
+    out << ' ';
+    out.write(buf,
+              std::to_chars(buf, buf + sizeof buf, p.y, std::chars_format::general, 17).ptr - buf);
+    out << '\n';
   }
 }
 
