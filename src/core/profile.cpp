@@ -205,6 +205,7 @@ std::vector<double> profile::collisionWeights(int nmax, double a, double b) cons
     const auto window = [&](int i) {
       Window w;
       w.m = ab * (static_cast<long double>(i) * step);
+      if (!std::isfinite(w.m)) return w;  // no finite Poisson mean: every term is 0
       const long double spread = 10.0L * std::sqrt(w.m) + 8.0L;
       const long double lowest = w.m - spread;
       if (lowest >= static_cast<long double>(n)) return w;

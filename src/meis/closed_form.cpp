@@ -1,6 +1,7 @@
 // The closed-form ion-scattering models: Gaussian (mean loss and straggling only) and Bessel
 // (compound Poisson with exponentially distributed single losses).
 #include <cmath>
+#include <stdexcept>
 
 #include "core/numtext.h"
 #include "core/physics.h"
@@ -15,7 +16,13 @@ namespace {
 
 int lossBins(Session& s) {
   // Re-read for every element: ceil(Delta E * 1000 / 10) bins of 10 eV.
-  return static_cast<int>(std::ceil(s.number("TFMEIS.EditDeltaE") * 1000.0 / 10.0));
+  const double deltaE = s.number("TFMEIS.EditDeltaE");
+  const double bins = std::ceil(deltaE * 1000.0 / 10.0);
+  if (!(bins >= 0.0) || bins > 5.0e7) {
+    throw std::invalid_argument("Delta E of " + formatGeneral(deltaE) +
+                                " keV gives no usable energy grid");
+  }
+  return static_cast<int>(bins);
 }
 
 spectro zeroGrid(int bins) {

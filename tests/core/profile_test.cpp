@@ -240,6 +240,16 @@ TEST(Profile, AllCollisionWeightsAtOnceEqualTheSingleOnes) {
   }
 }
 
+TEST(Profile, CollisionWeightsOfAnInfiniteRateAreZero) {
+  profile p(1.0, 0.1);
+  for (double& v : p.values)
+    v = 1.0;
+  const std::vector<double> w = p.collisionWeights(20, 1e308, 1e10);
+  EXPECT_EQ(w[0], 1000.0);  // the surface point, which no path reaches
+  for (int n = 1; n <= 20; ++n)
+    EXPECT_EQ(w[n], 0.0) << n;
+}
+
 TEST(Profile, Factorial) {
   EXPECT_EQ(factorial(-2), 1.0L);
   EXPECT_EQ(factorial(0), 1.0L);

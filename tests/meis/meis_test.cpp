@@ -247,6 +247,16 @@ TEST(MeisModels, AFailureHalfWayKeepsTheElementsDone) {
   EXPECT_EQ(spectra.count("O"), 0u);            // never reached
 }
 
+TEST(MeisModels, AnImpossibleEnergyRangeIsRefused) {
+  for (const char* deltaE : {"1e300", "-1e300"}) {
+    MeisFixture f("TFOptions.RadioGauss");
+    f.set("TFMEIS.EditDeltaE", deltaE);
+    f.session.run("CalcSimulation");
+    ASSERT_FALSE(f.host.messages.empty()) << deltaE;
+    EXPECT_NE(f.host.messages.back().find("gives no usable energy grid"), std::string::npos);
+  }
+}
+
 TEST(MeisPlots, WindowStepsAndDose) {
   MeisFixture f("TFOptions.RadioAnalitic");
   f.uniformLayer(10);
