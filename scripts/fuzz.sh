@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-180}"
 bash scripts/setup.sh
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTARVEX_FUZZ=ON -DTARVEX_BENCH=OFF -DTARVEX_GUI=OFF
+  -DTARVEX_FUZZ=ON -DTARVEX_BENCH=OFF
 cmake --build build/fuzz --target fuzz_param_file fuzz_data_file fuzz_profile_file fuzz_loss_table
 for target in param_file data_file profile_file loss_table; do
   mkdir -p "build/fuzz/corpus/$target"
