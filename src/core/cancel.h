@@ -1,0 +1,49 @@
+// Cooperative cancel of long work. "Stop" requests it; the long loops (table builds, Poisson
+// weights, depth sums, convolutions) call checkCancel() at least every ~10 ms of work, which
+// throws Cancelled once a stop was requested. Thread-safe: workers of parallelFor check it too.
+#pragma once
+
+#include <atomic>
+#include <stdexcept>
+
+namespace tarvex {
+
+// Thrown by checkCancel(); a command that ends with it ends like an error, status "Stopped".
+class Cancelled : public std::runtime_error {
+ public:
+  Cancelled() : std::runtime_error("Stopped") {}
+};
+
+class CancelToken {
+ public:
+  void request() { flag_.store(true, std::memory_order_relaxed); }
+  void reset() { flag_.store(false, std::memory_order_relaxed); }
+  bool requested() const { return flag_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<bool> flag_{false};
+};
+
+// The token of the command that runs now (none outside a command: never cancelled).
+CancelToken* activeCancelToken();
+
+// Installs a token for the lifetime of the scope (the session does this around each command).
+class CancelScope {
+ public:
+  explicit CancelScope(CancelToken& token);
+  ~CancelScope();
+  CancelScope(const CancelScope&) = delete;
+  CancelScope& operator=(const CancelScope&) = delete;
+
+ private:
+  CancelToken* previous_;
+};
+
+// Throws Cancelled when the active token has been requested. Cheap: one atomic load.
+void checkCancel();
+inline bool cancelRequested() {
+  const CancelToken* t = activeCancelToken();
+  return t != nullptr && t->requested();
+}
+
+}  // namespace tarvex
