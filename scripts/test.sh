@@ -8,6 +8,13 @@ bash scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 export QT_QPA_PLATFORM=offscreen
 
+echo "== Formatting (clang-format) =="
+mapfile -t sources < <(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' \
+  'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 2>/dev/null || true)
+if [ "${#sources[@]}" -gt 0 ]; then
+  clang-format --dry-run --Werror "${sources[@]}"
+fi
+
 echo "== Release build =="
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"
