@@ -3,8 +3,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
+#include <system_error>
 
 namespace tarvex {
 namespace {
@@ -17,11 +17,22 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
+// value in the given layout with `precision` digits after the point ('.' whatever the locale);
+// a negative precision means 6, as in printf.
+std::string toChars(double value, std::chars_format format, int precision) {
+  if (precision < 0) precision = 6;
+  // Sign, up to 309 integer digits, point, the digits asked for and an exponent.
+  std::string buf(static_cast<std::size_t>(precision) + 330, '\0');
+  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value, format, precision);
+  buf.resize(r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - buf.data()) : 0);
+  return buf;
+}
+
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Replaces the decimal separator of a printf result (always '.') by the session's.
+// Replaces the decimal separator of a to_chars result (always '.') by the session's.
 std::string withSeparator(std::string s, char sep) {
   if (sep != '.') {
     for (char& c : s) {
@@ -100,12 +111,14 @@ std::string formatGeneral(double value, int digits, char sep) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0.0) return "0";
-  // Round to the requested significant digits first, then pick the layout.
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", digits - 1, value);
-  std::string s(buf);
+  // Round to the requested significant digits first, then pick the layout. to_chars never
+  // consults the C locale, which a windowed program sets from the system (',' decimals).
+  const std::string s = toChars(value, std::chars_format::scientific, digits - 1);
   const std::size_t epos = s.find('e');
-  const int exponent = std::stoi(s.substr(epos + 1));
+  int exponent = 0;
+  const char* expFirst = s.data() + epos + 1;
+  if (*expFirst == '+') ++expFirst;
+  std::from_chars(expFirst, s.data() + s.size(), exponent);
   std::string mantissa = s.substr(0, epos);
   const bool negative = mantissa[0] == '-';
   if (negative) mantissa.erase(0, 1);
@@ -120,7 +133,7 @@ std::string formatGeneral(double value, int digits, char sep) {
     out += ds.substr(0, 1);
     if (ds.size() > 1) out += sep + ds.substr(1);
     out += 'E';
-    out += std::to_string(exponent);
+    out += std::to_string(exponent);  // an int: no locale involved
   } else if (exponent < 0) {
     out += "0";
     out += sep;
@@ -139,13 +152,13 @@ std::string formatGeneral(double value, int digits, char sep) {
 std::string formatFixed(double value, int precision, int decimals, char sep) {
   if (!std::isfinite(value)) return formatGeneral(value);
   if (value != 0.0 && std::fabs(value) >= std::pow(10.0, precision)) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*E", precision - 1, value);
-    return withSeparator(buf, sep);
+    std::string s = toChars(value, std::chars_format::scientific, precision - 1);
+    for (char& c : s) {
+      if (c == 'e') c = 'E';
+    }
+    return withSeparator(std::move(s), sep);
   }
-  char buf[512];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-  return withSeparator(buf, sep);
+  return withSeparator(toChars(value, std::chars_format::fixed, decimals), sep);
 }
 
 }  // namespace tarvex

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <locale>
+#include <string>
+#include <vector>
 
 namespace tarvex {
 namespace {
@@ -75,6 +80,93 @@ TEST(NumberText, FixedFormat) {
   EXPECT_EQ(formatFixed(95.1234, 6, 3), "95.123");
   EXPECT_EQ(formatFixed(1234.5, 5, 1, ','), "1234,5");
   EXPECT_EQ(formatFixed(123456.7, 5, 3), "1.2346E+05");
+}
+
+// A windowed program takes its C locale from the system; with German settings printf writes
+// ',' decimals. The number text of the controls must not notice.
+class UnderCommaLocale : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedC_ = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+      GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (scripts/setup.sh generates it)";
+    }
+    try {
+      savedCpp_ = std::locale::global(std::locale("de_DE.UTF-8"));
+    } catch (const std::runtime_error&) {
+      std::setlocale(LC_ALL, savedC_.c_str());
+      GTEST_SKIP() << "the C++ library cannot open the locale de_DE.UTF-8";
+    }
+    changed_ = true;
+    // Make sure the locale really has ',' decimals, or the test proves nothing.
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+    ASSERT_STREQ(buf, "1,5");
+  }
+  void TearDown() override {
+    if (!changed_) return;
+    std::locale::global(savedCpp_);
+    std::setlocale(LC_ALL, savedC_.c_str());
+  }
+
+ private:
+  std::string savedC_;
+  std::locale savedCpp_;
+  bool changed_ = false;
+};
+
+struct Formatted {
+  std::string general, general6, fixed, fixedComma, scientific;
+};
+
+Formatted formatAll(double v) {
+  return {formatGeneral(v), formatGeneral(v, 6, ','), formatFixed(v, 5, 3),
+          formatFixed(v, 5, 3, ','), formatFixed(v, 3, 2)};
+}
+
+const std::vector<double>& samples() {
+  static const std::vector<double> v = {10.005,  2001 * 0.005, 178.5,    -0.25,  1.5e-6, 1e20,
+                                        1.0 / 3, 123456.7,     -9.875e7, 0.0001, 72,     1e-300};
+  return v;
+}
+
+TEST_F(UnderCommaLocale, FormatsAsInTheCLocale) {
+  EXPECT_EQ(formatGeneral(10.005), "10.005");
+  EXPECT_EQ(formatGeneral(1.5e-6), "1.5E-6");
+  EXPECT_EQ(formatGeneral(10.005, 15, ','), "10,005");
+  EXPECT_EQ(formatFixed(95.1234, 6, 3), "95.123");
+  EXPECT_EQ(formatFixed(123456.7, 5, 3), "1.2346E+05");
+  EXPECT_EQ(formatFixed(1234.5, 5, 1, ','), "1234,5");
+  // Every layout of every sample equal to what the "C" locale gives.
+  std::vector<Formatted> here;
+  for (double v : samples())
+    here.push_back(formatAll(v));
+  const std::string german = std::setlocale(LC_ALL, nullptr);
+  std::setlocale(LC_ALL, "C");
+  for (std::size_t i = 0; i < samples().size(); ++i) {
+    const Formatted c = formatAll(samples()[i]);
+    EXPECT_EQ(here[i].general, c.general) << samples()[i];
+    EXPECT_EQ(here[i].general6, c.general6) << samples()[i];
+    EXPECT_EQ(here[i].fixed, c.fixed) << samples()[i];
+    EXPECT_EQ(here[i].fixedComma, c.fixedComma) << samples()[i];
+    EXPECT_EQ(here[i].scientific, c.scientific) << samples()[i];
+  }
+  std::setlocale(LC_ALL, german.c_str());
+}
+
+TEST_F(UnderCommaLocale, ParsesOnlyTheSessionSeparator) {
+  EXPECT_DOUBLE_EQ(parseFloat("548.56"), 548.56);
+  EXPECT_DOUBLE_EQ(parseFloat("1,5", ','), 1.5);
+  EXPECT_DOUBLE_EQ(parseFloat(" -2.5e-3 "), -2.5e-3);
+  EXPECT_THROW(parseFloat("1,5"), ConversionError);
+  EXPECT_THROW(parseFloat("1.5", ','), ConversionError);
+  EXPECT_EQ(parseInt("-3"), -3);
+  EXPECT_THROW(parseInt("1.000"), ConversionError);
+  // What is written reads back as the same number.
+  for (double v : samples()) {
+    EXPECT_EQ(parseFloat(formatGeneral(v, 17)), v) << v;
+    EXPECT_EQ(parseFloat(formatGeneral(v, 17, ','), ','), v) << v;
+  }
 }
 
 }  // namespace
