@@ -32,14 +32,19 @@ void writeFileAtomically(const std::string& path, const std::string& content) {
 }
 
 bool readWholeFile(const std::string& path, std::string* content, std::size_t maxBytes) {
+  std::error_code ec;
+  // A folder opens as a stream on some systems and reads as nothing: it is no file to read.
+  if (std::filesystem::is_directory(path, ec)) return false;
   std::ifstream f(path, std::ios::binary);
   if (!f) return false;
-  content->clear();
+  std::string read;
   char buf[65536];
   while (f.read(buf, sizeof buf) || f.gcount() > 0) {
-    content->append(buf, static_cast<std::size_t>(f.gcount()));
-    if (content->size() > maxBytes) return false;
+    read.append(buf, static_cast<std::size_t>(f.gcount()));
+    if (read.size() > maxBytes) return false;
   }
+  if (f.bad()) return false;
+  *content = std::move(read);
   return true;
 }
 

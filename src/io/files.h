@@ -17,7 +17,8 @@ class FileError : public std::runtime_error {
 // truncated file. Throws FileError naming path.
 void writeFileAtomically(const std::string& path, const std::string& content);
 
-// Reads a whole file (at most maxBytes); false when it cannot be opened or is larger.
+// Reads a whole file (at most maxBytes); false, leaving content as it was, when it cannot be
+// opened (a folder included), cannot be read or is larger.
 bool readWholeFile(const std::string& path, std::string* content, std::size_t maxBytes);
 
 // A number as printf's "%g" writes it (6 significant digits), with '.' whatever the locale.
