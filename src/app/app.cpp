@@ -1,5 +1,7 @@
 #include "app/app.h"
 
+#include "core/physics.h"
+
 namespace tarvex {
 namespace {
 
@@ -36,6 +38,19 @@ void ClearPlots(Session& s) {
   }
 }
 
+// The screened Rutherford cross section of protons on titanium at 120 degrees relative to its
+// value at 100 keV, from 60 to 300 keV: a check of the cross section the spectra use.
+void Sigma(Session& s) {
+  const auto sigma = [](double e) { return rutherfordCrossSection(0, 120, 1, 22, 1, 48, e); };
+  const double at100 = sigma(100.0);
+  const Colour colour = s.charts().colour("ChartPrinc.SeriesGauss");
+  std::vector<ChartPoint> points;
+  points.reserve(241);
+  for (int e = 60; e <= 300; ++e)
+    points.push_back({static_cast<double>(e), sigma(e) / at100, colour});
+  s.charts().setPoints("ChartPrinc.SeriesGauss", std::move(points));
+}
+
 }  // namespace
 
 void registerAllActions(Session& s) {
@@ -44,6 +59,7 @@ void registerAllActions(Session& s) {
   registerIoActions(s);
   s.registerAction("Preview", [&s] { Preview(s); });
   s.registerAction("ClearPlots", [&s] { ClearPlots(s); });
+  s.registerAction("Sigma", [&s] { Sigma(s); });
 }
 
 }  // namespace tarvex

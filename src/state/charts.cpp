@@ -53,8 +53,26 @@ Series& ChartStore::mutableSeries(const std::string& key) {
 }
 
 void ChartStore::notify(const std::string& key) const {
-  for (const Observer& o : observers_)
-    o(key);
+  if (observers_.empty()) return;
+  // Those registered when the notification starts and still registered when their turn comes.
+  std::vector<int> ids;
+  ids.reserve(observers_.size());
+  for (const auto& [id, o] : observers_)
+    ids.push_back(id);
+  for (int id : ids) {
+    auto it = observers_.find(id);
+    if (it != observers_.end()) it->second(key);
+  }
+}
+
+int ChartStore::observe(Observer o) {
+  const int id = nextObserverId_++;
+  observers_.emplace(id, std::move(o));
+  return id;
+}
+
+void ChartStore::unobserve(int id) {
+  observers_.erase(id);
 }
 
 void ChartStore::clear(const std::string& key) {

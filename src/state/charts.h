@@ -55,7 +55,8 @@ class ChartStore {
   void clear(const std::string& key);
   void add(const std::string& key, double x, double y, Colour colour);
   void add(const std::string& key, double x, double y);  // in the series' colour
-  // Replaces all points at once (a plot command's whole curve).
+  // Replaces all points at once with one notification (a plot command's whole curve; clear()
+  // followed by add() would tell the observers once per point).
   void setPoints(const std::string& key, std::vector<ChartPoint> points);
   Colour colour(const std::string& key) const { return series(key).colour; }
 
@@ -64,7 +65,10 @@ class ChartStore {
   void setBottom(const std::string& chart, double min, double max);
   void setLeft(const std::string& chart, double min, double max);
 
-  void observe(Observer o) { observers_.push_back(std::move(o)); }
+  // Called after every change of a series (its key) or of a chart's axes (the chart's name).
+  // Returns an id for unobserve(); an observer may remove itself while it is being told.
+  int observe(Observer o);
+  void unobserve(int id);
 
  private:
   Series& mutableSeries(const std::string& key);
@@ -72,7 +76,8 @@ class ChartStore {
 
   std::map<std::string, Series> series_;
   std::map<std::string, ChartAxes> axes_;
-  std::vector<Observer> observers_;
+  std::map<int, Observer> observers_;
+  int nextObserverId_ = 1;
 };
 
 }  // namespace tarvex

@@ -44,9 +44,47 @@ Control& ControlStore::mutableGet(const std::string& key) {
   return it->second;
 }
 
+namespace {
+
+// Calls every observer registered when the notification starts and still registered when its
+// turn comes, so that one may remove itself or another (a window closing in reaction).
+template <class Map, class... Args>
+void notifyAll(const Map& observers, const Args&... args) {
+  if (observers.empty()) return;
+  std::vector<int> ids;
+  ids.reserve(observers.size());
+  for (const auto& [id, o] : observers)
+    ids.push_back(id);
+  for (int id : ids) {
+    auto it = observers.find(id);
+    if (it != observers.end()) it->second(args...);
+  }
+}
+
+}  // namespace
+
 void ControlStore::notify(const std::string& key) const {
-  for (const Observer& o : observers_)
-    o(key);
+  notifyAll(observers_, key);
+}
+
+int ControlStore::observe(Observer observer) {
+  const int id = nextObserverId_++;
+  observers_.emplace(id, std::move(observer));
+  return id;
+}
+
+void ControlStore::unobserve(int id) {
+  observers_.erase(id);
+}
+
+int ControlStore::observeAppend(AppendObserver observer) {
+  const int id = nextObserverId_++;
+  appendObservers_.emplace(id, std::move(observer));
+  return id;
+}
+
+void ControlStore::unobserveAppend(int id) {
+  appendObservers_.erase(id);
 }
 
 void ControlStore::setText(const std::string& key, const std::string& text) {
@@ -57,6 +95,7 @@ void ControlStore::setText(const std::string& key, const std::string& text) {
 void ControlStore::appendText(const std::string& key, const std::string& text) {
   mutableGet(key).text += text;
   notify(key);
+  notifyAll(appendObservers_, key, text);
 }
 
 void ControlStore::setCaption(const std::string& key, const std::string& caption) {

@@ -57,6 +57,8 @@ const std::vector<ControlSpec>& controlCatalogue();
 class ControlStore {
  public:
   using Observer = std::function<void(const std::string& key)>;
+  // Told what an append added to a text (a log view appends it instead of redrawing the text).
+  using AppendObserver = std::function<void(const std::string& key, const std::string& appended)>;
   using Handler = std::function<void()>;
 
   // Fills the store from the catalogue (design state).
@@ -89,8 +91,14 @@ class ControlStore {
   // Runs the click handler of key, if any.
   void runHandler(const std::string& key) const;
 
-  // Called after every change of a control (the GUI binds its widgets here).
-  void observe(Observer observer) { observers_.push_back(std::move(observer)); }
+  // Called after every change of a control (the GUI binds its widgets here), appends included.
+  // Returns an id for unobserve(); a window that closes removes its observers. An observer may
+  // remove itself or another one while it is being told of a change.
+  int observe(Observer observer);
+  void unobserve(int id);
+  // Called after every appendText with the text appended (after the plain observers).
+  int observeAppend(AppendObserver observer);
+  void unobserveAppend(int id);
 
  private:
   Control& mutableGet(const std::string& key);
@@ -98,7 +106,9 @@ class ControlStore {
 
   std::map<std::string, Control> controls_;
   std::map<std::string, Handler> handlers_;
-  std::vector<Observer> observers_;
+  std::map<int, Observer> observers_;
+  std::map<int, AppendObserver> appendObservers_;
+  int nextObserverId_ = 1;
 };
 
 }  // namespace tarvex

@@ -16,7 +16,7 @@ void Session::CalcSimulation() {
     if (hasAction(name)) {
       invoke(name);
     } else {
-      host_.showMessage(std::string(name) + " is not available in this version");
+      gate_.showMessage(std::string(name) + " is not available in this version");
     }
   };
   // Each test reads the radio buttons anew: a calculation may not change them, but if one did,
@@ -30,10 +30,10 @@ void Session::CalcSimulation() {
   }
   if (on("TFOptions.RadioNRP") && on("TFOptions.RadioNumeric")) engine("CalcNumericExcitation");
   if (on("TFOptions.RadioNRP") && on("TFOptions.RadioGauss")) {
-    host_.showMessage("Gaussian calculation not ready for NRP");
+    gate_.showMessage("Gaussian calculation not ready for NRP");
   }
   if (on("TFOptions.RadioNRP") && on("TFOptions.RadioExternal")) {
-    host_.showMessage("External cross section not ready for NRP");
+    gate_.showMessage("External cross section not ready for NRP");
   }
 }
 

@@ -26,6 +26,9 @@ class Host {
   virtual void processEvents() {}
   // A new status text (already stored in the status controls).
   virtual void statusChanged(const std::string& /*text*/) {}
+  // The session starts (true) or ends (false) a command. While busy it refuses every other
+  // command but "Stop"; a front end disables its commands and shows that work is going on.
+  virtual void busyChanged(bool /*busy*/) {}
 };
 
 }  // namespace tarvex

@@ -1,5 +1,6 @@
 // The profile display and the numeric profile tools: "Update plot", erfc steps, lines,
 // smoothing and undo, acting on the profile the sample window shows.
+#include <algorithm>
 #include <cmath>
 
 #include "core/numtext.h"
@@ -13,6 +14,15 @@ namespace {
 int shownPoints(const profile& p) {
   const double n = std::floor(static_cast<double>(p.count) * p.step / p.step);
   return n > 0.0 ? static_cast<int>(n) : 0;
+}
+
+std::vector<ChartPoint> profilePoints(const profile& p, Colour colour) {
+  const int n = shownPoints(p);
+  std::vector<ChartPoint> points;
+  points.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i)
+    points.push_back({i * p.step, p.values[i], colour});
+  return points;
 }
 
 }  // namespace
@@ -50,7 +60,7 @@ void Session::Updateplot() {
     return;
   }
   if (controls_.get("TFMEIS.ListElements").items.empty()) AddElement();
-  host_.processEvents();
+  eventPoint();
   const double t = number("TFMEIS.EditMaxDepth");
   const double c = number("TFMEIS.EditCont");
   const double cmax = number("TFMEIS.EditCmax");
@@ -71,34 +81,30 @@ void Session::Plotprofile() {
   // Red while drawing, blue in zoom mode.
   const Colour colour = controls_.checked("TFSample.EnableZoom1") ? colours::red : colours::blue;
   if (nraMode()) {
-    const profile& p = state_.nraProfile;
-    charts_.clear("ChartNRPProf.SeriesAmostra");
-    const int n = shownPoints(p);
-    for (int i = 0; i < n; ++i)
-      charts_.add("ChartNRPProf.SeriesAmostra", i * p.step, p.values[i], colour);
+    charts_.setPoints("ChartNRPProf.SeriesAmostra", profilePoints(state_.nraProfile, colour));
     return;
   }
   const std::string name = controls_.text("TFrameMEISSample.ComboEl_list");
   if (name.empty()) return;
   const profile& p = currentProfile();
-  charts_.clear("ChartMEISProf.SeriesAmostra");
-  const int n = shownPoints(p);
-  for (int i = 0; i < n; ++i)
-    charts_.add("ChartMEISProf.SeriesAmostra", i * p.step, p.values[i], colour);
+  charts_.setPoints("ChartMEISProf.SeriesAmostra", profilePoints(p, colour));
   controls_.setText("TFrameMEISSample.StatusDraw.0",
                     "Total " + name + ": " + formatFixed(p.integral(), 5, 3, decimalSeparator_));
-  charts_.clear("ChartMEISProf.SeriesSum");
   for (const auto& [key, record] : state_.elementMap)
     state_.elementProfiles[key];
   const profile& cp = currentProfile();
+  const Colour sumColour = charts_.colour("ChartMEISProf.SeriesSum");
+  std::vector<ChartPoint> total;
+  total.reserve(static_cast<std::size_t>(std::max(cp.count, 0)));
   for (int i = 0; i < cp.count; ++i) {
     double sum = 0.0;
     for (const auto& [key, record] : state_.elementMap) {
       const profile& e = state_.elementProfiles.at(key);
       if (i < e.count) sum += e.values[i];  // a shorter profile holds nothing there
     }
-    charts_.add("ChartMEISProf.SeriesSum", i * cp.step, sum);
+    total.push_back({i * cp.step, sum, sumColour});
   }
+  charts_.setPoints("ChartMEISProf.SeriesSum", std::move(total));
 }
 
 void Session::erfcTool(bool add, bool keep) {

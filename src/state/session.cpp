@@ -1,6 +1,9 @@
 #include "state/session.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include "core/numtext.h"
@@ -99,7 +102,9 @@ Session::Session(Host& host) : host_(host) {
 // ---- Actions and input ------------------------------------------------------------------------
 
 void Session::registerAction(const std::string& name, Command command) {
-  actions_[name] = std::move(command);
+  if (!actions_.emplace(name, std::move(command)).second) {
+    throw std::logic_error("the action " + name + " is registered twice");
+  }
 }
 
 std::vector<std::string> Session::actionNames() const {
@@ -109,25 +114,128 @@ std::vector<std::string> Session::actionNames() const {
   return names;
 }
 
+bool Session::actionEnabled(const std::string& name) const {
+  return hasAction(name) && (!busy_ || name == "Stop");
+}
+
 void Session::invoke(const std::string& name) {
   auto it = actions_.find(name);
   if (it == actions_.end()) throw UnknownAction("no action named " + name);
   it->second();
 }
 
-void Session::run(const std::string& name) {
-  if (!hasAction(name)) throw UnknownAction("no action named " + name);
-  guarded([&] { invoke(name); });
+// A call of the front end's host: commands that arrive during it come from the user.
+struct Session::HostCall {
+  explicit HostCall(Session& s) : s_(s) { ++s_.hostCalls_; }
+  ~HostCall() { --s_.hostCalls_; }
+  HostCall(const HostCall&) = delete;
+  HostCall& operator=(const HostCall&) = delete;
+  Session& s_;
+};
+
+void Session::Gate::showMessage(const std::string& text) {
+  if (s_.busy_) s_.failed_ = true;  // every message box of a command reports a failure
+  HostCall call(s_);
+  s_.host_.showMessage(text);
 }
 
-bool Session::guarded(const Command& command) {
-  try {
-    command();
+bool Session::Gate::askYesNo(const std::string& text) {
+  HostCall call(s_);
+  return s_.host_.askYesNo(text);
+}
+
+std::optional<std::string> Session::Gate::openFile(const FileDialog& dialog) {
+  HostCall call(s_);
+  return s_.host_.openFile(dialog);
+}
+
+std::optional<std::string> Session::Gate::saveFile(const FileDialog& dialog) {
+  HostCall call(s_);
+  return s_.host_.saveFile(dialog);
+}
+
+void Session::Gate::processEvents() {
+  HostCall call(s_);
+  s_.host_.processEvents();
+}
+
+void Session::Gate::statusChanged(const std::string& text) {
+  HostCall call(s_);
+  s_.host_.statusChanged(text);
+}
+
+void Session::Gate::busyChanged(bool busy) {
+  HostCall call(s_);
+  s_.host_.busyChanged(busy);
+}
+
+bool Session::command(const Command& body, bool guardNested) {
+  if (busy_) {
+    if (hostCalls_ > 0) return false;  // the user acted while a command runs: refused
+    if (!guardNested) {
+      body();
+      return true;
+    }
+    try {
+      body();
+    } catch (const Cancelled&) {
+      throw;  // a stop ends the whole command, not only this part of it
+    } catch (const std::exception& e) {
+      gate_.showMessage(e.what());
+    }
     return true;
-  } catch (const std::exception& e) {
-    host_.showMessage(e.what());
-    return false;
   }
+  // A top-level command: busy until it ends, whatever way it ends.
+  struct Busy {
+    explicit Busy(Session& s) : s_(s) {
+      s_.busy_ = true;
+      s_.failed_ = false;
+      s_.token_.reset();
+    }
+    ~Busy() { s_.busy_ = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+    Session& s_;
+  };
+  {
+    Busy busy(*this);
+    gate_.busyChanged(true);
+    try {
+      CancelScope scope(token_);
+      body();
+    } catch (const Cancelled&) {
+      failed_ = true;
+      showStatusText("Stopped");
+    } catch (const std::exception& e) {
+      gate_.showMessage(e.what());
+    }
+  }
+  gate_.busyChanged(false);
+  return true;
+}
+
+bool Session::run(const std::string& name) {
+  if (!hasAction(name)) throw UnknownAction("no action named " + name);
+  if (name == "Stop") {
+    requestStop();  // never a command of its own: it must reach the running one
+    return true;
+  }
+  return command([&] { invoke(name); }, true);
+}
+
+bool Session::guarded(const Command& body) {
+  bool ok = true;
+  const bool ran = command(
+      [&] {
+        try {
+          body();
+        } catch (...) {
+          ok = false;
+          throw;
+        }
+      },
+      true);
+  return ran && ok;
 }
 
 bool Session::effectivelyEnabled(const std::string& key) const {
@@ -140,50 +248,70 @@ bool Session::effectivelyEnabled(const std::string& key) const {
 bool Session::click(const std::string& key) {
   const Control& c = controls_.get(key);
   if (!effectivelyEnabled(key)) return false;
-  guarded([&] {
-    if (c.kind == ControlKind::Check) {
-      controls_.setChecked(key, !c.checked);
-    } else if (c.kind == ControlKind::Radio) {
-      controls_.setChecked(key, true);
-    }
-    if (!c.action.empty()) {
-      invoke(c.action);
-    } else {
-      controls_.runHandler(key);
-    }
-  });
-  return true;
-}
-
-void Session::setCheckedAsClick(const std::string& key, bool on) {
-  const Control& c = controls_.get(key);
-  if (c.kind == ControlKind::Radio && on) {
-    click(key);  // a click on a radio button always runs its handler
-  } else if (c.checked != on) {
-    if (c.kind == ControlKind::Check) {
-      click(key);
-    } else {
-      controls_.setChecked(key, on);
-    }
+  if (c.action == "Stop") {
+    requestStop();
+    return true;
   }
+  return command(
+      [&] {
+        if (c.kind == ControlKind::Check) {
+          controls_.setChecked(key, !c.checked);
+        } else if (c.kind == ControlKind::Radio) {
+          controls_.setChecked(key, true);
+        }
+        if (!c.action.empty()) {
+          invoke(c.action);
+        } else {
+          controls_.runHandler(key);
+        }
+      },
+      true);
 }
 
-void Session::applyChecked(const std::string& key, bool on) {
+bool Session::setCheckedAsClick(const std::string& key, bool on) {
   const Control& c = controls_.get(key);
-  if (c.checked == on) return;
-  controls_.setChecked(key, on);
-  if (!c.action.empty()) {
-    invoke(c.action);
-  } else {
-    controls_.runHandler(key);
-  }
+  return command(
+      [&] {
+        if (c.kind == ControlKind::Radio && on) {
+          click(key);  // a click on a radio button always runs its handler
+        } else if (c.checked != on) {
+          if (c.kind == ControlKind::Check) {
+            click(key);
+          } else {
+            controls_.setChecked(key, on);
+          }
+        }
+      },
+      true);
 }
 
-void Session::select(const std::string& key, int index) {
-  guarded([&] {
-    controls_.setItemIndex(key, index);
-    controls_.runHandler(key);
-  });
+bool Session::applyChecked(const std::string& key, bool on) {
+  const Control& c = controls_.get(key);
+  return command(
+      [&] {
+        if (c.checked == on) return;
+        controls_.setChecked(key, on);
+        if (!c.action.empty()) {
+          invoke(c.action);
+        } else {
+          controls_.runHandler(key);
+        }
+      },
+      false);
+}
+
+bool Session::select(const std::string& key, int index) {
+  return command(
+      [&] {
+        controls_.setItemIndex(key, index);
+        controls_.runHandler(key);
+      },
+      true);
+}
+
+void Session::eventPoint() {
+  gate_.processEvents();
+  checkCancel();
 }
 
 // ---- Number text ------------------------------------------------------------------------------
@@ -202,11 +330,23 @@ void Session::setNumber(const std::string& key, double value) {
 
 // ---- Status and log ---------------------------------------------------------------------------
 
-void Session::SetStatus(const std::string& text) {
+void Session::showStatusText(const std::string& text) {
   controls_.setText("TFrameNRPSample.StatusDraw", text);
   controls_.setText("TFTarvex3.StatusBar1.3", text);
-  host_.statusChanged(text);
-  host_.processEvents();
+  gate_.statusChanged(text);
+}
+
+void Session::SetStatus(const std::string& text) {
+  showStatusText(text);
+  // The engines end a failed run with a status that says so ("Numeric ERROR!").
+  if (busy_) {
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    if (lower.find("error") != std::string::npos) failed_ = true;
+  }
+  gate_.processEvents();
+  checkCancel();
 }
 
 void Session::logAppend(const std::string& text) {
@@ -271,6 +411,7 @@ void Session::registerOwnCommands() {
   action("AddElement", &Session::AddElement);
   action("RefreshComposition", &Session::RefreshComposition);
   action("DeleteElement", &Session::DeleteElement);
+  registerAction("Stop", [this] { requestStop(); });
 
   ControlStore& c = controls_;
   c.onClick("TFOptions.Button2", [this] { controls_.setVisible("TFOptions", false); });

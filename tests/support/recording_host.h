@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +20,10 @@ class RecordingHost : public Host {
   std::vector<FileDialog> dialogs;
   std::deque<std::optional<std::string>> fileAnswers;
   std::deque<bool> yesNoAnswers;
+  std::vector<bool> busyChanges;
   int eventsProcessed = 0;
+  // What the "user" does whenever pending events are processed (a click during a calculation).
+  std::function<void()> onProcessEvents;
 
   void showMessage(const std::string& text) override { messages.push_back(text); }
   bool askYesNo(const std::string& text) override {
@@ -31,7 +35,11 @@ class RecordingHost : public Host {
   }
   std::optional<std::string> openFile(const FileDialog& d) override { return answer(d); }
   std::optional<std::string> saveFile(const FileDialog& d) override { return answer(d); }
-  void processEvents() override { ++eventsProcessed; }
+  void processEvents() override {
+    ++eventsProcessed;
+    if (onProcessEvents) onProcessEvents();
+  }
+  void busyChanged(bool busy) override { busyChanges.push_back(busy); }
   void statusChanged(const std::string& text) override { statuses.push_back(text); }
 
  private:
