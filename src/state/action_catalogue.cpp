@@ -50,6 +50,8 @@ const std::vector<ActionSpec>& actionCatalogue() {
       {"Report", "Report", ""},
       {"ShowReport", "ShowReport", ""},
       {"updatebkgrnd", "Update Background", ""},
+      {"Sigma", "Sigma", ""},
+      {"Stop", "Stop", ""},
   };
   return list;
 }
@@ -59,6 +61,75 @@ const ActionSpec* findActionSpec(const std::string& name) {
     if (name == a.name) return &a;
   }
   return nullptr;
+}
+
+const std::vector<MenuSpec>& menuCatalogue() {
+  static const std::vector<MenuSpec> list = {
+      {"MainMenu1", "", "TFTarvex3.Tarvex1"},
+      {"MainMenu1", "", "TFTarvex3.FreeHand1"},
+      {"MainMenu1", "", "TFTarvex3.LoadData1"},
+      {"MainMenu1", "", "TFTarvex3.SaveCalculation1"},
+      {"MainMenu1", "", "TFTarvex3.Log2"},
+      {"MainMenu1", "", "TFTarvex3.Report1"},
+      {"MainMenu1", "", "TFTarvex3.About"},
+      {"MainMenu1", "", "TFTarvex3.Test1"},
+      {"MainMenu1", "", "TFTarvex3.Sgima1"},
+      {"MainMenu1", "", "TFTarvex3.Layers1"},
+      {"MainMenu1", "", "TFTarvex3.ExternalCrossSection1"},
+      // Every action of the action list, by category (filled by the front end).
+      {"MainMenu1", "", "TFTarvex3.Actions1"},
+
+      {"TarvexPopup", "", "TFTarvex3.Profile1"},
+      {"TarvexPopup", "TFTarvex3.Profile1", "TFTarvex3.LoadProfile1"},
+      {"TarvexPopup", "TFTarvex3.Profile1", "TFTarvex3.SaveFile1"},
+      {"TarvexPopup", "TFTarvex3.Profile1", "TFTarvex3.StoreinBuffer1"},
+      {"TarvexPopup", "TFTarvex3.StoreinBuffer1", "TFTarvex3.N11"},
+      {"TarvexPopup", "TFTarvex3.StoreinBuffer1", "TFTarvex3.N21"},
+      {"TarvexPopup", "TFTarvex3.StoreinBuffer1", "TFTarvex3.N31"},
+      {"TarvexPopup", "TFTarvex3.Profile1", "TFTarvex3.Buffer1"},
+      {"TarvexPopup", "TFTarvex3.Buffer1", "TFTarvex3.N12"},
+      {"TarvexPopup", "TFTarvex3.Buffer1", "TFTarvex3.N22"},
+      {"TarvexPopup", "TFTarvex3.Buffer1", "TFTarvex3.N32"},
+      {"TarvexPopup", "", "TFTarvex3.Simulations1"},
+      {"TarvexPopup", "TFTarvex3.Simulations1", "TFTarvex3.UltraExporter1"},
+      {"TarvexPopup", "", "TFTarvex3.AnaliticExcitation1"},
+      {"TarvexPopup", "", "TFTarvex3.Calculate1"},
+      {"TarvexPopup", "", "TFTarvex3.AnaliticMEIS1"},
+      {"TarvexPopup", "", "TFTarvex3.GaussianMEIS1"},
+      {"TarvexPopup", "", "TFTarvex3.NumericMEIS1"},
+      {"TarvexPopup", "", "TFTarvex3.NumericMEISECS1"},
+      {"TarvexPopup", "", "TFTarvex3.ClearPlots1"},
+      {"TarvexPopup", "", "TFTarvex3.Loaddefaultparam1"},
+      {"TarvexPopup", "", "TFTarvex3.PreviewReport1"},
+      {"TarvexPopup", "", "TFTarvex3.Show1"},
+      {"TarvexPopup", "", "TFTarvex3.Convolve1"},
+      {"TarvexPopup", "TFTarvex3.Convolve1", "TFTarvex3.Externalfile1"},
+      {"TarvexPopup", "", "TFTarvex3.ZoomOut1"},
+      {"TarvexPopup", "", "TFTarvex3.LogCounts1"},
+      {"TarvexPopup", "", "TFTarvex3.SaveChart1"},
+
+      {"TFSample.MainMenu", "", "TFSample.Calculate1"},
+      {"TFSample.MainMenu", "", "TFSample.ExternalCS1"},
+      {"TFSample.MainMenu", "", "TFSample.Analitic1"},
+      {"TFSample.MainMenu", "", "TFSample.Gauss1"},
+      {"TFSample.MainMenu", "", "TFSample.Smooth1"},
+      {"TFSample.MainMenu", "", "TFSample.EnableZoom1"},
+      {"TFSample.MainMenu", "", "TFSample.Undo1"},
+  };
+  return list;
+}
+
+const std::vector<ShowWindowSpec>& showWindowItems() {
+  static const std::vector<ShowWindowSpec> list = {
+      {"TFTarvex3.Tarvex1", "TFOptions"},
+      {"TFTarvex3.FreeHand1", "TFSample"},
+      {"TFTarvex3.Log2", "TFLog"},
+      {"TFTarvex3.About", "TAboutBox"},
+      {"TFTarvex3.Test1", "TFHG"},
+      {"TFTarvex3.Layers1", "TFLayers"},
+      {"TFTarvex3.ExternalCrossSection1", "TFExternCS"},
+  };
+  return list;
 }
 
 }  // namespace tarvex

@@ -18,4 +18,20 @@ const std::vector<ActionSpec>& actionCatalogue();
 // The entry of a name, or nullptr for an action that is not in the list.
 const ActionSpec* findActionSpec(const std::string& name);
 
+// One item of a menu: its control (caption and action live in the control catalogue) and the
+// item it hangs under ("" for the menu's top level). In menu order.
+struct MenuSpec {
+  const char* menu;    // "MainMenu1", "TarvexPopup" or "TFSample.MainMenu"
+  const char* parent;  // key of the submenu item, or ""
+  const char* key;     // control key of the item
+};
+const std::vector<MenuSpec>& menuCatalogue();
+
+// Menu items that show a window: item key and the form it shows.
+struct ShowWindowSpec {
+  const char* item;
+  const char* form;
+};
+const std::vector<ShowWindowSpec>& showWindowItems();
+
 }  // namespace tarvex

@@ -41,7 +41,7 @@ struct Builder {
   }
   void list(const char* key, const char* label) { rows.push_back({key, K::List, label}); }
   void combo(const char* key, const char* label) { rows.push_back({key, K::Combo, label}); }
-  void panel(const char* key) { rows.push_back({key, K::Panel, ""}); }
+  void panel(const char* key, const char* text = "") { rows.push_back({key, K::Panel, "", text}); }
   void memo(const char* key) { rows.push_back({key, K::Memo, ""}); }
   void radioGroup(const char* key, const char* caption, const char* items) {
     rows.push_back({key, K::RadioGroup, caption, items});
@@ -51,6 +51,9 @@ struct Builder {
 // The profile tools shared by both parameter frames.
 void profileGroup(Builder& b, const std::string& f) {
   const auto k = [&](const char* name) { return b.keep(f + "." + name); };
+  b.frame(k("GroupProfile"), "Profile");
+  b.frame(k("GroupErfc"), "Add erfc");
+  b.frame(k("GroupLine"), "Draw line");
   b.edit(k("EditMaxDepth"), "Thickness", "10");
   b.edit(k("EditCont"), "Contamination", "0");
   b.edit(k("EditCmax"), "Max:", "1");
@@ -77,6 +80,62 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
                         "TFTarvex3.StatusBar1.2", "TFTarvex3.StatusBar1.3"}) {
     b.panel(p);
   }
+  b.button("TFTarvex3.ButtonStop", "Stop", "Stop");
+  // Charts: the caption is the title of the bottom axis.
+  b.frame("TFTarvex3.ChartPrinc", "Energy (keV)");
+  // Main menu MainMenu1 (its layout is in the menu list of action_catalogue.cpp).
+  b.menu("TFTarvex3.Tarvex1", "&Options");
+  b.menu("TFTarvex3.FreeHand1", "&Sample");
+  b.menu("TFTarvex3.LoadData1", "Load data", "Loaddata");
+  b.menu("TFTarvex3.SaveCalculation1", "Export all", "ExplortAll");
+  b.menu("TFTarvex3.Log2", "&Log ");
+  b.menu("TFTarvex3.Report1", "Report", "Report");
+  b.menu("TFTarvex3.About", "&About");
+  b.menu("TFTarvex3.Test1", "Test");
+  b.menu("TFTarvex3.Sgima1", "Sigma", "Sigma");
+  b.menu("TFTarvex3.Layers1", "Layers");
+  b.menu("TFTarvex3.ExternalCrossSection1", "External Cross Section");
+  b.menu("TFTarvex3.Actions1", "&Commands");
+  // Popup menu TarvexPopup.
+  b.menu("TFTarvex3.Profile1", "Profile");
+  b.menu("TFTarvex3.LoadProfile1", "Load File", "LoadProfile");
+  b.menu("TFTarvex3.SaveFile1", "Save File", "SaveProfile");
+  b.menu("TFTarvex3.StoreinBuffer1", "Load Buffer");
+  b.menu("TFTarvex3.N11", "1", "LoadBuffer1");
+  b.menu("TFTarvex3.N21", "2", "LoadBuffer2");
+  b.menu("TFTarvex3.N31", "3", "LoadBuffer3");
+  b.menu("TFTarvex3.Buffer1", "Store Buffer");
+  b.menu("TFTarvex3.N12", "1", "StoreBuffer1");
+  b.menu("TFTarvex3.N22", "2", "StoreBuffer2");
+  b.menu("TFTarvex3.N32", "3", "StoreBuffer3");
+  b.menu("TFTarvex3.Simulations1", "Save calculation");
+  b.menu("TFTarvex3.UltraExporter1", "Ultra Exporter", "Ultraexporter");
+  b.menu("TFTarvex3.AnaliticExcitation1", "Analitic excitation", "SaveAnaliticExcitation");
+  b.menu("TFTarvex3.Calculate1", "Numeric excitation", "SaveNumericExcitation");
+  b.menu("TFTarvex3.AnaliticMEIS1", "Analitic MEIS", "SaveAnaliticMEIS");
+  b.menu("TFTarvex3.GaussianMEIS1", "Gaussian MEIS", "SaveGaussianMEIS");
+  b.menu("TFTarvex3.NumericMEIS1", "Numeric MEIS", "SaveNumericMEIS");
+  b.menu("TFTarvex3.NumericMEISECS1", "Numeric MEIS ECS", "SaveNumericMEISExt");
+  b.menu("TFTarvex3.ClearPlots1", "Clear Plots", "ClearPlots");
+  b.menu("TFTarvex3.Loaddefaultparam1", "Reset parameters", "Loaddefaultparam");
+  b.menu("TFTarvex3.PreviewReport1", "Report", "Report");
+  b.menu("TFTarvex3.Show1", "ShowReport", "ShowReport");
+  b.menu("TFTarvex3.Convolve1", "Convolve ");
+  b.menu("TFTarvex3.Externalfile1", "Load SCC", "LoadSCC");
+  // Chart commands of the desktop program (popup menu, shortcuts, double click).
+  b.menu("TFTarvex3.ZoomOut1", "Zoom out");
+  b.menu("TFTarvex3.LogCounts1", "Logarithmic counts");
+  b.menu("TFTarvex3.SaveChart1", "Save chart as...");
+  b.menu("TFTarvex3.Quit1", "Quit");
+
+  // About box.
+  b.form("TAboutBox", "About");
+  b.panel("TAboutBox.ProductName", "Tarvex");
+  b.panel("TAboutBox.Version", "");
+  b.button("TAboutBox.OKButton", "OK");
+
+  // Report window.
+  b.form("TFReport", "Report");
 
   // Options window.
   b.form("TFOptions", "Options");
@@ -93,6 +152,8 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   b.radio("TFOptions.RadioAnalitic", "Bessel", "Model", false);
   b.radio("TFOptions.RadioGauss", "Gaussian", "Model", false);
   b.radio("TFOptions.RadioExternal", "External CS", "Model", false);
+  b.frame("TFOptions.GroupMode", "Mode");
+  b.frame("TFOptions.GroupModel", "Energy loss model");
   b.check("TFOptions.CheckConv", "Convolve", true);
   b.check("TFOptions.CheckRememberSettings", "Remember Settings", true);
 
@@ -101,6 +162,8 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   b.edit("TFNRP.EditEnrg", "Resonance energy (keV):", "151");
   b.edit("TFNRP.EditLor", "Resonance FWHM (eV):", "100");
   b.edit("TFNRP.EditGauss", "Gaussian spread (eV):", "100");
+  b.frame("TFNRP.GroupEnergyLoss", "Energy loss");
+  b.frame("TFNRP.GroupNumeric", "Numerical Parameters");
   b.edit("TFNRP.Editdedx", "Stopping Power:", "548.56");
   b.edit("TFNRP.EditS", "Straggling:", "6.62");
   b.edit("TFNRP.EditMaxE", "Max Energy (keV):", "5");
@@ -119,6 +182,10 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   b.edit("TFMEIS.EditGauss", "Energy Spread (eV):", "180");
   b.edit("TFMEIS.EditPmass", "Projectile mass:", "1");
   b.edit("TFMEIS.EditZp", "Projectile Z:", "1");
+  b.frame("TFMEIS.GroupEnergyLoss", "Energy loss");
+  b.frame("TFMEIS.GroupNumeric", "Numerical Parameters");
+  b.frame("TFMEIS.GroupComposition", "Sample composition");
+  b.frame("TFMEIS.GroupGeometry", "Geometry");
   b.edit("TFMEIS.Editdedx", "dE/dx: (eV/nm)", "192");
   b.edit("TFMEIS.EditS", "dW^2/dx: (eV^2/nm)", "20740");
   b.edit("TFMEIS.EditNc", "# Convolutions:", "5", false);
@@ -147,6 +214,8 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
 
   // External cross-section window.
   b.form("TFExternCS", "External cross section");
+  b.frame("TFExternCS.GroupCS", "External cross section");
+  b.frame("TFExternCS.GroupSCC", "Single Collision Correction");
   b.edit("TFExternCS.EditCSFile", "Cross section file:", "crosssection.dat");
   b.button("TFExternCS.ButCSF", "...");
   b.edit("TFExternCS.EditNcExt", "Nc:", "100");
@@ -163,6 +232,7 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   // Background window.
   b.form("TFBackground", "Background playground");
   b.radioGroup("TFBackground.Bkgrdradio", "Bkgrdradio", "Flat|Linear");
+  b.frame("TFBackground.Constants", "Constants");
   b.edit("TFBackground.EditEs", "Es:", "0");
   b.edit("TFBackground.EditEf", "Ef:", "500");
   b.edit("TFBackground.EditYs", "Ys:", "0");
@@ -180,8 +250,10 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   b.menu("TFSample.EnableZoom1", "Enable Zoom", "", true);
   b.menu("TFSample.Undo1", "Undo", "Undo");
   b.frame("TFrameNRPSample", "");
+  b.frame("TFrameNRPSample.ChartNRPProf", "Depth (Angstroms)");
   b.panel("TFrameNRPSample.StatusDraw");
   b.frame("TFrameMEISSample", "");
+  b.frame("TFrameMEISSample.ChartMEISProf", "Depth (Angstroms)");
   b.combo("TFrameMEISSample.ComboEl_list", "");
   b.panel("TFrameMEISSample.StatusDraw.0");
   b.panel("TFrameMEISSample.StatusDraw.1");

@@ -1,0 +1,170 @@
+#include "ui/chart_view.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+namespace tarvex::ui {
+namespace {
+
+QColor colourOf(Colour c) {
+  return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
+
+}  // namespace
+
+ChartView::ChartView(ChartStore& charts, std::string chart, std::vector<SeriesView> series,
+                     QWidget* parent)
+    : QCustomPlot(parent), charts_(charts), chart_(std::move(chart)), views_(std::move(series)) {
+  setBackground(Qt::white);
+  setNoAntialiasingOnDrag(true);
+  for (const SeriesView& v : views_) {
+    QCPGraph* g = addGraph();
+    const Series& s = charts_.series(v.key);
+    g->setName(QString::fromStdString(s.title));
+    const QColor colour = colourOf(s.colour);
+    QPen pen(colour);
+    switch (v.kind) {
+      case SeriesKind::Points:
+        g->setLineStyle(QCPGraph::lsNone);
+        g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, colour, 5));
+        break;
+      case SeriesKind::Line:
+        break;
+      case SeriesKind::Area: {
+        QColor fill = colour;
+        fill.setAlpha(110);
+        g->setBrush(fill);
+        break;
+      }
+      case SeriesKind::Dotted:
+        pen.setStyle(Qt::DotLine);
+        break;
+    }
+    g->setPen(pen);
+    graphs_.push_back(g);
+  }
+  dirty_.assign(views_.size(), true);
+  observer_ = charts_.observe([this](const std::string& key) { changed(key); });
+  setSelectionRectMode(QCP::srmZoom);
+  selectionRect()->setPen(QPen(Qt::black, 1, Qt::DashLine));
+  connect(selectionRect(), &QCPSelectionRect::accepted, this,
+          [this](const QRect&, QMouseEvent*) { zoomed_ = true; });
+  flush();
+}
+
+ChartView::~ChartView() {
+  charts_.unobserve(observer_);
+}
+
+QCPGraph* ChartView::graphOf(const std::string& key) const {
+  for (std::size_t i = 0; i < views_.size(); ++i) {
+    if (views_[i].key == key) return graphs_[i];
+  }
+  return nullptr;
+}
+
+void ChartView::changed(const std::string& key) {
+  if (key == chart_) {
+    axesDirty_ = true;
+  } else {
+    for (std::size_t i = 0; i < views_.size(); ++i) {
+      if (views_[i].key == key) dirty_[i] = true;
+    }
+  }
+  // Many changes (a point at a time, a series after another) make one redraw.
+  if (!flushQueued_) {
+    flushQueued_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    QTimer::singleShot(0, this, [this, alive] {
+      if (alive.lock()) flush();
+    });
+  }
+}
+
+void ChartView::flush() {
+  flushQueued_ = false;
+  bool any = axesDirty_;
+  for (std::size_t i = 0; i < views_.size(); ++i) {
+    if (!dirty_[i]) continue;
+    dirty_[i] = false;
+    any = true;
+    const Series& s = charts_.series(views_[i].key);
+    QVector<QCPGraphData> data;
+    data.reserve(static_cast<int>(s.points.size()));
+    bool sorted = true;
+    double last = -std::numeric_limits<double>::infinity();
+    for (const ChartPoint& p : s.points) {
+      data.append(QCPGraphData(p.x, p.y));
+      if (p.x < last) sorted = false;
+      last = p.x;
+    }
+    graphs_[i]->data()->set(data, sorted);
+    // A series drawn in another colour than its own (the profile in zoom mode) takes the
+    // colour of its points.
+    if (!s.points.empty() && views_[i].kind != SeriesKind::Points) {
+      const QColor c = colourOf(s.points.front().colour);
+      QPen pen = graphs_[i]->pen();
+      if (pen.color() != c) {
+        pen.setColor(c);
+        graphs_[i]->setPen(pen);
+        if (views_[i].kind == SeriesKind::Area) {
+          QColor fill = c;
+          fill.setAlpha(110);
+          graphs_[i]->setBrush(fill);
+        }
+      }
+    }
+  }
+  if (!any) return;
+  axesDirty_ = false;
+  if (!zoomed_) applyRanges();
+  replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ChartView::applyRanges() {
+  const ChartAxes& axes = charts_.axes(chart_);
+  bool haveData = false;
+  for (QCPGraph* g : graphs_) {
+    if (!g->data()->isEmpty()) haveData = true;
+  }
+  if (haveData) {
+    if (axes.bottom.automatic) xAxis->rescale(true);
+    if (axes.left.automatic) yAxis->rescale(true);
+  }
+  if (!axes.bottom.automatic) xAxis->setRange(axes.bottom.min, axes.bottom.max);
+  if (!axes.left.automatic) yAxis->setRange(axes.left.min, axes.left.max);
+  // A single value or a flat curve: give the axis some room so it still shows.
+  for (QCPAxis* axis : {xAxis, yAxis}) {
+    QCPRange r = axis->range();
+    if (r.size() <= 0.0 || !std::isfinite(r.size())) {
+      const double c = std::isfinite(r.center()) ? r.center() : 0.0;
+      axis->setRange(c - 1.0, c + 1.0);
+    }
+  }
+}
+
+void ChartView::zoomOut() {
+  zoomed_ = false;
+  applyRanges();
+  replot();
+}
+
+void ChartView::setLogarithmicCounts(bool on) {
+  logCounts_ = on;
+  if (on) {
+    yAxis->setScaleType(QCPAxis::stLogarithmic);
+    yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>(new QCPAxisTickerLog));
+  } else {
+    yAxis->setScaleType(QCPAxis::stLinear);
+    yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
+  }
+  if (!zoomed_) applyRanges();
+  replot();
+}
+
+void ChartView::setZoomEnabled(bool on) {
+  setSelectionRectMode(on ? QCP::srmZoom : QCP::srmNone);
+}
+
+}  // namespace tarvex::ui

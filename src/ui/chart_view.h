@@ -1,0 +1,56 @@
+// A chart of the chart store drawn with QCustomPlot: each series in its kind and colour, the
+// axis ranges the plot commands set (or fitted to the data), rectangle zoom and zoom out.
+#pragma once
+
+#include <qcustomplot.h>
+
+#include <string>
+#include <vector>
+
+#include "state/charts.h"
+
+namespace tarvex::ui {
+
+enum class SeriesKind { Points, Line, Area, Dotted };
+
+struct SeriesView {
+  std::string key;  // "Chart.Series"
+  SeriesKind kind;
+};
+
+class ChartView : public QCustomPlot {
+ public:
+  ChartView(ChartStore& charts, std::string chart, std::vector<SeriesView> series,
+            QWidget* parent = nullptr);
+  ~ChartView() override;
+
+  const std::string& chartName() const { return chart_; }
+  // Draws what changed in the store since the last time (normally from a zero timer).
+  void flush();
+  // Back to the ranges the plot commands set, or the whole data on an automatic axis.
+  void zoomOut();
+  // Whether the user zoomed into a part of the chart since the last zoom out.
+  bool zoomed() const { return zoomed_; }
+  void setLogarithmicCounts(bool on);
+  bool logarithmicCounts() const { return logCounts_; }
+  void setZoomEnabled(bool on);
+  QCPGraph* graphOf(const std::string& key) const;
+
+ private:
+  void changed(const std::string& key);
+  void applyRanges();
+
+  ChartStore& charts_;
+  std::string chart_;
+  std::vector<SeriesView> views_;
+  std::vector<QCPGraph*> graphs_;
+  std::vector<bool> dirty_;
+  bool axesDirty_ = true;
+  bool flushQueued_ = false;
+  bool zoomed_ = false;
+  bool logCounts_ = false;
+  int observer_ = 0;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace tarvex::ui

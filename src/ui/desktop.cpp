@@ -1,0 +1,813 @@
+#include "ui/desktop.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <set>
+
+#include "core/numtext.h"
+#include "state/action_catalogue.h"
+#include "state/readout.h"
+#include "ui/gui_host.h"
+
+namespace tarvex::ui {
+namespace {
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// The main window: closing it ends the program, unless the parameters cannot be saved or a
+// command is running.
+class MainFrame : public QMainWindow {
+ public:
+  explicit MainFrame(std::function<bool()> mayClose) : mayClose_(std::move(mayClose)) {}
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    if (mayClose_()) {
+      e->accept();
+      QApplication::quit();
+    } else {
+      e->ignore();
+    }
+  }
+
+ private:
+  std::function<bool()> mayClose_;
+};
+
+// Closing any other window only hides it; the store learns that it is hidden.
+class HideOnClose : public QObject {
+ public:
+  HideOnClose(Session& s, std::string form, QObject* parent)
+      : QObject(parent), s_(s), form_(std::move(form)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Close && s_.controls().get(form_).visible) {
+      s_.controls().setVisible(form_, false);
+    }
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  Session& s_;
+  std::string form_;
+};
+
+QGroupBox* boxed(QGroupBox* g, QLayout* layout) {
+  layout->setContentsMargins(4, 2, 4, 4);
+  layout->setSpacing(2);
+  g->setLayout(layout);
+  return g;
+}
+
+QGridLayout* tightGrid() {
+  auto* grid = new QGridLayout;
+  grid->setContentsMargins(4, 2, 4, 4);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(2);
+  return grid;
+}
+
+void narrowEdits(const Form& f) {
+  for (const auto& [name, w] : f.widgets()) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setMaximumWidth(70);
+  }
+}
+
+}  // namespace
+
+void useDecimalSeparator(Session& session, char separator) {
+  const char old = session.decimalSeparator();
+  session.setDecimalSeparator(separator);
+  if (old == separator) return;
+  ControlStore& c = session.controls();
+  for (const auto& [key, control] : c.all()) {
+    if (control.kind != ControlKind::Edit) continue;
+    try {
+      parseFloat(control.text, old);
+    } catch (const ConversionError&) {
+      continue;  // not a number (a file name, an element)
+    }
+    std::string text = control.text;
+    for (char& ch : text) {
+      if (ch == old) ch = separator;
+    }
+    c.setText(key, text);
+  }
+}
+
+Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
+    : s_(session), host_(host), options_(std::move(options)) {
+  binder_ = std::make_unique<Binder>(s_);
+  host_.attach(this);
+  ControlStore& c = s_.controls();
+  // Which windows the program shows at start: the main, sample, Options and external
+  // cross-section windows.
+  for (const char* hidden : {"TFLog", "TAboutBox", "TFReport", "TFBackground", "TFHG", "TFLayers"})
+    c.setVisible(hidden, false);
+  c.setVisible("TFTarvex3.ButtonStop", false);
+  registerWindowCommands();
+
+  const QString version = QApplication::applicationVersion();
+  if (version.isEmpty()) {
+    host_.showMessage(" no version info");
+  } else {
+    c.setText("TAboutBox.Version", version.toStdString());
+  }
+
+  buildMain();
+  buildSample();
+  buildOptions();
+  buildLog();
+  buildAbout();
+  buildReport();
+  buildBackground();
+  buildGeneric("TFHG");
+  buildGeneric("TFLayers");
+  buildExternCS();
+  restoreGeometry();
+  for (const std::string& f : order_) {
+    if (c.get(f).visible && f != "TAboutBox") windows_[f]->show();
+  }
+}
+
+Desktop::~Desktop() {
+  host_.attach(nullptr);
+  // Windows go before the binder and the forms that refer to them.
+  charts_.clear();
+  while (!owned_.empty())
+    owned_.pop_back();
+  forms_.clear();
+  binder_.reset();
+}
+
+QMainWindow* Desktop::mainWindow() const {
+  return qobject_cast<QMainWindow*>(windows_.at("TFTarvex3").data());
+}
+
+QWidget* Desktop::window(const std::string& form) const {
+  return windows_.at(form).data();
+}
+
+ChartView* Desktop::chart(const std::string& name) const {
+  return charts_.at(name);
+}
+
+const Form& Desktop::form(const std::string& prefix) const {
+  return *forms_.at(prefix);
+}
+
+QAction* Desktop::menuItem(const std::string& key) const {
+  auto it = menuItems_.find(key);
+  return it == menuItems_.end() ? nullptr : it->second;
+}
+
+QAction* Desktop::commandAction(const std::string& action) const {
+  auto it = commands_.find(action);
+  return it == commands_.end() ? nullptr : it->second;
+}
+
+QWidget* Desktop::stopButton() const {
+  return forms_.at("TFTarvex3")->widget("ButtonStop");
+}
+
+Form& Desktop::makeForm(const std::string& prefix, QWidget* parent) {
+  auto f = std::make_unique<Form>(*binder_, prefix, parent);
+  Form& ref = *f;
+  forms_[prefix] = std::move(f);
+  return ref;
+}
+
+QWidget* Desktop::newWindow(const std::string& form, QWidget* w) {
+  if (w == nullptr) w = new QWidget;
+  w->setObjectName(q(form));
+  owned_.emplace_back(w);
+  windows_[form] = w;
+  order_.push_back(form);
+  binder_->formCaption(form, w);
+  if (form != "TFTarvex3") w->installEventFilter(new HideOnClose(s_, form, w));
+  // Shown and hidden as the store says (menu items, "OK", "Background", ...).
+  binder_->onChange(form, [this, form] {
+    QWidget* win = windows_[form];
+    if (win == nullptr) return;
+    if (s_.controls().get(form).visible) {
+      if (!win->isVisible()) win->show();
+      win->raise();
+      win->activateWindow();
+    } else if (form != "TFTarvex3") {
+      win->hide();
+    }
+  });
+  return w;
+}
+
+void Desktop::registerWindowCommands() {
+  ControlStore& c = s_.controls();
+  for (const ShowWindowSpec& item : showWindowItems()) {
+    const std::string form = item.form;
+    c.onClick(item.item, [this, form] { s_.controls().setVisible(form, true); });
+  }
+  c.onClick("TAboutBox.OKButton", [this] { s_.controls().setVisible("TAboutBox", false); });
+  c.onClick("TFTarvex3.ZoomOut1", [this] { chart("ChartPrinc")->zoomOut(); });
+  c.onClick("TFTarvex3.LogCounts1", [this] {
+    const bool on = !s_.controls().checked("TFTarvex3.LogCounts1");
+    s_.controls().setChecked("TFTarvex3.LogCounts1", on);
+    chart("ChartPrinc")->setLogarithmicCounts(on);
+  });
+  c.onClick("TFTarvex3.SaveChart1", [this] {
+    const auto file = s_.host().saveFile(
+        FileDialog{s_.controls().get("TFTarvex3.SaveChart1").caption,
+                   "PNG images (*.png)|*.png|PDF documents (*.pdf)|*.pdf", "png", "chart.png"});
+    if (file && !saveChart(*file)) s_.host().showMessage("Cannot write " + *file);
+  });
+  c.onClick("TFTarvex3.Quit1", [this] {
+    if (QMainWindow* w = mainWindow()) QMetaObject::invokeMethod(w, "close", Qt::QueuedConnection);
+  });
+}
+
+bool Desktop::saveChart(const std::string& file) {
+  ChartView* v = chart("ChartPrinc");
+  const QString name = q(file);
+  if (name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) return v->savePdf(name);
+  return v->savePng(name);
+}
+
+// ---- Main window ------------------------------------------------------------------------------
+
+void Desktop::buildMain() {
+  auto* w = new MainFrame([this] { return mayCloseMainWindow(); });
+  newWindow("TFTarvex3", w);
+  Form& f = makeForm("TFTarvex3", w);
+
+  auto* chartView = new ChartView(s_.charts(), "ChartPrinc",
+                                  {{"ChartPrinc.SeriesExp", SeriesKind::Points},
+                                   {"ChartPrinc.SeriesPrinc", SeriesKind::Line},
+                                   {"ChartPrinc.SeriesBessel", SeriesKind::Line},
+                                   {"ChartPrinc.SeriesGauss", SeriesKind::Line},
+                                   {"ChartPrinc.SeriesExtCS", SeriesKind::Line}},
+                                  w);
+  chartView->setObjectName(QStringLiteral("ChartPrinc"));
+  chartView->xAxis->setLabel(q(s_.controls().get("TFTarvex3.ChartPrinc").caption));
+  charts_["ChartPrinc"] = chartView;
+  w->setCentralWidget(chartView);
+  w->setMouseTracking(true);
+  chartView->setMouseTracking(true);
+  QObject::connect(chartView, &QCustomPlot::mouseMove, chartView,
+                   [this](QMouseEvent* e) { readout(e->pos()); });
+  QObject::connect(chartView, &QCustomPlot::mouseDoubleClick, chartView,
+                   [this](QMouseEvent*) { s_.click("TFTarvex3.ZoomOut1"); });
+
+  QStatusBar* bar = w->statusBar();
+  const int widths[] = {90, 90, 100, 100};
+  for (int i = 0; i < 4; ++i) {
+    QLabel* p = f.panel("StatusBar1." + std::to_string(i));
+    p->setMinimumWidth(widths[i]);
+    p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addWidget(p, i == 3 ? 1 : 0);
+  }
+  busyBar_ = new QProgressBar(w);
+  busyBar_->setRange(0, 0);  // an indicator that moves without a known end
+  busyBar_->setMaximumWidth(80);
+  busyBar_->setMaximumHeight(14);
+  busyBar_->setTextVisible(false);
+  busyBar_->hide();
+  bar->addPermanentWidget(busyBar_);
+  bar->addPermanentWidget(f.widget("ButtonStop"));
+  bar->setContextMenuPolicy(Qt::CustomContextMenu);
+
+  popup_ = new QMenu(w);
+  buildMenu("TarvexPopup", w, popup_, nullptr);
+  QAction* logCounts = menuItem("TFTarvex3.LogCounts1");
+  logCounts->setCheckable(true);
+  const auto openPopup = [this](QWidget* source) {
+    source->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(source, &QWidget::customContextMenuRequested, source,
+                     [this, source](const QPoint& at) { popup_->popup(source->mapToGlobal(at)); });
+  };
+  openPopup(bar);
+  openPopup(chartView);
+  buildMenu("MainMenu1", w, nullptr, w->menuBar());
+
+  // Shortcuts: F5 and Ctrl+R calculate, Ctrl+O loads data, Ctrl+Q quits, Esc stops.
+  const auto shortcut = [&](QAction* a, QList<QKeySequence> keys) {
+    a->setShortcuts(keys);
+    a->setShortcutContext(Qt::ApplicationShortcut);
+    w->addAction(a);
+    shortcuts_.push_back(a);
+  };
+  auto* calculate = new QAction(q(findActionSpec("CalcSimulation")->caption), w);
+  QObject::connect(calculate, &QAction::triggered, w, [this] { s_.run("CalcSimulation"); });
+  shortcut(calculate, {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+  shortcut(menuItem("TFTarvex3.LoadData1"), {QKeySequence(QKeySequence::Open)});
+  auto* quit = new QAction(w);
+  binder_->menuItem("TFTarvex3.Quit1", quit);
+  menuItems_["TFTarvex3.Quit1"] = quit;
+  shortcut(quit, {QKeySequence(Qt::CTRL | Qt::Key_Q)});
+  auto* stop = new QAction(q(findActionSpec("Stop")->caption), w);
+  QObject::connect(stop, &QAction::triggered, w, [this] { s_.requestStop(); });
+  shortcut(stop, {QKeySequence(Qt::Key_Escape)});
+
+  w->move(15, 15);
+  w->resize(711, 454);
+}
+
+void Desktop::buildMenu(const std::string& menu, QWidget* owner, QMenu* top, QMenuBar* bar) {
+  std::set<std::string> parents;
+  for (const MenuSpec& m : menuCatalogue()) {
+    if (m.menu == menu && *m.parent) parents.insert(m.parent);
+  }
+  std::map<std::string, QMenu*> submenus;
+  for (const MenuSpec& m : menuCatalogue()) {
+    if (m.menu != menu) continue;
+    const std::string key = m.key;
+    QMenu* parentMenu = *m.parent ? submenus.at(m.parent) : top;
+    QAction* a = nullptr;
+    if (parents.count(key) != 0 || key == "TFTarvex3.Actions1") {
+      auto* sub = new QMenu(owner);
+      submenus[key] = sub;
+      a = sub->menuAction();
+      if (key == "TFTarvex3.Actions1") buildCommandsMenu(sub);
+    } else {
+      a = new QAction(owner);
+    }
+    binder_->menuItem(key, a);
+    menuItems_[key] = a;
+    if (parentMenu != nullptr) {
+      parentMenu->addAction(a);
+    } else if (bar != nullptr) {
+      bar->addAction(a);
+    }
+  }
+}
+
+void Desktop::buildCommandsMenu(QMenu* menu) {
+  // Every action of the action list, by category: so every command has a place in a menu.
+  std::map<std::string, int> uses;
+  for (const ActionSpec& a : actionCatalogue())
+    ++uses[a.caption];
+  std::map<std::string, QMenu*> categories;
+  for (const ActionSpec& a : actionCatalogue()) {
+    const std::string name = a.name;
+    QMenu* target = menu;
+    if (*a.category) {
+      QMenu*& sub = categories[a.category];
+      if (sub == nullptr) sub = menu->addMenu(q(a.category));
+      target = sub;
+    }
+    // Several actions share a caption ("Calculate"): the name tells them apart.
+    const QString text =
+        uses[a.caption] > 1 ? q(std::string(a.caption) + "  (" + name + ")") : q(a.caption);
+    QAction* act = target->addAction(text);
+    act->setEnabled(s_.hasAction(name));
+    QObject::connect(act, &QAction::triggered, act, [this, name] {
+      if (name == "Stop") {
+        s_.requestStop();
+      } else {
+        s_.run(name);
+      }
+    });
+    commands_[name] = act;
+  }
+}
+
+void Desktop::readout(const QPoint& pixel) {
+  ChartView* v = chart("ChartPrinc");
+  const double x = v->xAxis->pixelToCoord(pixel.x());
+  const double y = v->yAxis->pixelToCoord(pixel.y());
+  s_.setPanel(0, energyReadout(x, s_.decimalSeparator()));
+  s_.setPanel(1, countsReadout(y, s_.decimalSeparator()));
+}
+
+// ---- Sample window ----------------------------------------------------------------------------
+
+void Desktop::buildSample() {
+  auto* w = new QMainWindow;
+  newWindow("TFSample", w);
+  buildMenu("TFSample.MainMenu", w, nullptr, w->menuBar());
+  if (QAction* a = menuItem("TFSample.Analitic1"))
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+  if (QAction* a = menuItem("TFSample.Smooth1")) a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  if (QAction* a = menuItem("TFSample.EnableZoom1")) {
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  }
+  if (QAction* a = menuItem("TFSample.Undo1")) a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+
+  auto* central = new QWidget(w);
+  auto* stack = new QGridLayout(central);
+  stack->setContentsMargins(0, 0, 0, 0);
+
+  // Resonant NRA frame: the profile chart and one status text.
+  auto* nra = new QWidget(central);
+  Form& fn = makeForm("TFrameNRPSample", nra);
+  auto* nraLayout = new QVBoxLayout(nra);
+  nraLayout->setContentsMargins(0, 0, 0, 0);
+  auto* nraChart = new ChartView(s_.charts(), "ChartNRPProf",
+                                 {{"ChartNRPProf.SeriesAmostra", SeriesKind::Area}}, nra);
+  nraChart->setObjectName(QStringLiteral("ChartNRPProf"));
+  nraChart->xAxis->setLabel(q(s_.controls().get("TFrameNRPSample.ChartNRPProf").caption));
+  nraChart->setZoomEnabled(false);
+  charts_["ChartNRPProf"] = nraChart;
+  nraLayout->addWidget(nraChart, 1);
+  QLabel* nraStatus = fn.panel("StatusDraw");
+  nraStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  nraLayout->addWidget(nraStatus);
+  binder_->frame("TFrameNRPSample", nra);
+
+  // Ion-scattering frame: element box, profile chart with the total, status panels.
+  auto* meis = new QWidget(central);
+  Form& fm = makeForm("TFrameMEISSample", meis);
+  auto* meisLayout = new QVBoxLayout(meis);
+  meisLayout->setContentsMargins(0, 0, 0, 0);
+  auto* top = new QHBoxLayout;
+  top->addWidget(fm.combo("ComboEl_list"), 1);
+  top->addWidget(fm.widget("ButtonNormalizar"));
+  fm.label("ComboEl_list")->hide();
+  meisLayout->addLayout(top);
+  auto* meisChart = new ChartView(s_.charts(), "ChartMEISProf",
+                                  {{"ChartMEISProf.SeriesAmostra", SeriesKind::Area},
+                                   {"ChartMEISProf.SeriesSum", SeriesKind::Dotted}},
+                                  meis);
+  meisChart->setObjectName(QStringLiteral("ChartMEISProf"));
+  meisChart->xAxis->setLabel(q(s_.controls().get("TFrameMEISSample.ChartMEISProf").caption));
+  meisChart->setZoomEnabled(false);
+  charts_["ChartMEISProf"] = meisChart;
+  meisLayout->addWidget(meisChart, 1);
+  auto* panels = new QHBoxLayout;
+  for (const char* p : {"StatusDraw.0", "StatusDraw.1"}) {
+    fm.panel(p)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panels->addWidget(fm.panel(p), 1);
+  }
+  meisLayout->addLayout(panels);
+  binder_->frame("TFrameMEISSample", meis);
+
+  // Both frames in one place: the mode display shows the one of the current mode.
+  stack->addWidget(nra, 0, 0);
+  stack->addWidget(meis, 0, 0);
+  for (QWidget* chartWidget : {static_cast<QWidget*>(nraChart), static_cast<QWidget*>(meisChart)}) {
+    chartWidget->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(
+        chartWidget, &QWidget::customContextMenuRequested, chartWidget,
+        [this, chartWidget](const QPoint& at) { popup_->popup(chartWidget->mapToGlobal(at)); });
+  }
+  w->setCentralWidget(central);
+  w->move(770, 15);
+  w->resize(480, 420);
+}
+
+// ---- Options window ---------------------------------------------------------------------------
+
+void Desktop::buildOptions() {
+  QWidget* w = newWindow("TFOptions");
+  Form& f = makeForm("TFOptions", w);
+  narrowEdits(f);
+  auto* outer = new QVBoxLayout(w);
+  outer->setContentsMargins(4, 4, 4, 4);
+  outer->setSpacing(2);
+
+  // The top row stays visible when the window is collapsed ("Hide").
+  auto* topPanel = new QWidget(w);
+  auto* topRow = new QHBoxLayout(topPanel);
+  topRow->setContentsMargins(0, 0, 0, 0);
+  topRow->setSpacing(4);
+  for (const char* e : {"EditBack", "EditShift", "EditMult"}) {
+    topRow->addWidget(f.label(e));
+    topRow->addWidget(f.edit(e));
+    f.edit(e)->setMaximumWidth(50);
+  }
+  topRow->addStretch(1);
+  for (const char* b : {"Button1", "Button2", "ButtonHide", "Button3"})
+    topRow->addWidget(f.widget(b));
+  outer->addWidget(topPanel);
+
+  optionsLower_ = new QWidget(w);
+  auto* lower = new QVBoxLayout(optionsLower_);
+  lower->setContentsMargins(0, 0, 0, 0);
+  lower->setSpacing(2);
+  auto* choices = new QHBoxLayout;
+  auto* mode = new QHBoxLayout;
+  mode->addWidget(f.widget("RadioNRP"));
+  mode->addWidget(f.widget("RadioMEIS"));
+  choices->addWidget(boxed(f.group("GroupMode"), mode));
+  auto* model = new QHBoxLayout;
+  for (const char* r : {"RadioNumeric", "RadioAnalitic", "RadioGauss", "RadioExternal"})
+    model->addWidget(f.widget(r));
+  choices->addWidget(boxed(f.group("GroupModel"), model));
+  auto* checks = new QVBoxLayout;
+  checks->addWidget(f.widget("CheckConv"));
+  checks->addWidget(f.widget("CheckRememberSettings"));
+  choices->addLayout(checks);
+  lower->addLayout(choices);
+
+  // Resonant NRA frame.
+  auto* nraBox = new QGroupBox(optionsLower_);
+  binder_->frame("TFNRP", nraBox);
+  Form& n = makeForm("TFNRP", nraBox);
+  narrowEdits(n);
+  {
+    auto* grid = new QGridLayout(nraBox);
+    grid->setContentsMargins(4, 2, 4, 4);
+    grid->setSpacing(4);
+    auto* col0 = new QVBoxLayout;
+    auto* tops = tightGrid();
+    n.labelledRows(tops, {"EditEnrg", "EditLor", "EditGauss"});
+    col0->addLayout(tops);
+    auto* loss = tightGrid();
+    n.labelledRows(loss, {"Editdedx", "EditS"});
+    col0->addWidget(boxed(n.group("GroupEnergyLoss"), loss));
+    col0->addStretch(1);
+    grid->addLayout(col0, 0, 0);
+    auto* num = tightGrid();
+    n.labelledRows(num, {"EditMaxE", "EditStep", "EditNc", "EditVecsize", "EditEmin", "EditEmax"});
+    num->addWidget(n.widget("CheckAuto"), 6, 0, 1, 2);
+    num->addWidget(n.widget("ButtonCalculate"), 7, 0, 1, 2);
+    grid->addWidget(boxed(n.group("GroupNumeric"), num), 0, 1, Qt::AlignTop);
+  }
+  // Ion-scattering frame.
+  auto* meisBox = new QGroupBox(optionsLower_);
+  binder_->frame("TFMEIS", meisBox);
+  Form& m = makeForm("TFMEIS", meisBox);
+  narrowEdits(m);
+  {
+    auto* grid = new QGridLayout(meisBox);
+    grid->setContentsMargins(4, 2, 4, 4);
+    grid->setSpacing(4);
+    auto* col0 = new QVBoxLayout;
+    auto* tops = tightGrid();
+    m.labelledRows(tops, {"EditEnrg", "EditGauss", "EditPmass", "EditZp"});
+    col0->addLayout(tops);
+    auto* loss = tightGrid();
+    m.labelledRows(loss, {"Editdedx", "EditS"});
+    col0->addWidget(boxed(m.group("GroupEnergyLoss"), loss));
+    auto* geometry = tightGrid();
+    m.labelledRows(geometry, {"EditTIn", "EditTOut"});
+    col0->addWidget(boxed(m.group("GroupGeometry"), geometry));
+    col0->addStretch(1);
+    grid->addLayout(col0, 0, 0);
+    auto* num = tightGrid();
+    m.labelledRows(num, {"EditNc", "EditVecsize", "EditStep"});
+    num->addWidget(m.widget("CheckAuto"), 3, 0, 1, 2);
+    m.labelledRows(num, {"EditEmin", "EditEmax", "EditDeltaE", "EditSimMin", "EditSimMax"}, 4);
+    num->addWidget(m.widget("ButtonCalculate"), 9, 0, 1, 2);
+    grid->addWidget(boxed(m.group("GroupNumeric"), num), 0, 1, Qt::AlignTop);
+    auto* comp = tightGrid();
+    comp->addWidget(m.label("ListElements"), 0, 0, 1, 2);
+    comp->addWidget(m.widget("ListElements"), 1, 0, 1, 2);
+    m.list("ListElements")->setMaximumHeight(70);
+    m.labelledRows(comp, {"EditElname", "EditMass", "EditZ", "EditSCL"}, 2);
+    comp->addWidget(m.widget("CheckSCCorr"), 6, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    for (const char* b : {"ButtonAdd", "ButtonDel", "Button1"}) {
+      buttons->addWidget(m.widget(b));
+      m.widget(b)->setMinimumWidth(20);
+    }
+    comp->addLayout(buttons, 7, 0, 1, 2);
+    grid->addWidget(boxed(m.group("GroupComposition"), comp), 0, 2, Qt::AlignTop);
+  }
+  // The profile tools of both frames, in a column of their own.
+  for (Form* p : {&n, &m}) {
+    auto* profile = tightGrid();
+    p->labelledRows(profile, {"EditMaxDepth", "EditCont", "EditCmax"});
+    int row = 3;
+    if (p->has("EditProfstep")) p->labelledRows(profile, {"EditProfstep"}, row++);
+    auto* erfc = tightGrid();
+    p->labelledRows(erfc, {"Editqtd", "EditSigma"});
+    erfc->addWidget(p->widget("ButtonAdderfc"), 2, 0);
+    erfc->addWidget(p->widget("ButtonTryadderfc"), 2, 1);
+    erfc->addWidget(p->widget("ButtonSubstracterfc"), 3, 0);
+    erfc->addWidget(p->widget("ButtonTrysubtract"), 3, 1);
+    profile->addWidget(boxed(p->group("GroupErfc"), erfc), row++, 0, 1, 2);
+    auto* line = tightGrid();
+    p->labelledRows(line, {"Editx1", "Editc1"}, 0, 0);
+    p->labelledRows(line, {"Editx2", "Editc2"}, 0, 2);
+    line->addWidget(p->widget("ButtonDrawline"), 2, 0, 1, 4);
+    profile->addWidget(boxed(p->group("GroupLine"), line), row++, 0, 1, 2);
+    profile->addWidget(p->widget("Button3"), row, 0, 1, 2);
+    auto* grid = qobject_cast<QGridLayout*>(p == &n ? nraBox->layout() : meisBox->layout());
+    grid->addWidget(boxed(p->group("GroupProfile"), profile), 0, p == &n ? 2 : 3, Qt::AlignTop);
+    for (const char* e : {"Editx1", "Editx2", "Editc1", "Editc2"})
+      p->edit(e)->setMaximumWidth(45);
+  }
+  // Both frames in one place; the mode display shows the one of the current mode.
+  auto* frames = new QGridLayout;
+  frames->addWidget(nraBox, 0, 0);
+  frames->addWidget(meisBox, 0, 0);
+  lower->addLayout(frames, 1);
+  outer->addWidget(optionsLower_, 1);
+
+  for (QWidget* source :
+       {topPanel, static_cast<QWidget*>(nraBox), static_cast<QWidget*>(meisBox)}) {
+    source->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(source, &QWidget::customContextMenuRequested, source,
+                     [this, source](const QPoint& at) { popup_->popup(source->mapToGlobal(at)); });
+  }
+  binder_->onChange("TFOptions.ButtonHide", [this] { applyOptionsHeight(); });
+
+  // Creating the Options window writes the design defaults and applies the last settings.
+  if (options_.runStartUp) s_.run("StartUp");
+  w->move(15, 500);
+  w->resize(604, 416);
+}
+
+void Desktop::applyOptionsHeight() {
+  QWidget* w = window("TFOptions");
+  const int h = s_.optionsClientHeight();
+  // Collapsed, only the top row of edits and buttons shows.
+  optionsLower_->setVisible(h != 32);
+  w->setMinimumHeight(0);
+  w->resize(w->width(), h);
+}
+
+// ---- Log, About, Report, Background, builders, external cross section -------------------------
+
+void Desktop::buildLog() {
+  QWidget* w = newWindow("TFLog");
+  Form& f = makeForm("TFLog", w);
+  auto* layout = new QVBoxLayout(w);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(f.widget("EditLog"));
+  w->move(630, 355);
+  w->resize(420, 300);
+}
+
+void Desktop::buildAbout() {
+  auto* d = new QDialog;
+  newWindow("TAboutBox", d);
+  Form& f = makeForm("TAboutBox", d);
+  d->setModal(true);
+  auto* layout = new QVBoxLayout(d);
+  auto* row = new QHBoxLayout;
+  auto* icon = new QLabel(d);
+  icon->setPixmap(QApplication::windowIcon().pixmap(64, 64));
+  row->addWidget(icon);
+  auto* texts = new QVBoxLayout;
+  QFont big = f.panel("ProductName")->font();
+  big.setPointSize(big.pointSize() + 6);
+  big.setBold(true);
+  f.panel("ProductName")->setFont(big);
+  texts->addWidget(f.panel("ProductName"));
+  texts->addWidget(f.panel("Version"));
+  row->addLayout(texts, 1);
+  layout->addLayout(row);
+  auto* ok = qobject_cast<QPushButton*>(f.widget("OKButton"));
+  ok->setDefault(true);
+  layout->addWidget(ok, 0, Qt::AlignRight);
+  QObject::connect(d, &QDialog::rejected, d,
+                   [this] { s_.controls().setVisible("TAboutBox", false); });
+  d->resize(300, 140);
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    d->move(screen->availableGeometry().center() - QPoint(150, 70));
+  }
+}
+
+void Desktop::buildReport() {
+  QWidget* w = newWindow("TFReport");
+  w->resize(400, 300);
+}
+
+void Desktop::buildBackground() {
+  QWidget* w = newWindow("TFBackground");
+  Form& f = makeForm("TFBackground", w);
+  auto* layout = new QVBoxLayout(w);
+  layout->addWidget(f.widget("Bkgrdradio"));
+  auto* constants = tightGrid();
+  f.labelledRows(constants, {"EditEs", "EditEf"}, 0, 0);
+  f.labelledRows(constants, {"EditYs", "EditYf"}, 0, 2);
+  layout->addWidget(boxed(f.group("Constants"), constants));
+  auto* buttons = new QHBoxLayout;
+  auto* preview = qobject_cast<QPushButton*>(f.widget("Button1"));
+  preview->setAutoDefault(true);
+  preview->setDefault(true);
+  buttons->addWidget(preview);
+  buttons->addWidget(f.widget("Button2"));
+  layout->addLayout(buttons);
+  // The default button answers Enter in any of the edits.
+  for (const char* e : {"EditEs", "EditEf", "EditYs", "EditYf"}) {
+    QObject::connect(f.edit(e), &QLineEdit::returnPressed, preview, &QPushButton::click);
+  }
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void Desktop::buildGeneric(const std::string& form) {
+  // The sample builders: their controls in catalogue order, in a grid.
+  QWidget* w = newWindow(form);
+  Form& f = makeForm(form, w);
+  auto* grid = tightGrid();
+  w->setLayout(grid);
+  int n = 0;
+  for (const ControlSpec& spec : controlCatalogue()) {
+    const std::string key = spec.key;
+    if (key.compare(0, form.size() + 1, form + ".") != 0) continue;
+    const std::string name = key.substr(form.size() + 1);
+    if (!f.has(name)) continue;
+    const int row = n / 6;
+    const int col = n % 6;
+    auto* cell = new QVBoxLayout;
+    cell->setSpacing(0);
+    if (spec.kind == ControlKind::Edit) {
+      if (*spec.caption) cell->addWidget(f.label(name));
+      f.edit(name)->setMaximumWidth(90);
+    }
+    cell->addWidget(f.widget(name));
+    grid->addLayout(cell, row, col, Qt::AlignBottom);
+    ++n;
+  }
+}
+
+void Desktop::buildExternCS() {
+  QWidget* w = newWindow("TFExternCS");
+  Form& f = makeForm("TFExternCS", w);
+  auto* layout = new QVBoxLayout(w);
+  auto* cs = tightGrid();
+  cs->addWidget(f.label("EditCSFile"), 0, 0);
+  cs->addWidget(f.edit("EditCSFile"), 0, 1);
+  cs->addWidget(f.widget("ButCSF"), 0, 2);
+  f.labelledRows(cs, {"EditNcExt", "EditDensity", "Editdedx", "Editdw2dx"}, 1);
+  layout->addWidget(boxed(f.group("GroupCS"), cs));
+  auto* scc = tightGrid();
+  scc->addWidget(f.widget("RadioSCCBasic"), 0, 0, 1, 3);
+  scc->addWidget(f.widget("RadioSCCFile"), 1, 0);
+  scc->addWidget(f.edit("EditSCCFile"), 1, 1);
+  f.label("EditSCCFile")->hide();
+  f.label("EditSCCFile")->setParent(nullptr);
+  scc->addWidget(f.widget("ButSCCF"), 1, 2);
+  f.labelledRows(scc, {"EditSigmaExtSCC", "EditShift"}, 2);
+  layout->addWidget(boxed(f.group("GroupSCC"), scc));
+  layout->addStretch(1);
+  for (const char* b : {"ButCSF", "ButSCCF"})
+    f.widget(b)->setMaximumWidth(30);
+  w->move(630, 60);
+  w->resize(420, 280);
+}
+
+// ---- Busy, closing, geometry ------------------------------------------------------------------
+
+void Desktop::setBusy(bool busy) {
+  busy_ = busy;
+  // While a command runs, nothing but "Stop" can start another one.
+  if (QMainWindow* m = mainWindow()) m->menuBar()->setEnabled(!busy);
+  popup_->setEnabled(!busy);
+  for (QAction* a : shortcuts_) {
+    if (a->text() != q(findActionSpec("Stop")->caption)) a->setEnabled(!busy);
+  }
+  for (const std::string& f : order_) {
+    if (f == "TFTarvex3" || f == "TFLog") continue;
+    windows_[f]->setEnabled(!busy);
+  }
+  busyBar_->setVisible(busy);
+  s_.controls().setVisible("TFTarvex3.ButtonStop", busy);
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+bool Desktop::mayCloseMainWindow() {
+  if (busy_ || s_.busy()) return false;
+  // Saving "tarvex.ini" converts every field: a field that does not convert keeps the window.
+  if (!s_.run("CloseMainWindow") || s_.lastCommandFailed()) return false;
+  saveGeometry();
+  return true;
+}
+
+void Desktop::saveGeometry() {
+  if (options_.settingsFile.isEmpty()) return;
+  QSettings settings(options_.settingsFile, QSettings::IniFormat);
+  for (const std::string& f : order_) {
+    if (f == "TAboutBox") continue;
+    settings.setValue(q(f) + "/geometry", windows_[f]->saveGeometry());
+  }
+}
+
+void Desktop::restoreGeometry() {
+  if (options_.settingsFile.isEmpty()) return;
+  QSettings settings(options_.settingsFile, QSettings::IniFormat);
+  for (const std::string& f : order_) {
+    const QByteArray g = settings.value(q(f) + "/geometry").toByteArray();
+    if (!g.isEmpty()) windows_[f]->restoreGeometry(g);
+  }
+}
+
+void Desktop::flush() {
+  binder_->flushAppends();
+  for (auto& [name, v] : charts_) {
+    v->flush();
+    v->replot(QCustomPlot::rpImmediateRefresh);
+  }
+}
+
+}  // namespace tarvex::ui
