@@ -1,5 +1,6 @@
 // The ion-scattering sample composition: elements and their depth profiles.
 #include "core/numtext.h"
+#include "state/profile_fit.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -23,6 +24,12 @@ void Session::composition(bool markChanged) {
   e.mass = number("TFMEIS.EditMass");
   e.name = name;
   e.sigma = number("TFMEIS.EditSCL");
+  // The profile fields are read and checked before anything changes: a step or thickness that
+  // cannot give a profile leaves the composition, the element list and the element box as
+  // they were.
+  const double step = number("TFMEIS.EditProfstep");
+  const double thickness = number("TFMEIS.EditMaxDepth");
+  pointsFor(thickness, step, "\"Step:\"");
   state_.elementMap[name] = e;
 
   controls_.setItems("TFMEIS.ListElements", {});
@@ -31,8 +38,8 @@ void Session::composition(bool markChanged) {
   for (const auto& [key, record] : state_.elementMap) {
     controls_.addItem("TFMEIS.ListElements", key);
     profile& p = state_.elementProfiles[key];
-    p.step = number("TFMEIS.EditProfstep");
-    p.setThickness(number("TFMEIS.EditMaxDepth"));
+    p.step = step;
+    fitThickness(p, thickness);
     controls_.addItem("TFrameMEISSample.ComboEl_list", key);
   }
   controls_.setItemIndex("TFrameMEISSample.ComboEl_list", 0);
@@ -45,8 +52,8 @@ void Session::composition(bool markChanged) {
   if (markChanged) {
     // After "Update plot" applied the contamination layer to every profile.
     profile& p = state_.elementProfiles[name];
-    p.step = number("TFMEIS.EditProfstep");
-    p.setThickness(number("TFMEIS.EditMaxDepth"));
+    p.step = step;
+    fitThickness(p, number("TFMEIS.EditMaxDepth"));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/numtext.h"
+#include "state/profile_fit.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -25,6 +26,8 @@ std::vector<ChartPoint> profilePoints(const profile& p, Colour colour) {
   return points;
 }
 
+constexpr const char* kThicknessWithLayer = "\"Thickness\" plus \"Contamination\"";
+
 }  // namespace
 
 void Session::updatebkgrnd() {
@@ -43,20 +46,23 @@ void Session::updatebkgrnd() {
 }
 
 void Session::Updateplot() {
+  // Every field is read and the new profiles are built aside; they replace the old ones only
+  // when all of them could be built, so a refused thickness leaves every profile as it was.
   if (nraMode()) {
-    // Every field is read before the profile changes.
     const double t = number("TFNRP.EditMaxDepth");
     const double c = number("TFNRP.EditCont");
     const double cmax = number("TFNRP.EditCmax");
-    profile& p = state_.nraProfile;
+    profile p = state_.nraProfile;
     const int before = p.count;
     p.setStart(c);
-    p.setThickness(t + c);
-    if (p.count != before) {
+    fitThickness(p, t + c, kThicknessWithLayer);
+    state_.nraProfile = std::move(p);
+    const profile& fitted = state_.nraProfile;
+    if (fitted.count != before) {
       charts_.setBottom("ChartNRPProf", 0.0, t + c);
       charts_.setLeft("ChartNRPProf", 0.0, cmax);
     }
-    setNumber("TFNRP.EditMaxDepth", p.count * p.step - c);
+    setNumber("TFNRP.EditMaxDepth", fitted.count * fitted.step - c);
     return;
   }
   if (controls_.get("TFMEIS.ListElements").items.empty()) AddElement();
@@ -64,10 +70,13 @@ void Session::Updateplot() {
   const double t = number("TFMEIS.EditMaxDepth");
   const double c = number("TFMEIS.EditCont");
   const double cmax = number("TFMEIS.EditCmax");
-  for (auto& [name, p] : state_.elementProfiles) {
+  std::map<std::string, profile> profiles = state_.elementProfiles;
+  for (auto& [name, p] : profiles) {
     p.setStart(c);
-    p.setThickness(t + c);
+    fitThickness(p, t + c, kThicknessWithLayer);
   }
+  for (auto& [name, p] : profiles)
+    state_.elementProfiles[name] = std::move(p);  // into the same entries: references stay
   charts_.setBottom("ChartMEISProf", 0.0, t + c);
   charts_.setLeft("ChartMEISProf", 0.0, cmax);
   const profile& cp = currentProfile();

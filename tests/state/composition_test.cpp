@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/numtext.h"
+#include "state/profile_fit.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
@@ -113,13 +115,46 @@ TEST(Composition, FailureOrder) {
   EXPECT_EQ(f.host.messages.back(), "'7.5' is not a valid integer value");
   EXPECT_EQ(f.session.state().elementMap.count("N"), 0u);
   EXPECT_DOUBLE_EQ(f.session.state().paramValues[param::meisIonEnergy], energy + 0.01);
+}
 
-  f.set("TFMEIS.EditZ", "7");
-  f.set("TFMEIS.EditProfstep", "fine");
-  f.addElement("N");
-  EXPECT_EQ(f.host.messages.back(), "'fine' is not a valid floating point value");
-  EXPECT_EQ(f.session.state().elementMap.count("N"), 1u);
-  EXPECT_EQ(items(f, "TFMEIS.ListElements"), std::vector<std::string>{"Hf"});
+// A profile step or thickness that cannot give a profile is refused before the composition,
+// the element list, the element box or any profile changes.
+TEST(Composition, BadProfileFieldsChangeNothing) {
+  struct {
+    const char* step;
+    const char* thickness;
+    const char* message;  // the start of the message
+  } cases[] = {{"0", "10", "\"Step:\" must be a positive depth step"},
+               {"-0.01", "10", "\"Step:\" must be a positive depth step"},
+               {"fine", "10", "'fine' is not a valid floating point value"},
+               {"0.01", "ten", "'ten' is not a valid floating point value"},
+               {"1e-9", "10", "\"Thickness\" of 10 Å at a depth step of 1E-9 Å needs"},
+               {"0.01", "1e12", "\"Thickness\" of 1000000000000 Å"}};
+  for (auto c : cases) {
+    SessionFixture f;
+    f.meisMode();
+    f.addElement("Hf");
+    f.session.state().elementProfiles["Hf"].values[3] = 0.5;
+    const profile before = f.session.state().elementProfiles["Hf"];
+    f.set("TFMEIS.EditProfstep", c.step);
+    f.set("TFMEIS.EditMaxDepth", c.thickness);
+    f.addElement("O");
+    ASSERT_FALSE(f.host.messages.empty()) << c.step << " " << c.thickness;
+    EXPECT_EQ(f.host.messages.back().rfind(c.message, 0), 0u) << f.host.messages.back();
+    const WorkingState& st = f.session.state();
+    EXPECT_EQ(st.elementMap.size(), 1u) << c.step << " " << c.thickness;
+    EXPECT_EQ(items(f, "TFMEIS.ListElements"), std::vector<std::string>{"Hf"});
+    EXPECT_EQ(items(f, "TFrameMEISSample.ComboEl_list"), std::vector<std::string>{"Hf"});
+    EXPECT_EQ(f.text("TFrameMEISSample.ComboEl_list"), "Hf");
+    EXPECT_EQ(st.elementProfiles.at("Hf").values, before.values);
+    EXPECT_EQ(st.elementProfiles.at("Hf").step, before.step);
+    EXPECT_EQ(st.elementProfiles.count("O"), 0u);
+    // "^" and "Update plot" refuse the same fields without changing anything either.
+    f.session.click("TFMEIS.Button1");
+    f.session.run("Updateplot");
+    EXPECT_EQ(st.elementProfiles.at("Hf").values, before.values);
+    EXPECT_EQ(items(f, "TFMEIS.ListElements"), std::vector<std::string>{"Hf"});
+  }
 }
 
 TEST(Composition, EmptyNameIsAnElementThatDrawsNothing) {
@@ -152,6 +187,59 @@ TEST(ProfileUpdate, NraThicknessIsWrittenBackInWholePoints) {
   const AxisRange depth = f.session.charts().axes("ChartNRPProf").bottom;
   EXPECT_FALSE(depth.automatic);
   EXPECT_DOUBLE_EQ(depth.max, 10.0001);
+  // The thickness written back covers the same whole points when it is read again.
+  for (int run = 0; run < 3; ++run) {
+    f.session.run("Updateplot");
+    EXPECT_EQ(f.session.state().nraProfile.count, 2001);
+    EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "10.005");
+  }
+}
+
+// count*step, written as a field shows it and read back, covers count points again, over every
+// count up to 20000 for the steps in use.
+TEST(ProfileUpdate, WrittenBackThicknessGivesTheSamePoints) {
+  for (double step : {0.005, 0.01, 0.003, 0.007, 0.02, 0.1, 0.33}) {
+    int wrong = 0;
+    for (int n = 0; n <= 20000; ++n) {
+      const double shown = parseFloat(formatGeneral(n * step));
+      if (pointsFor(shown, step, "step") != n) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0) << step;
+  }
+  EXPECT_EQ(pointsFor(10.0001, 0.005, "step"), 2001);  // a real excess still starts a point
+  EXPECT_EQ(pointsFor(-1.0, 0.005, "step"), 0);
+}
+
+TEST(ProfileUpdate, ARefusedThicknessLeavesTheProfiles) {
+  SessionFixture f;
+  profile& p = f.session.state().nraProfile;
+  p.values[10] = 0.5;
+  const profile before = p;
+  f.set("TFNRP.EditCont", "5");
+  f.set("TFNRP.EditMaxDepth", "1e12");
+  f.session.run("Updateplot");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(f.host.messages[0].rfind("\"Thickness\" plus \"Contamination\" of 1000000000005 Å", 0),
+            0u)
+      << f.host.messages[0];
+  EXPECT_EQ(p.count, before.count);
+  EXPECT_EQ(p.values, before.values);
+  EXPECT_EQ(p.startDepth, before.startDepth);
+  EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "1e12");
+
+  f.meisMode();
+  f.set("TFMEIS.EditMaxDepth", "10");
+  f.addElement("Hf");
+  f.addElement("O");
+  const auto profiles = f.session.state().elementProfiles;
+  f.set("TFMEIS.EditCont", "5");
+  f.set("TFMEIS.EditMaxDepth", "1e12");
+  f.session.run("Updateplot");
+  EXPECT_EQ(f.host.messages.size(), 2u);
+  for (const auto& [name, q] : profiles) {
+    EXPECT_EQ(f.session.state().elementProfiles.at(name).values, q.values) << name;
+    EXPECT_EQ(f.session.state().elementProfiles.at(name).startDepth, q.startDepth) << name;
+  }
 }
 
 TEST(ProfileUpdate, ContaminationMovesTheProfileDeeper) {
