@@ -2,6 +2,7 @@
 // smoothing and undo, acting on the profile the sample window shows.
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "core/numtext.h"
 #include "state/profile_fit.h"
@@ -40,6 +41,13 @@ void Session::updatebkgrnd() {
     setLine(state_.nraBackgroundLine, 0.0, ys, 1.0, ys);
     setLine(state_.meisBackgroundLine, 0.0, ys, 1.0, ys);
   } else if (item == 1) {
+    // A line through two points at one energy has no slope: every curve would be non-finite.
+    if (es == ef) {
+      throw std::invalid_argument(
+          "The linear background needs two different energies: Es and "
+          "Ef are both " +
+          formatGeneral(es, 15, decimalSeparator_) + " keV");
+    }
     setLine(state_.nraBackgroundLine, es, ys, ef, yf);
     setLine(state_.meisBackgroundLine, es, ys, ef, yf);
   }

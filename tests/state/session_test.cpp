@@ -185,6 +185,23 @@ TEST(Dispatch, BackgroundLines) {
   f.session.updatebkgrnd();
   EXPECT_DOUBLE_EQ(lineValue(f.session.state().nraBackgroundLine, 250.0), 5.0);
   EXPECT_DOUBLE_EQ(lineValue(f.session.state().meisBackgroundLine, 250.0), 5.0);
+
+  // Es equal to Ef gives no line: refused, both lines as they were, no curve drawn non-finite.
+  f.session.run("CalcSimulation");
+  const auto before = f.series("ChartPrinc.SeriesPrinc").points;
+  f.set("TFBackground.EditEs", "500");
+  f.session.run("Preview");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(f.host.messages[0],
+            "The linear background needs two different energies: Es and Ef are both 500 keV");
+  EXPECT_DOUBLE_EQ(lineValue(f.session.state().nraBackgroundLine, 250.0), 5.0);
+  EXPECT_DOUBLE_EQ(lineValue(f.session.state().meisBackgroundLine, 250.0), 5.0);
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.host.messages.size(), 2u);
+  const auto& after = f.series("ChartPrinc.SeriesPrinc").points;
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i)
+    ASSERT_EQ(after[i].y, before[i].y);
 }
 
 TEST(Dispatch, HideTwiceGivesTheExpandedHeight) {
