@@ -2,6 +2,8 @@
 
 #include <fftw3.h>
 
+#include "core/cancel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -70,6 +72,9 @@ void directSum(std::span<const double> a, std::span<const double> b, std::span<d
   const std::size_t ilo = aOuter ? o.blo : o.alo;
   const std::size_t ihi = aOuter ? o.bhi : o.ahi;
   const std::size_t n = out.size();
+  // A stop is looked for after about a million multiply-adds (a fraction of a millisecond).
+  constexpr std::size_t kWorkBetweenChecks = std::size_t{1} << 20;
+  std::size_t work = 0;
   for (std::size_t h = lo; h < hi; ++h) {
     const double w = outer[h];
     // Zero and subnormal weights add nothing that a double can hold next to the largest value.
@@ -77,6 +82,11 @@ void directSum(std::span<const double> a, std::span<const double> b, std::span<d
     const std::size_t end = std::min(ihi, n - h);
     if (end <= ilo) break;
     axpy(out.data() + h + ilo, inner.data() + ilo, w, end - ilo);
+    work += end - ilo;
+    if (work >= kWorkBetweenChecks) {
+      checkCancel();
+      work = 0;
+    }
   }
 }
 
@@ -180,6 +190,7 @@ bool fftSum(std::span<const double> a, std::span<const double> b, std::span<doub
     ca[k][0] = re * norm;
     ca[k][1] = im * norm;
   }
+  checkCancel();  // between the transforms: one FFT cannot be interrupted
   fftw_execute_dft_c2r(plans.backward, ca.get(), ra.get());
 
   // The FFT's rounding error in any output is of order eps*log2(m)*|a|_2*|b|_2 (measured
@@ -215,6 +226,7 @@ bool preferFft(const Overlap& o) {
 
 void causalConvolveDirect(std::span<const double> a, std::span<const double> b,
                           std::span<double> out) {
+  checkCancel();
   std::fill(out.begin(), out.end(), 0.0);
   const Overlap o = overlap(a, b, out.size());
   if (!o.empty()) directSum(a, b, out, o);
@@ -222,12 +234,14 @@ void causalConvolveDirect(std::span<const double> a, std::span<const double> b,
 
 void causalConvolveFft(std::span<const double> a, std::span<const double> b,
                        std::span<double> out) {
+  checkCancel();
   std::fill(out.begin(), out.end(), 0.0);
   const Overlap o = overlap(a, b, out.size());
   if (!o.empty() && !fftSum(a, b, out, o)) directSum(a, b, out, o);
 }
 
 void causalConvolve(std::span<const double> a, std::span<const double> b, std::span<double> out) {
+  checkCancel();
   std::fill(out.begin(), out.end(), 0.0);
   const Overlap o = overlap(a, b, out.size());
   if (o.empty()) return;

@@ -10,7 +10,8 @@ namespace tarvex {
 // Computes the causal convolution of a and b into out (out.size() outputs; out may not alias
 // a or b). Bins outside the non-zero support of the operands cost nothing; large products
 // switch to an FFT where its rounding stays below 1e-13 of the largest output (otherwise the
-// direct sum runs). Outputs outside the operands' reach stay exactly zero.
+// direct sum runs). Outputs outside the operands' reach stay exactly zero. Throws Cancelled
+// (out then holds no result) when a stop is requested, at the start and during long sums.
 void causalConvolve(std::span<const double> a, std::span<const double> b, std::span<double> out);
 
 // The same, forced to the sparse direct sum or to the FFT where the FFT is accurate enough

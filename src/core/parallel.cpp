@@ -1,8 +1,12 @@
 #include "core/parallel.h"
 
 #include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <condition_variable>
+#include <cstdlib>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -10,13 +14,34 @@
 namespace tarvex {
 namespace {
 
-// Workers kept alive for the whole run: starting threads per call would cost more than the
+// Enough slices for two to eight threads to share uneven work, few enough that the partial
+// results kept per slice stay small.
+constexpr int kMaxSlices = 16;
+// A thread count beyond this comes from a mistyped setting, not from a machine.
+constexpr int kMaxThreads = 256;
+
+// Set on every thread while it runs slices: a nested parallelFor must not wait for the pool
+// it is part of.
+bool& insideSlice() {
+  thread_local bool flag = false;
+  return flag;
+}
+
+class SliceGuard {
+ public:
+  SliceGuard() { insideSlice() = true; }
+  ~SliceGuard() { insideSlice() = false; }
+  SliceGuard(const SliceGuard&) = delete;
+  SliceGuard& operator=(const SliceGuard&) = delete;
+};
+
+// Threads kept alive for the whole run: starting threads per call would cost more than the
 // millisecond jobs they share.
 class Pool {
  public:
-  explicit Pool(int workers) {
-    for (int w = 1; w < workers; ++w)
-      threads_.emplace_back([this, w] { loop(w); });
+  explicit Pool(int threads) {
+    for (int t = 1; t < threads; ++t)
+      threads_.emplace_back([this] { loop(); });
   }
   Pool(const Pool&) = delete;
   Pool& operator=(const Pool&) = delete;
@@ -32,38 +57,34 @@ class Pool {
 
   int size() const { return static_cast<int>(threads_.size()) + 1; }
 
-  // Runs job(w) for w = 0..workers-1, w = 0 on the calling thread.
-  void run(int workers, const std::function<void(int)>& job) {
-    std::lock_guard<std::mutex> serial(callMutex_);
+  // Runs job() on every thread of the pool (the calling thread included) and waits for all.
+  void run(const std::function<void()>& job) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       job_ = &job;
-      workers_ = workers;
-      pending_ = workers - 1;
+      pending_ = size() - 1;
       ++generation_;
     }
     wake_.notify_all();
-    job(0);
+    job();
     std::unique_lock<std::mutex> lock(mutex_);
     finished_.wait(lock, [this] { return pending_ == 0; });
     job_ = nullptr;
   }
 
  private:
-  void loop(int w) {
-    inWorker() = true;
+  void loop() {
     unsigned long seen = 0;
     for (;;) {
-      const std::function<void(int)>* job = nullptr;
+      const std::function<void()>* job = nullptr;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
         if (stop_) return;
         seen = generation_;
-        if (w >= workers_) continue;
         job = job_;
       }
-      (*job)(w);
+      (*job)();
       {
         std::lock_guard<std::mutex> lock(mutex_);
         --pending_;
@@ -72,62 +93,124 @@ class Pool {
     }
   }
 
- public:
-  static bool& inWorker() {
-    thread_local bool flag = false;
-    return flag;
-  }
-
- private:
   std::vector<std::thread> threads_;
-  std::mutex callMutex_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable finished_;
-  const std::function<void(int)>* job_ = nullptr;
-  int workers_ = 0;
+  const std::function<void()>* job_ = nullptr;
   int pending_ = 0;
   unsigned long generation_ = 0;
   bool stop_ = false;
 };
 
 int coreCount() {
-  // Asking for the core count reads a system file: once is enough.
-  static const int cores =
-      static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
-  return cores;
+  return static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
 }
 
-Pool& pool() {
-  static Pool p(coreCount());
-  return p;
+int threadsFromEnvironment() {
+  const char* text = std::getenv("TARVEX_THREADS");
+  const int n = text == nullptr ? 0 : threadsFromSetting(text);
+  return n > 0 ? n : coreCount();
+}
+
+// One parallel run at a time; a change of the thread count waits for the run to end.
+std::mutex& runMutex() {
+  static std::mutex m;
+  return m;
+}
+
+struct PoolState {
+  std::atomic<int> threads{threadsFromEnvironment()};
+  std::unique_ptr<Pool> pool;  // made on first use, with `threads` threads
+};
+
+PoolState& state() {
+  static PoolState s;
+  return s;
+}
+
+void runSlices(int items, int slices, const std::function<void(int, int, int)>& body, int s) {
+  const int begin = static_cast<int>(static_cast<long long>(items) * s / slices);
+  const int end = static_cast<int>(static_cast<long long>(items) * (s + 1) / slices);
+  body(s, begin, end);
 }
 
 }  // namespace
 
+int threadsFromSetting(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+    text.remove_suffix(1);
+  int n = 0;
+  const char* last = text.data() + text.size();
+  const auto r = std::from_chars(text.data(), last, n);
+  if (text.empty() || r.ec != std::errc() || r.ptr != last || n < 1) return 0;
+  return std::min(n, kMaxThreads);
+}
+
+int sliceCount(int items) {
+  return std::max(1, std::min(items, kMaxSlices));
+}
+
 int workerCount(int items) {
-  return std::max(1, std::min(items, coreCount()));
+  return sliceCount(items);
+}
+
+int workerThreads() {
+  return state().threads.load();
+}
+
+void setWorkerThreads(int threads) {
+  threads = std::clamp(threads, 1, kMaxThreads);
+  std::lock_guard<std::mutex> lock(runMutex());
+  PoolState& s = state();
+  if (s.threads == threads) return;
+  s.pool.reset();
+  s.threads = threads;
 }
 
 void parallelFor(int items, const std::function<void(int, int, int)>& body) {
-  const int workers = workerCount(items);
-  if (workers <= 1 || Pool::inWorker()) {
-    if (items > 0) body(0, 0, items);
+  if (items <= 0) return;
+  const int slices = sliceCount(items);
+  if (slices == 1 || insideSlice()) {
+    for (int s = 0; s < slices; ++s)
+      runSlices(items, slices, body, s);
     return;
   }
-  std::exception_ptr failure;
-  std::mutex m;
-  pool().run(workers, [&](int w) {
-    const int begin = static_cast<int>(static_cast<long long>(items) * w / workers);
-    const int end = static_cast<int>(static_cast<long long>(items) * (w + 1) / workers);
-    try {
-      body(w, begin, end);
-    } catch (...) {
-      std::lock_guard<std::mutex> lock(m);
-      if (!failure) failure = std::current_exception();
+  std::lock_guard<std::mutex> lock(runMutex());
+  PoolState& st = state();
+  if (st.threads == 1) {
+    const SliceGuard inside;
+    for (int s = 0; s < slices; ++s)
+      runSlices(items, slices, body, s);
+    return;
+  }
+  if (!st.pool) st.pool = std::make_unique<Pool>(st.threads);
+
+  // Slices are handed out from the last one down: in depth sums the deeper slices tend to cost
+  // more, and starting with them keeps the threads finishing together.
+  std::atomic<int> next{0};
+  std::atomic<bool> failed{false};
+  std::vector<std::exception_ptr> failures(static_cast<std::size_t>(slices));
+  st.pool->run([&] {
+    const SliceGuard inside;
+    for (;;) {
+      if (failed.load(std::memory_order_relaxed)) break;
+      const int taken = next.fetch_add(1, std::memory_order_relaxed);
+      if (taken >= slices) break;
+      const int s = slices - 1 - taken;
+      try {
+        runSlices(items, slices, body, s);
+      } catch (...) {
+        failures[static_cast<std::size_t>(s)] = std::current_exception();
+        failed.store(true, std::memory_order_relaxed);
+      }
     }
   });
-  if (failure) std::rethrow_exception(failure);
+  for (const std::exception_ptr& f : failures) {
+    if (f) std::rethrow_exception(f);
+  }
 }
 
 }  // namespace tarvex

@@ -1,5 +1,8 @@
 #include "core/profile.h"
 
+#include "core/cancel.h"
+#include "core/limits.h"
+#include "core/numtext.h"
 #include "core/parallel.h"
 
 #include <algorithm>
@@ -11,13 +14,12 @@
 namespace tarvex {
 namespace {
 
-constexpr double kMaxPoints = 5.0e7;
-
 // A whole number of points from a real one, refusing what does not fit an index.
 long long wholePoints(double x) {
-  if (!std::isfinite(x) || std::fabs(x) > kMaxPoints) {
-    throw std::invalid_argument("profile: " + std::to_string(x) +
-                                " points is out of range (check the thickness and step)");
+  if (!std::isfinite(x) || std::fabs(x) > kMaxGridPoints) {
+    throw std::invalid_argument("The depth profile would need " + formatGeneral(x) +
+                                " points, more than the " + formatGeneral(kMaxGridPoints) +
+                                " it can hold: check the thickness and the depth step");
   }
   return static_cast<long long>(x);
 }
@@ -31,7 +33,7 @@ profile::profile(double thickness, double step_) : step(step_) {
 
 void profile::requireStep() const {
   if (!(step > 0.0) || !std::isfinite(step)) {
-    throw std::invalid_argument("profile: the depth step must be positive");
+    throw std::invalid_argument("The depth step must be positive (" + formatGeneral(step) + ")");
   }
 }
 
@@ -75,8 +77,8 @@ double profile::integral() const {
 
 void profile::setValue(int index, float value) {
   if (index < 0 || index >= count) {
-    throw std::out_of_range("profile::setValue: point " + std::to_string(index) + " outside 0.." +
-                            std::to_string(count - 1));
+    throw std::out_of_range("The depth profile has no point " + std::to_string(index) +
+                            " (it has points 0 to " + std::to_string(count - 1) + ")");
   }
   values[index] = value;
 }
@@ -139,11 +141,13 @@ void profile::subtractErfc(double height, double sigma) {
 }
 
 double profile::collisionWeight(int n, double a, double b) const {
-  if (n < 0) throw std::invalid_argument("collisionWeight: negative collision count");
+  if (n < 0) throw std::invalid_argument("The number of collisions must not be negative");
   if (n == 0) {
     double s = 0.0;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
+      if (i % 4096 == 0) checkCancel();
       s += values[i] * std::exp(-a * b * i * step);
+    }
     return 1000.0 * s;
   }
   // (a b x)^n e^{-a b x} / n! evaluated as one exponential of its logarithm: the direct powers
@@ -153,6 +157,7 @@ double profile::collisionWeight(int n, double a, double b) const {
   const bool negative = ab < 0.0L && (n % 2 == 1);
   long double s = 0.0L;
   for (int i = 1; i < count; ++i) {
+    if (i % 4096 == 0) checkCancel();
     const double v = values[i];
     if (v == 0.0) continue;
     const long double mu = ab * (static_cast<long double>(i) * step);
@@ -164,7 +169,7 @@ double profile::collisionWeight(int n, double a, double b) const {
 }
 
 std::vector<double> profile::collisionWeights(int nmax, double a, double b) const {
-  if (nmax < 0) throw std::invalid_argument("collisionWeights: negative collision count");
+  if (nmax < 0) throw std::invalid_argument("The number of collisions must not be negative");
   const std::size_t n = static_cast<std::size_t>(nmax) + 1;
   std::vector<double> inverse(n, 0.0);
   for (std::size_t k = 1; k < n; ++k)
@@ -177,15 +182,17 @@ std::vector<double> profile::collisionWeights(int nmax, double a, double b) cons
   const long double ab = static_cast<long double>(a) * b;
   constexpr int kChunk = 1024;
   const int chunks = count / kChunk + 1;
-  std::vector<std::vector<long double>> partial(static_cast<std::size_t>(workerCount(chunks)),
+  // One partial sum per slice of depths, added in slice order: the same bits on any machine.
+  std::vector<std::vector<long double>> partial(static_cast<std::size_t>(sliceCount(chunks)),
                                                 std::vector<long double>(n, 0.0L));
-  parallelFor(chunks, [&](int worker, int begin, int end) {
-    std::vector<long double>& sums = partial[static_cast<std::size_t>(worker)];
+  parallelFor(chunks, [&](int slice, int begin, int end) {
+    std::vector<long double>& sums = partial[static_cast<std::size_t>(slice)];
     // Each block of points is summed in double, then added to the extended-precision totals:
     // the rounding of a few hundred double additions stays far below 1e-13.
     constexpr int kBlock = 256;  // divides kChunk
     std::vector<double> block(n, 0.0);
     std::size_t touchedLo = n, touchedHi = 0;
+    // A block of depths takes well under a millisecond: the place to look for a stop.
     const auto flush = [&] {
       for (std::size_t k = touchedLo; k < touchedHi; ++k) {
         sums[k] += block[k];
@@ -193,6 +200,7 @@ std::vector<double> profile::collisionWeights(int nmax, double a, double b) cons
       }
       touchedLo = n;
       touchedHi = 0;
+      checkCancel();
     };
     // Poisson terms further than 10 standard deviations from the mean are below 1e-21 of the
     // largest and are left out. Inside, P_k = P_{k-1} m/k from a first term taken in
@@ -222,7 +230,9 @@ std::vector<double> profile::collisionWeights(int nmax, double a, double b) cons
       if (v == 0.0) return;
       const long double m = ab * (static_cast<long double>(i) * step);
       if (m <= 0.0L) {
-        // No path (or a rate without physical meaning): the direct Poisson form.
+        // No path (or a rate without physical meaning): the direct Poisson form, a whole
+        // table's worth of exponentials per depth.
+        checkCancel();
         for (std::size_t k = 0; k < n; ++k) {
           sums[k] += v * (k == 0 ? std::exp(-m)
                                  : std::exp(k * std::log(std::fabs(m)) - m - lnFactorial[k]) *

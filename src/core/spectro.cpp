@@ -1,31 +1,65 @@
 #include "core/spectro.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <string>
 
+#include "core/cancel.h"
 #include "core/convolution.h"
+#include "core/limits.h"
+#include "core/numtext.h"
 
 namespace tarvex {
 namespace {
 
-// Upper bound of any grid the program builds (a 1 um film at 1 eV bins is ~1e5 bins); a
-// larger request comes from a broken parameter and would only exhaust memory.
-constexpr double kMaxBins = 5.0e7;
-
+// Any grid the program builds stays far below kMaxGridPoints (a 1 um film at 1 eV bins is
+// ~1e5 bins); a larger request comes from a broken parameter and would only exhaust memory.
+// `what` names the grid in the user's terms ("The energy grid").
 int checkedBins(double n, const char* what) {
-  if (!(n >= 0.0) || n > kMaxBins) {
-    throw std::invalid_argument(std::string(what) + ": grid of " + std::to_string(n) +
-                                " bins is out of range");
+  if (!(n >= 0.0)) {
+    throw std::invalid_argument(std::string(what) + " cannot have " + formatGeneral(n) + " bins");
+  }
+  if (n > kMaxGridPoints) {
+    throw std::invalid_argument(std::string(what) + " would need " + formatGeneral(n) +
+                                " bins, more than the " + formatGeneral(kMaxGridPoints) +
+                                " the program can hold");
   }
   return static_cast<int>(n);
 }
 
-void requirePositiveStep(double step, const char* what) {
+void requirePositiveStep(double step) {
   if (!(step > 0.0) || !std::isfinite(step)) {
-    throw std::invalid_argument(std::string(what) + ": the grid step must be positive");
+    throw std::invalid_argument("The energy step must be positive (" + formatGeneral(step) +
+                                " eV)");
   }
+}
+
+// A broadening width: 0 means none; negative or non-finite widths are refused in the user's
+// words ("The Gaussian width must not be negative (-5)").
+void requireWidth(double width, const char* what) {
+  if (width < 0.0) {
+    throw std::invalid_argument(std::string(what) + " must not be negative (" +
+                                formatGeneral(width) + ")");
+  }
+  if (!std::isfinite(width)) {
+    throw std::invalid_argument(std::string(what) + " must be a finite number (" +
+                                formatGeneral(width) + ")");
+  }
+}
+
+// The kernel tables of the broadenings: one exponential per bin, looked at for a stop every
+// few ten thousand bins.
+constexpr std::size_t kBinsBetweenChecks = 32768;
+
+// A copy of v with zeros appended up to `bins` values, in one allocation.
+std::vector<double> widened(const std::vector<double>& v, int bins) {
+  std::vector<double> r;
+  r.reserve(std::max(v.size(), static_cast<std::size_t>(bins)));
+  r = v;
+  r.resize(static_cast<std::size_t>(bins), 0.0);
+  return r;
 }
 
 // Applies a causal kernel that depends only on the bin distance: r[i] = sum_{j<=i} v[j] k[i-j].
@@ -37,7 +71,8 @@ std::vector<double> applyKernel(const std::vector<double>& v, const std::vector<
 
 }  // namespace
 
-spectro::spectro(int bins, double step_) : values(checkedBins(bins, "spectro"), 0.0), step(step_) {}
+spectro::spectro(int bins, double step_)
+    : values(checkedBins(bins, "The energy grid"), 0.0), step(step_) {}
 
 double spectro::integral() const {
   double s = 0.0;
@@ -79,13 +114,13 @@ void spectro::clear() {
 }
 
 void spectro::resize(int bins) {
-  values.resize(checkedBins(bins, "resize"), 0.0);
+  values.resize(checkedBins(bins, "The energy grid"), 0.0);
 }
 
 void spectro::setValue(int index, float value) {
   if (index < 0 || index >= size()) {
-    throw std::out_of_range("spectro::setValue: bin " + std::to_string(index) + " outside 0.." +
-                            std::to_string(size() - 1));
+    throw std::out_of_range("The energy grid has no bin " + std::to_string(index) +
+                            " (it has bins 0 to " + std::to_string(size() - 1) + ")");
   }
   values[static_cast<std::size_t>(index)] = value;
 }
@@ -100,42 +135,44 @@ double spectro::interpolate(double x) const {
   return vb + (values[static_cast<std::size_t>(b) + 1] - vb) * (p - b);
 }
 
+// The broadenings build the new values aside and store them only when complete: a stop or an
+// error leaves the curve as it was.
 void spectro::broadenGaussian(double fwhm) {
   // A zero spread is no broadening at all (the kernel would be 0/0).
   if (fwhm == 0.0) return;
-  if (!(fwhm > 0.0) || !std::isfinite(fwhm)) {
-    throw std::invalid_argument("broadenGaussian: the width must not be negative");
-  }
-  requirePositiveStep(step, "broadenGaussian");
+  requireWidth(fwhm, "The Gaussian width");
+  requirePositiveStep(step);
   const double sigma = fwhm * 0.4246645150331238;  // 1/2.3548, as the program always used
   const double a0 = integral();
-  resize(checkedBins(std::ceil(8.0 * sigma / step) + size(), "broadenGaussian"));
+  std::vector<double> v = widened(
+      values, checkedBins(std::ceil(8.0 * sigma / step) + size(), "The Gaussian broadening"));
   const double c = 4.0 * sigma / step;
-  std::vector<double> kernel(values.size());
+  std::vector<double> kernel(v.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
+    if (d % kBinsBetweenChecks == 0) checkCancel();
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = std::exp(-0.5 * (x * x) / (sigma * sigma));
   }
-  values = applyKernel(values, kernel);
+  values = applyKernel(v, kernel);
   normalize(a0);
   offset += 4.0 * sigma;
 }
 
 void spectro::broadenLorentzian(double halfWidth) {
   if (halfWidth == 0.0) return;
-  if (!(halfWidth > 0.0) || !std::isfinite(halfWidth)) {
-    throw std::invalid_argument("broadenLorentzian: the width must not be negative");
-  }
-  requirePositiveStep(step, "broadenLorentzian");
+  requireWidth(halfWidth, "The Lorentzian width");
+  requirePositiveStep(step);
   const double a0 = integral();
-  resize(checkedBins(std::ceil(20.0 * halfWidth / step) + size(), "broadenLorentzian"));
+  std::vector<double> v = widened(values, checkedBins(std::ceil(20.0 * halfWidth / step) + size(),
+                                                      "The Lorentzian broadening"));
   const double c = 10.0 * halfWidth / step;
-  std::vector<double> kernel(values.size());
+  std::vector<double> kernel(v.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
+    if (d % kBinsBetweenChecks == 0) checkCancel();
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = 1.0 / (x * x + halfWidth * halfWidth);
   }
-  values = applyKernel(values, kernel);
+  values = applyKernel(v, kernel);
   normalize(a0);
   offset += 10.0 * halfWidth;
 }
@@ -145,6 +182,7 @@ void spectro::convolveExponential(double rate) {
   const double ls = rate * step;
   std::vector<double> kernel(values.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
+    if (d % kBinsBetweenChecks == 0) checkCancel();
     kernel[d] = std::exp(-ls * static_cast<double>(d));
   }
   values = applyKernel(values, kernel);
@@ -154,18 +192,28 @@ void spectro::convolveExponential(double rate) {
 }
 
 void spectro::makeSingleCollision(int bins, double s, double emin, double emax) {
-  requirePositiveStep(s, "makeSingleCollision");
-  if (!(emin > 0.0) || !std::isfinite(emax)) {
-    throw std::invalid_argument("makeSingleCollision: Emin must be positive and Emax finite");
+  requirePositiveStep(s);
+  if (!(emin > 0.0)) {
+    throw std::invalid_argument("Emin must be positive (" + formatGeneral(emin) + " eV)");
+  }
+  if (!std::isfinite(emax)) {
+    throw std::invalid_argument("Emax must be a finite number (" + formatGeneral(emax) + " eV)");
   }
   const double lo = std::ceil(emin / s);
   const double hi = std::floor(emax / s);
   if (lo > hi) {
-    throw std::invalid_argument("makeSingleCollision: no bin centre lies between Emin and Emax");
+    if (emin > emax) {
+      throw std::invalid_argument("Emin " + formatGeneral(emin) + " eV lies above Emax " +
+                                  formatGeneral(emax) + " eV");
+    }
+    throw std::invalid_argument("No bin lies between Emin " + formatGeneral(emin) + " and Emax " +
+                                formatGeneral(emax) + " eV: the step " + formatGeneral(s) +
+                                " eV is too large");
   }
   if (bins < 0 || hi + 2.0 > static_cast<double>(bins)) {
-    throw std::invalid_argument("makeSingleCollision: " + std::to_string(bins) +
-                                " bins cannot hold the distribution up to bin " +
+    throw std::invalid_argument("The energy grid of " + std::to_string(bins) +
+                                " bins is too short for the single-collision distribution, "
+                                "which reaches bin " +
                                 std::to_string(static_cast<long long>(hi) + 1));
   }
   const int imin = static_cast<int>(lo);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/cancel.h"
 #include "core/parallel.h"
 #include "core/profile.h"
 
@@ -11,18 +12,21 @@ namespace tarvex {
 
 // Returns r[j] = sum_i factor * float(density(i, c_i, j)) over the points with c_i != 0 (a
 // point without the element adds exactly nothing). density(i, c, j) is the value of bin j of
-// the distribution of point i. Depths are shared between the cores; the partial sums are added
-// in depth order.
+// the distribution of point i. The depths are cut into slices fixed by the profile alone; each
+// slice sums its points in depth order and the slices are added in order, so the result has
+// the same bits whatever the number of threads. A stop is looked for at every point (a whole
+// distribution of work each).
 template <typename Density>
 std::vector<double> depthSum(const profile& p, int bins, double factor, const Density& density) {
   const std::size_t n = static_cast<std::size_t>(bins);
-  std::vector<std::vector<double>> partial(static_cast<std::size_t>(workerCount(p.count)),
+  std::vector<std::vector<double>> partial(static_cast<std::size_t>(sliceCount(p.count)),
                                            std::vector<double>(n, 0.0));
-  parallelFor(p.count, [&](int worker, int begin, int end) {
-    std::vector<double>& acc = partial[static_cast<std::size_t>(worker)];
+  parallelFor(p.count, [&](int slice, int begin, int end) {
+    std::vector<double>& acc = partial[static_cast<std::size_t>(slice)];
     for (int i = begin; i < end; ++i) {
       const double c = p.values[i];
       if (c == 0.0) continue;
+      checkCancel();
       for (int j = 0; j < bins; ++j) {
         acc[j] += factor * static_cast<double>(static_cast<float>(density(i, c, j)));
       }
