@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "core/cancel.h"
+#include "core/collision_table.h"
 #include "core/numtext.h"
 #include "core/physics.h"
 #include "meis/closed_form.h"
@@ -14,100 +16,153 @@
 namespace tarvex {
 namespace {
 
-int lossBins(Session& s) {
-  // Re-read for every element: ceil(Delta E * 1000 / 10) bins of 10 eV.
-  const double deltaE = s.number("TFMEIS.EditDeltaE");
-  const double bins = std::ceil(deltaE * 1000.0 / 10.0);
-  if (!(bins >= 0.0) || bins > 5.0e7) {
-    throw std::invalid_argument("Delta E of " + formatGeneral(deltaE) +
-                                " keV gives no usable energy grid");
-  }
-  return static_cast<int>(bins);
-}
-
 spectro zeroGrid(int bins) {
   spectro z(bins, 10.0);
   return z;
 }
 
-}  // namespace
+// The inputs of a closed-form run, read in the order the models have always read them.
+struct ClosedFormParams {
+  MeisRun run;
+  double deltaE = 0.0;  // keV
+  int bins = 0;         // of 10 eV
+};
 
-void CalcGaussianMEIS(Session& s) {
+ClosedFormParams readClosedFormParams(Session& s, bool gaussian) {
+  ClosedFormParams p;
+  p.run = readBeamAndSample(s);
+  // The Gaussian model reads the spread only with "Convolve" on (it is part of its density).
+  if (!gaussian || s.controls().checked("TFOptions.CheckConv")) {
+    p.run.spread = s.number("TFMEIS.EditGauss");
+  }
+  readProjectile(s, p.run);
+  p.deltaE = s.number("TFMEIS.EditDeltaE");
+  p.bins = closedFormBins(s, p.deltaE);
+  return p;
+}
+
+void checkPositive(Session& s, const char* field, double v, bool zeroAllowed) {
+  if ((zeroAllowed ? v >= 0.0 : v > 0.0) && std::isfinite(v)) return;
+  throw std::invalid_argument(std::string(field) + " " +
+                              formatGeneral(v, 15, s.decimalSeparator()) +
+                              (zeroAllowed ? " must not be negative" : " must be positive"));
+}
+
+// Every occupied depth point costs one density per bin, for every element.
+void checkClosedFormWork(Session& s, const ClosedFormParams& p) {
+  const WorkingState& st = s.state();
+  double occupied = 0.0;
+  for (const auto& [name, el] : st.elementMap) {
+    const auto it = st.elementProfiles.find(name);
+    if (it == st.elementProfiles.end()) continue;
+    for (int i = 0; i < it->second.count; ++i)
+      occupied += it->second.values[static_cast<std::size_t>(i)] != 0.0 ? 1.0 : 0.0;
+  }
+  const double work = occupied * p.bins;
+  if (work > kMaxLossEvaluations) {
+    const char sep = s.decimalSeparator();
+    throw std::invalid_argument(
+        "Delta E (keV): " + formatGeneral(p.deltaE, 15, sep) + " on profiles of " +
+        formatGeneral(occupied, 15, sep) + " occupied points needs " + formatGeneral(work, 3, sep) +
+        " loss densities; the limit is " + formatGeneral(kMaxLossEvaluations, 3, sep) +
+        " (a larger profile step or a smaller Delta E brings it down)");
+  }
+}
+
+void gaussianMeis(Session& s) {
   WorkingState& st = s.state();
   ensureComposition(s);
-  MeisRun run = readBeamAndSample(s);
+  const ClosedFormParams p = readClosedFormParams(s, true);
+  const MeisRun& run = p.run;
+  checkGeometry(s, run, st.elementMap);
+  checkPositive(s, "dW^2/dx: (eV^2/nm)", run.straggling, true);
   // The beam spread is part of the loss density here (keV, standard deviation); with
   // "Convolve" off it is a 0.001 eV spike.
-  const double sb = s.controls().checked("TFOptions.CheckConv")
-                        ? s.number("TFMEIS.EditGauss") * 0.0004246645150331238
-                        : 0.001 * 0.0004246645150331238;
+  const double sb = s.controls().checked("TFOptions.CheckConv") ? run.spread * 0.0004246645150331238
+                                                                : 0.001 * 0.0004246645150331238;
   s.Updateplot();
+  checkClosedFormWork(s, p);
   s.SetStatus("Gaussian calculation...");
   s.host().processEvents();
   for (const auto& [name, el] : st.elementMap) {
     s.host().processEvents();
-    readProjectile(s, run);
+    checkCancel();
     ElementSetup e = prepareElement(el, run);
     e.sEf = run.straggling * 0.0001 * e.fW;  // keV^2 per 1000 A in this model
     const double m = 0.02 * run.e0;          // margin above the edge, keV
-    const int bins = lossBins(s);
+    const int bins = p.bins;
     s.logAppend("Gaussian Calculation: \n");
     logElement(s, name, e);
     s.logAppend("\n\n");
-    st.gaussianSpectra[name] = zeroGrid(bins);
-    const profile& p = st.elementProfiles[name];
-    const double h = p.step;
-    const std::vector<double> sum = depthSum(p, bins, h * e.sigma, [&](int i, double c, int j) {
+    const profile& prof = st.elementProfiles[name];
+    const double h = prof.step;
+    spectro sp = zeroGrid(bins);
+    sp.values = depthSum(prof, bins, h * e.sigma, [&](int i, double c, int j) {
       const double x = h * i * 0.001;
       const double u = j * 1.0 / 10.0 / 10.0;
       return gaussianLoss(u, sb, e.sEf, e.dedxEf, x, m) * c;
     });
-    spectro& sp = st.gaussianSpectra[name];
-    sp.values = sum;
     sp.offset = 1000.0 * e.k * run.e0 + 1000.0 * m;
     if (s.controls().checked("TFMEIS.CheckSCCorr") && sp.integral() != 0.0) {
       sp.convolveExponential(1.0 / el.sigma);
     }
+    st.gaussianSpectra[name] = std::move(sp);
     s.host().processEvents();
     PlotGaussianMEIS(s);
   }
   s.SetStatus("Gaussian calculation ready");
 }
 
-void CalcAnaliticMEIS(Session& s) {
+void besselMeis(Session& s) {
   WorkingState& st = s.state();
   ensureComposition(s);
-  MeisRun run = readBeamAndSample(s);
-  run.spread = s.number("TFMEIS.EditGauss");
+  const ClosedFormParams p = readClosedFormParams(s, false);
+  const MeisRun& run = p.run;
+  checkGeometry(s, run, st.elementMap);
+  // Both set the mean loss per collision: without them the density has no meaning.
+  checkPositive(s, "dE/dx: (eV/nm)", run.stopping, false);
+  checkPositive(s, "dW^2/dx: (eV^2/nm)", run.straggling, false);
+  checkSpread(s, run);
   s.Updateplot();
+  checkClosedFormWork(s, p);
   s.SetStatus("Bessel calculation...");
   s.host().processEvents();
   for (const auto& [name, el] : st.elementMap) {
     s.host().processEvents();
-    readProjectile(s, run);
+    checkCancel();
     const ElementSetup e = prepareElement(el, run);
     const double beta = e.dedxEf * 2000.0 / e.sEf;  // 1/keV: inverse mean loss per collision
     const double nu = e.dedxEf * beta;              // collisions per 1000 A
     s.logAppend("Bessel Calculation: \n");
     logElement(s, name, e);
     s.logAppend("\n\n");
-    const int bins = lossBins(s);
-    st.besselSpectra[name] = zeroGrid(bins);
-    const profile& p = st.elementProfiles[name];
-    const double h = p.step;
-    const std::vector<double> sum = depthSum(p, bins, h * e.sigma, [&](int i, double c, int j) {
+    const int bins = p.bins;
+    const profile& prof = st.elementProfiles[name];
+    const double h = prof.step;
+    spectro sp = zeroGrid(bins);
+    sp.values = depthSum(prof, bins, h * e.sigma, [&](int i, double c, int j) {
       const double lambda = nu * (h * i * 0.001);
       if (j == 0) return static_cast<long double>((std::exp(-lambda) * c) * 10.0 * 10.0);
       return besselLossDensity(c, lambda, beta, j * 10.0 * 0.001);
     });
-    spectro& sp = st.besselSpectra[name];
-    sp.values = sum;
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);
+    st.besselSpectra[name] = std::move(sp);
     s.host().processEvents();
     PlotAnaliticMEIS(s);
   }
   s.SetStatus("Bessel calculation ready!");
+}
+
+}  // namespace
+
+void CalcGaussianMEIS(Session& s) {
+  runMeisCommand(s, "Gaussian calculation ERROR!", "the Gaussian spectra",
+                 [&] { gaussianMeis(s); });
+}
+
+void CalcAnaliticMEIS(Session& s) {
+  runMeisCommand(s, "Bessel calculation ERROR!", "the Bessel spectra", [&] { besselMeis(s); });
 }
 
 }  // namespace tarvex

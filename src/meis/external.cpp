@@ -1,10 +1,17 @@
 #include "meis/external.h"
 
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "core/collision_table.h"
+#include "core/limits.h"
 #include "core/numtext.h"
 #include "io/data_file.h"
+#include "io/files.h"
 #include "io/loss_table.h"
 #include "meis/plots.h"
 #include "meis/setup.h"
@@ -13,7 +20,8 @@
 namespace tarvex {
 namespace {
 
-constexpr double kMaxTableValues = 4.0e8;
+// Cross-section and SCC tables are short text files; anything larger is not one.
+constexpr std::size_t kMaxLossFileBytes = std::size_t{1} << 28;
 
 std::string general(Session& s, double v, int digits = 15) {
   return formatGeneral(v, digits, s.decimalSeparator());
@@ -35,8 +43,15 @@ bool readScc(Session& s, spectro& b) {
     chooseLossFile(s, "TFExternCS.EditSCCFile");
   }
   const std::string file = s.controls().text("TFExternCS.EditSCCFile");
-  if (!file.empty()) readLossTable(file, b);
-  return b.integral() != 0.0;
+  if (file.empty()) return false;
+  // An SCC file that cannot be used leaves the spectrum without the correction, and says so.
+  const LossTableRead read = readLossTableReport(file, b);
+  const std::string& report = read.ok() ? read.notice : read.error;
+  if (!report.empty()) {
+    s.SetStatus(report);
+    s.logAppend(report + "\n");
+  }
+  return read.ok() && b.integral() != 0.0;
 }
 
 }  // namespace
@@ -46,82 +61,155 @@ void chooseLossFile(Session& s, const std::string& editKey) {
   if (chosen) s.controls().setText(editKey, *chosen);
 }
 
-void CalcMEISAutosExt(Session& s) {
+namespace {
+
+// What names the cross-section file and identifies its content (empty: no readable file).
+std::string crossSectionIdentity(const std::string& file, const std::string* content = nullptr) {
+  std::string read;
+  if (content == nullptr) {
+    if (file.empty() || !readWholeFile(file, &read, kMaxLossFileBytes)) return {};
+    content = &read;
+  }
+  return file + "\n" + std::to_string(content->size()) + ":" +
+         std::to_string(std::hash<std::string>{}(*content));
+}
+
+// The tables' key: the grid (Delta E), the collision count and the file's identity.
+TableKey extTableKey(const ExtTableParams& p, const std::string& identity) {
+  TableKey k;
+  k.values = {p.deltaE, static_cast<double>(p.nc)};
+  k.text = identity;
+  return k;
+}
+
+}  // namespace
+
+ExtTableParams readExtTableParams(Session& s) {
+  ExtTableParams p;
+  p.thetaIn = s.number("TFMEIS.EditTIn");
+  p.thetaOut = s.number("TFMEIS.EditTOut");
+  p.nc = s.integer("TFExternCS.EditNcExt");
+  p.deltaE = s.number("TFMEIS.EditDeltaE");
+  p.m1 = s.number("TFMEIS.EditPmass");
+  p.density = s.number("TFExternCS.EditDensity");
+  return p;
+}
+
+void buildExtTables(Session& s, const ExtTableParams& p) {
   WorkingState& st = s.state();
   s.AddElement();
-  MeisRun run;
-  run.thetaIn = s.number("TFMEIS.EditTIn");
-  run.thetaOut = s.number("TFMEIS.EditTOut");
   s.host().processEvents();
   s.controls().setText("TFMEIS.EditStep", general(s, 1.0));
-  const int nc = s.integer("TFExternCS.EditNcExt");
-  const double binsReal = std::trunc(s.number("TFMEIS.EditDeltaE") * 1000.0);
-  // At least one collision and two bins, and a table that fits in memory.
-  if (nc < 1 || !(binsReal >= 2.0) ||
-      (nc + 1.0) * binsReal * static_cast<double>(st.elementMap.size()) > kMaxTableValues) {
-    s.host().showMessage("Error! Check parameters!");
-    return;
+  const char sep = s.decimalSeparator();
+  const double binsReal = std::trunc(p.deltaE * 1000.0);
+  if (p.nc < 1) {
+    throw std::invalid_argument("Nc: " + std::to_string(p.nc) + " must be at least 1");
+  }
+  if (!(binsReal >= 2.0)) {
+    throw std::invalid_argument("Delta E (keV): " + formatGeneral(p.deltaE, 15, sep) +
+                                " leaves no energy grid of 1 eV bins: it must be 0.002 or more");
+  }
+  // One table serves every element.
+  if (!collisionTableFits(p.nc, binsReal)) {
+    throw std::invalid_argument(
+        "Nc: " + std::to_string(p.nc) + " and Delta E (keV): " + formatGeneral(p.deltaE, 15, sep) +
+        " give " + collisionTableSizeText(p.nc, binsReal) + "; " + collisionTableLimitText());
   }
   const int bins = static_cast<int>(binsReal);
+
+  if (s.controls().text("TFExternCS.EditCSFile").empty()) {
+    chooseLossFile(s, "TFExternCS.EditCSFile");
+  }
+  const std::string file = s.controls().text("TFExternCS.EditCSFile");
+  if (file.empty()) {
+    // No cross section chosen: no tables, and the run ends with its error status.
+    st.meisExtAutoValid = false;
+    s.SetStatus("Numeric ECS ERROR! No cross section file chosen");
+    return;
+  }
+  std::string content;
+  spectro raw(bins, 1.0);
+  if (!readWholeFile(file, &content, kMaxLossFileBytes)) {
+    const LossTableRead failed = readLossTableReport(file, raw);
+    throw std::runtime_error(failed.error.empty() ? "Cannot open the cross section file " + file
+                                                  : failed.error);
+  }
+  const LossTableRead read = readLossTableText(content, file, raw);
+  if (!read.ok()) throw std::runtime_error(read.error);
+  if (!read.notice.empty()) {
+    s.SetStatus(read.notice);
+    s.logAppend(read.notice + "\n");
+  }
+  spectro single = raw;
+  single.values[0] = 0.0;
+  if (single.integral() == 0.0) {
+    throw std::runtime_error("The cross section file " + file +
+                             " holds no loss value above 0 eV: there is no collision to count");
+  }
+  single.normalize(1.0);
+  spectro zeroLoss(bins, 1.0);
+  zeroLoss.setValue(0, 0.9f);
+
   // Every element reads the same file, so every element gets the same table: it is built once
-  // and copied.
-  std::vector<spectro> built;
-  spectro raw;
+  // and shared; only the logged kinematic factor differs.
+  std::shared_ptr<const std::vector<spectro>> built;
+  const auto logEntry = [&](int k, const std::vector<spectro>& table) {
+    const spectro& d = table[static_cast<std::size_t>(k)];
+    if (k == 1) {
+      s.logAppend("Auto #1: \tIntegral= " + general(s, d.integral(), 3) + "\t" +
+                  "M1= " + general(s, d.mean(), 3) + "\n");
+      return;
+    }
+    s.logAppend("Auto #" + std::to_string(k) + ": \tIntegral= " + general(s, d.integral(), 3) +
+                "\t" + "M1= " + general(s, d.mean() / (k * table[1].mean()), 3) + "\n");
+    s.setPanel(0, std::to_string(k));
+  };
   for (const auto& [name, el] : st.elementMap) {
     s.SetStatus("External cross section calculation: " + name + " convolutions");
-    run.m1 = s.number("TFMEIS.EditPmass");
-    const double k = kinematicFactor(run.m1, el.mass, 180.0 - run.thetaIn - run.thetaOut);
+    const double k = kinematicFactor(p.m1, el.mass, 180.0 - p.thetaIn - p.thetaOut);
     s.logAppend("Numeric convolutions ECS: (inside loop) \n");
     s.logAppend("Element: " + name + "\n");
     s.logAppend("ki: " + general(s, k) + "\n");
     s.logAppend("Step: " + general(s, 1.0) + "\n\n");
-    std::vector<spectro>& table = st.extCsLossDistributions[name];
-    if (built.empty()) {
-      table.assign(static_cast<std::size_t>(nc) + 1, spectro(bins, 1.0));
-      table[0].setValue(0, 0.9f);
-      if (s.controls().text("TFExternCS.EditCSFile").empty()) {
-        chooseLossFile(s, "TFExternCS.EditCSFile");
-      }
-      const std::string file = s.controls().text("TFExternCS.EditCSFile");
-      if (!file.empty()) readLossTable(file, table[1]);
-      const LossMoments m = lossMoments(table[1]);
-      const double density = s.number("TFExternCS.EditDensity");
-      s.controls().setText("TFExternCS.Editdedx", general(s, density * m.first * 1e-7, 4));
-      s.controls().setText("TFExternCS.Editdw2dx", general(s, density * m.second * 1e-7, 6));
-      raw = table[1];
-      table[1].values[0] = 0.0;
-      if (table[1].integral() == 0.0) {
-        // No collision to count (no file, an unreadable or empty one): no tables.
-        st.extCsDistribution = raw;
-        st.meisExtAutoValid = false;
-        s.SetStatus("Numeric ECS ERROR! The cross section file holds no values");
-        return;
-      }
-      table[1].normalize(1.0);
-      for (int k = 2; k <= nc; ++k) {
-        table[k] = convolve(table[1], table[k - 1]);
-        s.host().processEvents();
-      }
-      built = table;
+    if (!built) {
+      built = std::make_shared<const std::vector<spectro>>(buildCollisionTable(
+          zeroLoss, single, p.nc, [&](int k, const std::vector<spectro>& table) {
+            logEntry(k, table);
+            if (k > 1) s.host().processEvents();
+          }));
     } else {
-      table = built;
-    }
-    st.extCsDistribution = raw;
-    const double m1 = table[1].mean();
-    s.logAppend("Auto #1: \tIntegral= " + general(s, table[1].integral(), 3) + "\t" +
-                "M1= " + general(s, m1, 3) + "\n");
-    for (int k = 2; k <= nc; ++k) {
-      s.logAppend("Auto #" + std::to_string(k) +
-                  ": \tIntegral= " + general(s, table[k].integral(), 3) + "\t" +
-                  "M1= " + general(s, table[k].mean() / (k * m1), 3) + "\n");
-      s.setPanel(0, std::to_string(k));
+      for (int k = 1; k <= p.nc; ++k)
+        logEntry(k, *built);
     }
     s.host().processEvents();
   }
+  // Published together: the tables of every element, their keys, the raw table and its display.
+  const TableKey key = extTableKey(p, crossSectionIdentity(file, &content));
+  for (const auto& [name, el] : st.elementMap) {
+    st.extCsLossDistributions[name] = built;
+    st.extCsTableKeys[name] = key;
+  }
+  st.extCsDistribution = raw;
+  const LossMoments m = lossMoments(raw);
+  s.controls().setText("TFExternCS.Editdedx", general(s, p.density * m.first * 1e-7, 4));
+  s.controls().setText("TFExternCS.Editdw2dx", general(s, p.density * m.second * 1e-7, 6));
   st.meisExtAutoValid = true;
 }
 
-void CalcNumericMEISExt(Session& s) {
+void CalcMEISAutosExt(Session& s) {
+  runMeisCommand(s, "Numeric ECS ERROR!", "the cross section tables",
+                 [&] { buildExtTables(s, readExtTableParams(s)); });
+}
+
+namespace {
+
+bool extTablesCurrent(WorkingState& st, const TableKey& key, const std::string& name) {
+  const auto k = st.extCsTableKeys.find(name);
+  const auto& table = st.extCsLossDistributions[name];
+  return k != st.extCsTableKeys.end() && k->second == key && table && table->size() >= 2;
+}
+
+void externalMeis(Session& s) {
   WorkingState& st = s.state();
   if (ensureComposition(s)) s.Updateplot();
   s.SetStatus("External cross section calculation...");
@@ -131,46 +219,47 @@ void CalcNumericMEISExt(Session& s) {
   run.thetaIn = s.number("TFMEIS.EditTIn");
   run.thetaOut = s.number("TFMEIS.EditTOut");
   run.spread = s.number("TFMEIS.EditGauss");
+  readProjectile(s, run);
+  const ExtTableParams tableParams = readExtTableParams(s);
+  checkGeometry(s, run, st.elementMap);
+  checkSpread(s, run);
   bool failed = false;
   for (const auto& [name, el] : st.elementMap) {
     s.SetStatus("External CS: running " + name + " signal");
-    readProjectile(s, run);
     const ElementSetup e = prepareElement(el, run);
-    const int nc = s.integer("TFExternCS.EditNcExt");
-    if (!st.meisExtAutoValid) CalcMEISAutosExt(s);
-    if (static_cast<long long>(st.extCsLossDistributions[name].size()) < nc) CalcMEISAutosExt(s);
-    const std::vector<spectro>& d = st.extCsLossDistributions[name];
-    if (!st.meisExtAutoValid || d.size() < 2) {
+    // Built from another file, grid or count than those of now (or not for this element):
+    // rebuilt, like tables that were never built.
+    const auto current = [&] {
+      const TableKey key = extTableKey(
+          tableParams, crossSectionIdentity(s.controls().text("TFExternCS.EditCSFile")));
+      return extTablesCurrent(st, key, name);
+    };
+    if (!st.meisExtAutoValid) buildExtTables(s, tableParams);
+    if (!current()) buildExtTables(s, tableParams);
+    if (!st.meisExtAutoValid || !current()) {
       failed = true;
       continue;
     }
+    const std::shared_ptr<const std::vector<spectro>> shared = st.extCsLossDistributions[name];
+    const std::vector<spectro>& d = *shared;
     s.host().processEvents();
     s.logAppend("\nNumeric ECS Calculation: \n");
     s.logAppend("Element: " + name + "\n");
     s.logAppend("ki: " + general(s, e.k) + "\n");
     s.logAppend("m0= " + general(s, d[1].integral()));
     s.logAppend("\nm1= " + general(s, d[1].mean()));
-    const double density = s.number("TFExternCS.EditDensity");
     if (!st.extCsDistribution.values.empty()) st.extCsDistribution.values[0] = 0.0;
-    constexpr double kDeg = 3.141592653589793 / 180.0;
-    const double fS = e.k / std::cos(run.thetaIn * kDeg) + 1.0 / std::cos(run.thetaOut * kDeg);
+    const double fS = e.k / std::cos(run.thetaIn * kDegreesToRadians) +
+                      1.0 / std::cos(run.thetaOut * kDegreesToRadians);
     // sigma_total [cm^2] * N [1/cm^3] is a rate per cm; 1e-8 cm = 1 A.
-    const double m = st.extCsDistribution.integral() * density * fS * 1e-8;
+    const double m = st.extCsDistribution.integral() * tableParams.density * fS * 1e-8;
     s.logAppend("\nm= " + general(s, m) + "\n");
     s.parametersChanged();
 
-    spectro sp(d[1].size(), d[1].step);
-    spectro b = sp;
     const profile& p = st.elementProfiles[name];
     const std::vector<double> w = p.collisionWeights(static_cast<int>(d.size()) - 1, m, 1.0);
-    const double hs = p.step * e.sigma;
-    for (std::size_t k = 0; k < d.size(); ++k) {
-      if (w[k] == 0.0) continue;  // adds exactly nothing
-      const std::size_t len = std::min(sp.values.size(), d[k].values.size());
-      sp.values.resize(len);
-      for (std::size_t j = 0; j < len; ++j)
-        sp.values[j] += (d[k].values[j] * w[k]) * hs;
-    }
+    spectro sp = mixCollisionTable(d, w, p.step * e.sigma, MixOrder::valueTimesWeight);
+    spectro b(d[1].size(), d[1].step);
     sp.offset = e.k * run.e0 * 1000.0;
     if (s.controls().checked("TFMEIS.CheckSCCorr") && sp.integral() != 0.0) {
       if (s.controls().checked("TFExternCS.RadioSCCBasic")) {
@@ -190,6 +279,13 @@ void CalcNumericMEISExt(Session& s) {
     PlotNumericMEISExt(s);
   }
   s.SetStatus(failed ? "Numeric ECS ERROR!" : "External cross section calculation ready!");
+}
+
+}  // namespace
+
+void CalcNumericMEISExt(Session& s) {
+  runMeisCommand(s, "Numeric ECS ERROR!", "the external cross section spectra",
+                 [&] { externalMeis(s); });
 }
 
 void LoadSCC(Session& s) {

@@ -1,9 +1,11 @@
 #include "meis/numeric.h"
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "core/collision_table.h"
 #include "core/numtext.h"
 #include "meis/plots.h"
 #include "meis/setup.h"
@@ -12,100 +14,200 @@
 namespace tarvex {
 namespace {
 
-// Tables larger than this would only exhaust the memory: refused like impossible parameters.
-constexpr double kMaxTableValues = 4.0e8;
-
-std::string general(Session& s, double v, int digits = 15) {
+std::string general(const Session& s, double v, int digits = 15) {
   return formatGeneral(v, digits, s.decimalSeparator());
+}
+
+bool wholeAndPositive(double v) {
+  return std::isfinite(v) && v >= 1.0;
 }
 
 }  // namespace
 
-void CalcMEISAutos(Session& s) {
+MeisTableParams readMeisTableParams(Session& s) {
+  MeisTableParams p;
+  p.run.e0 = s.number("TFMEIS.EditEnrg");
+  p.deltaE = s.number("TFMEIS.EditDeltaE");
+  p.run.thetaIn = s.number("TFMEIS.EditTIn");
+  p.run.thetaOut = s.number("TFMEIS.EditTOut");
+  p.run.stopping = s.number("TFMEIS.Editdedx");
+  p.run.straggling = s.number("TFMEIS.EditS");
+  readProjectile(s, p.run);
+  p.autoMode = s.controls().checked("TFMEIS.CheckAuto");
+  if (!p.autoMode) {
+    p.step = s.number("TFMEIS.EditStep");
+    p.nc = s.integer("TFMEIS.EditNc");
+    p.bins = s.integer("TFMEIS.EditVecsize");
+  }
+  return p;
+}
+
+TableKey meisTableKey(const MeisTableParams& p, const element& el) {
+  TableKey k;
+  k.values = {p.run.e0,       p.deltaE,       p.run.m1,         p.run.z1, p.run.thetaIn,
+              p.run.thetaOut, p.run.stopping, p.run.straggling, el.mass,  p.autoMode ? 1.0 : 0.0};
+  if (!p.autoMode) {
+    k.values.insert(k.values.end(),
+                    {p.step, static_cast<double>(p.nc), static_cast<double>(p.bins)});
+  }
+  return k;
+}
+
+std::string meisTableGrid(const MeisTableParams& p, const CollisionRange& r0, double elements,
+                          MeisTableGrid& g, char sep) {
+  const auto text = [sep](double v, int digits = 15) { return formatGeneral(v, digits, sep); };
+  if (p.autoMode) {
+    g.step = 0.7 * r0.emin;
+    if (g.step > 10.0) g.step = 10.0;
+    g.nc = std::trunc(std::ceil(
+        (30.0 * std::sqrt(r0.emin * r0.emax - r0.mean * r0.mean) + 1000.0 * p.deltaE) / r0.mean));
+    g.bins = std::trunc(std::ceil(1000.0 * p.deltaE / g.step));
+    // Nothing that could not be written as a step and whole numbers reaches the fields.
+    if (!(std::isfinite(g.step) && g.step > 0.0) || !wholeAndPositive(g.nc) ||
+        !wholeAndPositive(g.bins) || !std::isfinite(r0.emax)) {
+      return "Error! Check parameters!";
+    }
+  } else {
+    g.step = p.step;
+    g.nc = p.nc;
+    g.bins = p.bins;
+  }
+  if (!(g.bins * g.step >= r0.emax)) return "Error! Check parameters!";
+  if (!(std::isfinite(g.step) && g.step > 0.0)) {
+    return "Step size (eV): " + text(g.step) + " must be a positive number of eV";
+  }
+  if (g.nc < 1.0) return "# Convolutions: " + text(g.nc) + " must be at least 1";
+  // The largest single loss is the same for every element: the bin after it must be inside.
+  const double needed = std::floor(r0.emax / g.step) + 2.0;
+  if (g.bins < needed) {
+    return "Vector size: " + text(g.bins) + " bins of " + text(g.step, 5) +
+           " eV cannot hold the single-collision distribution up to Emax (" + text(r0.emax, 5) +
+           " eV); it needs " + text(needed);
+  }
+  if (!collisionTableFits(g.nc, g.bins, elements)) {
+    const std::string fields = p.autoMode ? "Delta E (keV): " + text(p.deltaE) + " needs "
+                                          : "# Convolutions: " + text(g.nc) +
+                                                " and Vector size: " + text(g.bins) + " give ";
+    return fields + collisionTableSizeText(g.nc, g.bins, elements) + "; " +
+           collisionTableLimitText();
+  }
+  return {};
+}
+
+namespace {
+
+// One element's table, with what its log shows.
+struct ElementTable {
+  ElementSetup setup;
+  CollisionRange range;
+};
+
+}  // namespace
+
+void buildMeisTables(Session& s, const MeisTableParams& p) {
   WorkingState& st = s.state();
   s.AddElement();
-  const double e0 = s.number("TFMEIS.EditEnrg");
-  const double deltaE = s.number("TFMEIS.EditDeltaE");
-  MeisRun run;
-  run.e0 = e0;
-  run.thetaIn = s.number("TFMEIS.EditTIn");
-  run.thetaOut = s.number("TFMEIS.EditTOut");
-  run.stopping = s.number("TFMEIS.Editdedx");
-  run.straggling = s.number("TFMEIS.EditS");
-  const double d0 = run.stopping * 0.1;
-  const double s0 = run.straggling * 0.1;
-  run.m1 = s.number("TFMEIS.EditPmass");
-  const CollisionRange r0 = collisionEnergyRange(e0, run.m1, d0, s0);
-  s.controls().setText("TFMEIS.EditEmax", general(s, r0.emax, 5));
-  s.controls().setText("TFMEIS.EditEmin", general(s, r0.emin, 4));
+  checkGeometry(s, p.run, st.elementMap);
+  const CollisionRange r0 =
+      collisionEnergyRange(p.run.e0, p.run.m1, p.run.stopping * 0.1, p.run.straggling * 0.1);
+  if (std::isfinite(r0.emax)) s.controls().setText("TFMEIS.EditEmax", general(s, r0.emax, 5));
+  if (std::isfinite(r0.emin)) s.controls().setText("TFMEIS.EditEmin", general(s, r0.emin, 4));
   s.host().processEvents();
 
-  double step = 0.0, nc = 0.0, bins = 0.0;
-  if (s.controls().checked("TFMEIS.CheckAuto")) {
-    step = 0.7 * r0.emin;
-    if (step > 10.0) step = 10.0;
-    nc = std::trunc(std::ceil(
-        (30.0 * std::sqrt(r0.emin * r0.emax - r0.mean * r0.mean) + 1000.0 * deltaE) / r0.mean));
-    bins = std::trunc(std::ceil(1000.0 * deltaE / step));
-    s.controls().setText("TFMEIS.EditStep", general(s, step, 5));
-    s.controls().setText("TFMEIS.EditNc", general(s, nc));
-    s.controls().setText("TFMEIS.EditVecsize", general(s, bins));
-  } else {
-    step = s.number("TFMEIS.EditStep");
-    nc = s.integer("TFMEIS.EditNc");
-    bins = s.integer("TFMEIS.EditVecsize");
+  MeisTableGrid g;
+  std::string refusal =
+      meisTableGrid(p, r0, static_cast<double>(st.elementMap.size()), g, s.decimalSeparator());
+  // Every element needs a single-collision distribution on the grid.
+  std::map<std::string, ElementTable> plan;
+  for (const auto& [name, el] : st.elementMap) {
+    if (!refusal.empty()) break;
+    ElementTable t;
+    t.setup = prepareElement(el, p.run);
+    t.range = collisionEnergyRange(p.run.e0, p.run.m1, t.setup.dedxEf, t.setup.sEf);
+    if (!(t.range.emin > 0.0) || !std::isfinite(t.range.emax)) {
+      refusal = "Error! Check parameters!";
+    } else if (std::ceil(t.range.emin / g.step) > std::floor(t.range.emax / g.step)) {
+      refusal = "Step size (eV): " + general(s, g.step) + " leaves no bin between Emin (" +
+                general(s, t.range.emin, 4) + " eV) and Emax (" + general(s, t.range.emax, 5) +
+                " eV) of " + name;
+    }
+    plan[name] = t;
   }
-  // Besides the grid reaching emax: at least one collision, room for the bin after emax (the
-  // largest single loss is the same for every element), and a table that fits in memory.
-  const bool usable =
-      bins * step >= r0.emax && nc >= 1.0 && step > 0.0 &&
-      bins >= std::floor(r0.emax / step) + 2.0 &&
-      (nc + 1.0) * bins * static_cast<double>(st.elementMap.size()) <= kMaxTableValues;
-  if (!usable) {
-    s.host().showMessage("Error! Check parameters!");
+  if (!refusal.empty()) {
+    s.host().showMessage(refusal);
     st.meisAutoValid = false;
     return;
   }
-  const int n = static_cast<int>(bins);
-  const int count = static_cast<int>(nc);
-  for (const auto& [name, el] : st.elementMap) {
+  if (p.autoMode) {
+    s.controls().setText("TFMEIS.EditStep", general(s, g.step, 5));
+    s.controls().setText("TFMEIS.EditNc", general(s, g.nc));
+    s.controls().setText("TFMEIS.EditVecsize", general(s, g.bins));
+  }
+
+  const int n = static_cast<int>(g.bins);
+  const int count = static_cast<int>(g.nc);
+  const double step = g.step;
+  // Built aside and published together: a stop or an error leaves the previous tables.
+  std::map<std::string, std::vector<spectro>> built;
+  for (const auto& [name, t] : plan) {
     s.SetStatus("Numeric calculation: " + name + " convolutions");
-    run.m1 = s.number("TFMEIS.EditPmass");
-    run.z1 = s.number("TFMEIS.EditZp");
-    const ElementSetup e = prepareElement(el, run);
-    const CollisionRange r = collisionEnergyRange(e0, run.m1, e.dedxEf, e.sEf);
+    const ElementSetup& e = t.setup;
+    const CollisionRange& r = t.range;
     s.logAppend("Numeric Calculation: (inside loop) \n");
     logElement(s, name, e);
     s.logAppend("\nemin: " + general(s, r.emin) + "\n");
     s.logAppend("emax: " + general(s, r.emax) + "\n");
     s.logAppend("Step: " + general(s, step) + "\n\n");
-    std::vector<spectro>& table = st.numericLossDistributions[name];
-    table.assign(static_cast<std::size_t>(count) + 1, spectro(n, step));
-    table[0].setValue(0, static_cast<float>(1.0 / step));
-    table[1].makeSingleCollision(n, step, r.emin, r.emax);
-    const auto logEntry = [&](int k) {
-      const double ratio = table[k].mean() / (k * r.mean / step);
-      s.logAppend("Auto #" + std::to_string(k) +
-                  ": \tIntegral= " + general(s, table[k].integral(), 3) + "\t");
-      s.logAppend("M1= " + general(s, ratio, 3) + "\n");
-    };
-    logEntry(1);
-    for (int k = 2; k <= count; ++k) {
-      table[k] = convolve(table[1], table[k - 1]);
-      logEntry(k);
-      s.setPanel(0, std::to_string(k));
-      s.host().processEvents();
-    }
+    spectro zeroLoss(n, step);
+    zeroLoss.setValue(0, static_cast<float>(1.0 / step));
+    spectro single(n, step);
+    single.makeSingleCollision(n, step, r.emin, r.emax);
+    built[name] =
+        buildCollisionTable(std::move(zeroLoss), std::move(single), count,
+                            [&](int k, const std::vector<spectro>& table) {
+                              const spectro& d = table[static_cast<std::size_t>(k)];
+                              const double ratio = d.mean() / (k * r.mean / step);
+                              s.logAppend("Auto #" + std::to_string(k) +
+                                          ": \tIntegral= " + general(s, d.integral(), 3) + "\t");
+                              s.logAppend("M1= " + general(s, ratio, 3) + "\n");
+                              if (k == 1) return;
+                              s.setPanel(0, std::to_string(k));
+                              s.host().processEvents();
+                            });
+  }
+  for (auto& [name, table] : built) {
+    st.numericLossDistributions[name] = std::move(table);
+    st.numericTableKeys[name] = meisTableKey(p, st.elementMap.at(name));
   }
   st.meisAutoValid = true;
 }
 
-void CalcNumericMEIS(Session& s) {
+void CalcMEISAutos(Session& s) {
+  runMeisCommand(s, "Numeric ERROR!", "the collision tables", [&] {
+    // The editor's element joins first, as every build adds it.
+    const MeisTableParams p = readMeisTableParams(s);
+    buildMeisTables(s, p);
+  });
+}
+
+namespace {
+
+bool tablesCurrent(WorkingState& st, const MeisTableParams& p, const std::string& name,
+                   const element& el) {
+  const auto key = st.numericTableKeys.find(name);
+  return key != st.numericTableKeys.end() && key->second == meisTableKey(p, el) &&
+         st.numericLossDistributions[name].size() >= 2;
+}
+
+void numericMeis(Session& s) {
   WorkingState& st = s.state();
   if (ensureComposition(s)) s.Updateplot();
   s.SetStatus("Numeric calculation...");
   s.host().processEvents();
-  MeisRun run = readMeisRun(s);
+  const MeisRun run = readMeisRun(s);
+  const MeisTableParams tableParams = readMeisTableParams(s);
+  checkGeometry(s, run, st.elementMap);
+  checkSpread(s, run);
   bool failed = false;
   double lastEmin = 1.0;
   for (const auto& [name, el] : st.elementMap) {
@@ -119,28 +221,20 @@ void CalcNumericMEIS(Session& s) {
     s.logAppend("\nMef: " + general(s, mef) + "\n");
     s.logAppend("emin: " + general(s, r.emin) + "\n");
     s.logAppend("emax: " + general(s, r.emax) + "\n\n");
-    if (s.parametersChanged()) CalcMEISAutos(s);
-    if (!st.meisAutoValid) CalcMEISAutos(s);
-    // An element added with "^" after the last build has no tables yet: build them first.
-    if (st.meisAutoValid && st.numericLossDistributions[name].size() < 2) CalcMEISAutos(s);
-    const std::vector<spectro>& table = st.numericLossDistributions[name];
-    if (!(st.meisAutoValid && r.emin > 0.1) || table.size() < 2) {
+    // The change test keeps deciding as it always did; besides, tables built from other values
+    // than those read now (or none at all, for an element added with "^") are rebuilt.
+    const bool changed = s.parametersChanged();
+    if (changed || !tablesCurrent(st, tableParams, name, el)) buildMeisTables(s, tableParams);
+    if (!st.meisAutoValid) buildMeisTables(s, tableParams);
+    if (!(st.meisAutoValid && r.emin > 0.1) || !tablesCurrent(st, tableParams, name, el)) {
       failed = true;  // the element keeps its previous spectrum
       continue;
     }
     s.parametersChanged();  // a new baseline: the next elements do not rebuild
+    const std::vector<spectro>& table = st.numericLossDistributions[name];
     const profile& p = st.elementProfiles[name];
-    spectro sp(table[1].size(), table[1].step);
     const std::vector<double> w = p.collisionWeights(static_cast<int>(table.size()) - 1, mef, 1.0);
-    const double hs = p.step * e.sigma;
-    for (std::size_t k = 0; k < table.size(); ++k) {
-      if (w[k] == 0.0) continue;  // adds exactly nothing
-      const std::vector<double>& d = table[k].values;
-      const std::size_t len = std::min(sp.values.size(), d.size());
-      sp.values.resize(len);
-      for (std::size_t j = 0; j < len; ++j)
-        sp.values[j] += (d[j] * w[k]) * hs;
-    }
+    spectro sp = mixCollisionTable(table, w, p.step * e.sigma, MixOrder::valueTimesWeight);
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);
     st.numericSpectra[name] = std::move(sp);
@@ -153,6 +247,13 @@ void CalcNumericMEIS(Session& s) {
     s.SetStatus("Numeric ERROR!");
     if (lastEmin < 0.1) s.SetStatus("Numeric ERROR! Emin < 0.1 eV!");
   }
+}
+
+}  // namespace
+
+void CalcNumericMEIS(Session& s) {
+  runMeisCommand(s, "Numeric ERROR!", "the numeric ion-scattering spectra",
+                 [&] { numericMeis(s); });
 }
 
 }  // namespace tarvex

@@ -1,21 +1,19 @@
 #include "meis/setup.h"
 
 #include <cmath>
+#include <stdexcept>
 
+#include "core/limits.h"
 #include "core/numtext.h"
 #include "core/physics.h"
 #include "state/session.h"
 
 namespace tarvex {
 
-namespace {
-constexpr double kDeg = 3.141592653589793 / 180.0;
-}  // namespace
-
 double kinematicFactor(double m1, double m2, double theta) {
   const double a = m1 / m2;
-  const double st = std::sin(theta * kDeg);
-  const double ct = std::cos(theta * kDeg);
+  const double st = std::sin(theta * kDegreesToRadians);
+  const double ct = std::cos(theta * kDegreesToRadians);
   const double root = (a * ct + std::sqrt(1.0 - st * (a * a * st))) / (a + 1.0);
   return root * root;
 }
@@ -25,8 +23,8 @@ ElementSetup prepareElement(const element& el, const MeisRun& run) {
   e.theta = 180.0 - run.thetaIn - run.thetaOut;
   e.a = run.m1 / el.mass;
   e.k = kinematicFactor(run.m1, el.mass, e.theta);
-  const double cin = std::cos(run.thetaIn * kDeg);
-  const double cout = std::cos(run.thetaOut * kDeg);
+  const double cin = std::cos(run.thetaIn * kDegreesToRadians);
+  const double cout = std::cos(run.thetaOut * kDegreesToRadians);
   e.fS = e.k / cin + 1.0 / cout;
   e.fW = e.k * e.k / cin + 1.0 / cout;
   e.dedxEf = (run.stopping * 0.1) * e.fS;
@@ -36,13 +34,7 @@ ElementSetup prepareElement(const element& el, const MeisRun& run) {
 }
 
 CollisionRange collisionEnergyRange(double e0, double m1, double d, double s) {
-  CollisionRange r;
-  r.emax = 4.0 / m1 * e0 * 0.54461699;
-  r.emin = r.emax * std::exp(-r.emax * d / s);
-  for (int i = 0; i < 200; ++i)
-    r.emin = r.emax * std::exp((r.emin - r.emax) * d / s);
-  r.mean = std::log(r.emax / r.emin) * r.emin * r.emax / (r.emax - r.emin);
-  return r;
+  return solveCollisionRange(maxElectronTransfer(e0, m1), d, s, 200);
 }
 
 MeisRun readBeamAndSample(Session& s) {
@@ -82,6 +74,56 @@ void logElement(Session& s, const std::string& name, const ElementSetup& e) {
   s.logAppend("ki: " + formatGeneral(e.k, 15, sep) + "\n");
   s.logAppend("DEDXef: " + formatGeneral(e.dedxEf, 15, sep) + "\n");
   s.logAppend("Sef: " + formatGeneral(e.sEf, 15, sep));
+}
+
+void checkGeometry(Session& s, const MeisRun& run, const std::map<std::string, element>& elements) {
+  const char sep = s.decimalSeparator();
+  const auto text = [sep](double v) { return formatGeneral(v, 15, sep); };
+  const auto angle = [&](const char* field, double theta, const char* way) {
+    if (!(std::fabs(theta) < 90.0)) {
+      throw std::invalid_argument(std::string(field) + " " + text(theta) + " leaves no path " +
+                                  way + " the sample: the angle must be below 90 degrees");
+    }
+  };
+  angle("Theta in:", run.thetaIn, "into");
+  angle("Theta out:", run.thetaOut, "out of");
+  if (!(run.m1 > 0.0) || !std::isfinite(run.m1)) {
+    throw std::invalid_argument("Projectile mass: " + text(run.m1) + " must be positive");
+  }
+  for (const auto& [name, el] : elements) {
+    if (!(run.m1 < el.mass)) {
+      throw std::invalid_argument("Projectile mass: " + text(run.m1) +
+                                  " is not lighter than the element " + name + " (mass " +
+                                  text(el.mass) + "): nothing is scattered back");
+    }
+  }
+}
+
+void checkSpread(Session& s, const MeisRun& run) {
+  if (!s.controls().checked("TFOptions.CheckConv")) return;
+  if (run.spread >= 0.0 && std::isfinite(run.spread)) return;
+  throw std::invalid_argument(
+      "Energy Spread (eV): " + formatGeneral(run.spread, 15, s.decimalSeparator()) +
+      " is not a width: it must be zero or positive");
+}
+
+int closedFormBins(Session& s, double deltaE) {
+  const char sep = s.decimalSeparator();
+  const double bins = std::ceil(deltaE * 1000.0 / 10.0);
+  if (!(bins >= 1.0)) {
+    throw std::invalid_argument("Delta E (keV): " + formatGeneral(deltaE, 15, sep) +
+                                " leaves no energy grid: it must be positive");
+  }
+  if (bins > kMaxGridPoints) {
+    throw std::invalid_argument("Delta E (keV): " + formatGeneral(deltaE, 15, sep) + " needs " +
+                                formatGeneral(bins, 3, sep) + " bins of 10 eV; the limit is " +
+                                formatGeneral(kMaxGridPoints, 3, sep));
+  }
+  return static_cast<int>(bins);
+}
+
+void setMeisStatus(Session& s, const std::string& text) {
+  s.SetStatus(text);
 }
 
 bool ensureComposition(Session& s) {

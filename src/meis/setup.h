@@ -2,8 +2,15 @@
 // cross section, the single-collision energy range, post-processing and the element log.
 #pragma once
 
+#include <exception>
+#include <map>
+#include <new>
+#include <stdexcept>
 #include <string>
 
+#include "core/cancel.h"
+
+#include "core/collision_table.h"
 #include "core/spectro.h"
 #include "state/working_state.h"
 
@@ -38,13 +45,7 @@ ElementSetup prepareElement(const element& el, const MeisRun& run);
 // ((A cos(theta) + sqrt(1 - A^2 sin^2(theta))) / (A + 1))^2, A = m1/m2, theta in degrees.
 double kinematicFactor(double m1, double m2, double theta);
 
-struct CollisionRange {
-  double emax = 0.0;  // eV
-  double emin = 0.0;  // eV
-  double mean = 0.0;  // mean loss per collision, eV
-};
-
-// e0 in keV, stopping d in eV/A, straggling s in eV^2/A.
+// e0 in keV, stopping d in eV/A, straggling s in eV^2/A; 200 fixed-point steps for emin.
 CollisionRange collisionEnergyRange(double e0, double m1, double d, double s);
 
 // Reads E0, the angles, stopping and straggling from TFMEIS, in that order.
@@ -63,5 +64,35 @@ void logElement(Session& s, const std::string& name, const ElementSetup& e);
 
 // Adds the editor's element when the composition is empty; returns whether it did.
 bool ensureComposition(Session& s);
+
+// Refuses, naming the field or the element, what cannot be scattered back into the detector: an
+// angle of incidence or exit of 90 degrees or more, a projectile mass that is not positive or
+// not lighter than an element of the composition.
+void checkGeometry(Session& s, const MeisRun& run, const std::map<std::string, element>& elements);
+// With "Convolve" on: refuses an "Energy Spread (eV):" that is negative or not a number.
+void checkSpread(Session& s, const MeisRun& run);
+// Refuses a "Delta E (keV):" that gives fewer than one bin of 10 eV or more than the largest
+// grid; returns the bin count ceil(Delta E * 1000 / 10).
+int closedFormBins(Session& s, double deltaE);
+
+// Runs an ion-scattering command. When it fails (not when it is stopped) its status becomes
+// errorStatus; running out of memory is reported as "Not enough memory for <what>".
+void setMeisStatus(Session& s, const std::string& text);
+template <typename Body>
+void runMeisCommand(Session& s, const std::string& errorStatus, const std::string& what,
+                    Body&& body) {
+  try {
+    try {
+      body();
+    } catch (const std::bad_alloc&) {
+      throw std::runtime_error("Not enough memory for " + what);
+    }
+  } catch (const Cancelled&) {
+    throw;
+  } catch (const std::exception&) {
+    setMeisStatus(s, errorStatus);
+    throw;
+  }
+}
 
 }  // namespace tarvex

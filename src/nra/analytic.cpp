@@ -4,6 +4,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/cancel.h"
+#include "core/collision_table.h"
+#include "core/limits.h"
+#include "core/numtext.h"
 #include "core/parallel.h"
 #include "core/physics.h"
 #include "nra/plots.h"
@@ -13,10 +17,10 @@ namespace tarvex {
 
 spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, double omega) {
   constexpr double kStep = 10.0;  // eV; the numeric model's step edit does not apply here
-  const double bins = std::ceil(emaxKeV * 1000.0 / kStep);
-  if (!(bins >= 0.0) || bins > 5.0e7) {
-    throw std::invalid_argument("Max Energy of " + std::to_string(emaxKeV) +
-                                " keV gives no usable energy grid");
+  const double bins = analyticBins(emaxKeV);
+  if (!(bins >= 1.0) || bins > kMaxGridPoints) {
+    throw std::invalid_argument("Max Energy (keV): " + formatGeneral(emaxKeV) +
+                                " gives no usable energy grid");
   }
   const int n = static_cast<int>(bins);
   spectro base(n, kStep);
@@ -34,6 +38,7 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
       const double c = p.values[k];
       // A point without the nuclide adds exactly nothing (its distribution is all zeros).
       if (c == 0.0) continue;
+      checkCancel();
       const double x = k * dx * 0.001;
       const double mu = h * x;
       work.values.assign(static_cast<std::size_t>(n), 0.0);
@@ -56,20 +61,91 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
   return curve;
 }
 
-void CalcAnaliticExcitation(Session& session) {
+double analyticBins(double emaxKeV) {
+  return std::ceil(emaxKeV * 1000.0 / 10.0);
+}
+
+namespace {
+
+// The inputs of the curve, read from TFNRP in the order the command has always read them.
+struct AnalyticParams {
+  double resonanceWidth = 0.0;  // eV
+  double beamSpread = 0.0;      // eV FWHM
+  double maxEnergy = 0.0;       // keV
+  double stopping = 0.0;        // eV/A
+  double straggling = 0.0;
+};
+
+AnalyticParams readAnalyticParams(Session& s) {
+  AnalyticParams p;
+  p.resonanceWidth = s.number("TFNRP.EditLor");
+  p.beamSpread = s.number("TFNRP.EditGauss");
+  p.maxEnergy = s.number("TFNRP.EditMaxE");
+  p.stopping = s.number("TFNRP.Editdedx");
+  p.straggling = s.number("TFNRP.EditS");
+  return p;
+}
+
+// Refuses what has no loss distribution or no grid, before anything changes.
+void checkAnalyticParams(Session& s, const AnalyticParams& p) {
+  const char sep = s.decimalSeparator();
+  const auto text = [sep](double v) { return formatGeneral(v, 15, sep); };
+  const double bins = analyticBins(p.maxEnergy);
+  if (!(bins >= 1.0)) {
+    throw std::invalid_argument("Max Energy (keV): " + text(p.maxEnergy) +
+                                " leaves no energy grid: it must be positive");
+  }
+  if (bins > kMaxGridPoints) {
+    throw std::invalid_argument("Max Energy (keV): " + text(p.maxEnergy) + " needs " +
+                                formatGeneral(bins, 3, sep) + " bins of 10 eV; the limit is " +
+                                formatGeneral(kMaxGridPoints, 3, sep));
+  }
+  if (!(p.stopping > 0.0) || !std::isfinite(p.stopping)) {
+    throw std::invalid_argument("Stopping Power: " + text(p.stopping) + " must be positive");
+  }
+  if (!(p.straggling != 0.0) || !std::isfinite(p.straggling)) {
+    throw std::invalid_argument("Straggling: " + text(p.straggling) +
+                                " leaves the loss per collision undefined: it must not be 0");
+  }
+  checkExcitationWidths(s, p.resonanceWidth, p.beamSpread);
+}
+
+// Every occupied depth point costs one density per bin.
+void checkAnalyticWork(Session& s, const AnalyticParams& p, const profile& prof) {
+  double occupied = 0.0;
+  for (int k = 0; k < prof.count; ++k)
+    occupied += prof.values[k] != 0.0 ? 1.0 : 0.0;
+  const double work = analyticBins(p.maxEnergy) * occupied;
+  if (work > kMaxLossEvaluations) {
+    const char sep = s.decimalSeparator();
+    throw std::invalid_argument(
+        "Max Energy (keV): " + formatGeneral(p.maxEnergy, 15, sep) + " on a profile of " +
+        formatGeneral(occupied, 15, sep) + " occupied points needs " + formatGeneral(work, 3, sep) +
+        " loss densities; the limit is " + formatGeneral(kMaxLossEvaluations, 3, sep) +
+        " (a larger profile step or a smaller Max Energy brings it down)");
+  }
+}
+
+void analyticExcitation(Session& session) {
+  const AnalyticParams p = readAnalyticParams(session);
+  checkAnalyticParams(session, p);
   session.Updateplot();
   WorkingState& st = session.state();
+  checkAnalyticWork(session, p, st.nraProfile);
   st.undoProfile = st.nraProfile;
   session.SetStatus("Calculating the analitic excitation curve...");
-  const double gamma = session.number("TFNRP.EditLor");
-  const double spread = session.number("TFNRP.EditGauss");
-  const double emax = session.number("TFNRP.EditMaxE");
-  const double s = session.number("TFNRP.Editdedx");
-  const double omega = session.number("TFNRP.EditS");
-  st.analyticExcitation = analyticExcitationCurve(st.nraProfile, emax, s, omega);
-  broadenExcitation(session, st.analyticExcitation, gamma, spread);
+  spectro curve = analyticExcitationCurve(st.nraProfile, p.maxEnergy, p.stopping, p.straggling);
+  broadenExcitation(session, curve, p.resonanceWidth, p.beamSpread);
+  st.analyticExcitation = std::move(curve);
   session.SetStatus("Done!");
   PlotAnaliticExcitation(session);
+}
+
+}  // namespace
+
+void CalcAnaliticExcitation(Session& session) {
+  runExcitationCommand(session, "Bessel calculation ERROR!", "the analytic excitation curve",
+                       [&] { analyticExcitation(session); });
 }
 
 }  // namespace tarvex

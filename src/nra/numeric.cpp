@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/collision_table.h"
 #include "core/numtext.h"
 #include "nra/plots.h"
 #include "state/session.h"
@@ -13,21 +14,22 @@ namespace tarvex {
 
 SingleCollision singleCollision(double resonanceKeV, double stopping, double straggling) {
   SingleCollision c;
-  c.emax = 4.0 * resonanceKeV * 0.54461699;
   c.r = 0.001 * stopping / (straggling * straggling);
-  // Emin = Emax exp((Emin - Emax) r), by 20 fixed-point steps.
-  c.emin = c.emax * std::exp(-c.emax * c.r);
-  for (int i = 0; i < 20; ++i)
-    c.emin = c.emax * std::exp((c.emin - c.emax) * c.r);
-  c.lambda = std::log(c.emax / c.emin) * c.emin * c.emax / (c.emax - c.emin);
+  // Emin = Emax exp((Emin - Emax) r), by 20 fixed-point steps (the rate enters as r / 1).
+  const CollisionRange range =
+      solveCollisionRange(maxElectronTransfer(resonanceKeV, 1.0), c.r, 1.0, 20);
+  c.emax = range.emax;
+  c.emin = range.emin;
+  c.lambda = range.mean;
   c.sigma1 = std::sqrt(c.emin * c.emax - c.lambda * c.lambda);
   return c;
 }
 
 namespace {
 
-// Tables larger than this would only exhaust the memory: refused like impossible parameters.
-constexpr double kMaxTableValues = 4.0e8;
+std::string general(const Session& s, double v, int digits = 15) {
+  return formatGeneral(v, digits, s.decimalSeparator());
+}
 
 void logEntry(Session& s, int k, const spectro& d, double lambda, double step, bool first) {
   const std::string pad = first ? "" : " ";
@@ -38,120 +40,204 @@ void logEntry(Session& s, int k, const spectro& d, double lambda, double step, b
   s.logAppend(formatGeneral(m1, 3, s.decimalSeparator()) + "\n\n");
 }
 
+// A derived grid value that can be a bin count or a count of collisions.
+bool wholeAndPositive(double v) {
+  return std::isfinite(v) && v >= 1.0;
+}
+
 }  // namespace
 
-void CalcNRPAutos(Session& s) {
-  WorkingState& st = s.state();
-  const double er = s.number("TFNRP.EditEnrg");
-  const double maxE = s.number("TFNRP.EditMaxE");
-  const double stopping = s.number("TFNRP.Editdedx");
-  const double straggling = s.number("TFNRP.EditS");
-  const SingleCollision c = singleCollision(er, stopping, straggling);
-  s.controls().setText("TFNRP.EditEmax", formatGeneral(c.emax, 5, s.decimalSeparator()));
-  s.controls().setText("TFNRP.EditEmin", formatGeneral(c.emin, 4, s.decimalSeparator()));
-  s.host().processEvents();
-
-  double step = 0.0;
-  double nc = 0.0;
-  double bins = 0.0;
-  if (s.controls().checked("TFNRP.CheckAuto")) {
-    step = 0.7 * c.emin;
-    nc = std::ceil((30.0 * c.sigma1 + 1000.0 * maxE) / c.lambda);
-    bins = std::ceil(1000.0 * maxE / (0.7 * c.emin));
-    s.controls().setText("TFNRP.EditStep", formatGeneral(step, 5, s.decimalSeparator()));
-    s.controls().setText("TFNRP.EditNc", formatGeneral(nc));
-    s.controls().setText("TFNRP.EditVecsize", formatGeneral(bins));
-  } else {
-    step = s.number("TFNRP.EditStep");
-    nc = s.integer("TFNRP.EditNc");
-    bins = s.integer("TFNRP.EditVecsize");
+NraTableParams readNraTableParams(Session& s) {
+  NraTableParams p;
+  p.resonance = s.number("TFNRP.EditEnrg");
+  p.maxEnergy = s.number("TFNRP.EditMaxE");
+  p.stopping = s.number("TFNRP.Editdedx");
+  p.straggling = s.number("TFNRP.EditS");
+  p.autoMode = s.controls().checked("TFNRP.CheckAuto");
+  if (!p.autoMode) {
+    p.step = s.number("TFNRP.EditStep");
+    p.nc = s.integer("TFNRP.EditNc");
+    p.bins = s.integer("TFNRP.EditVecsize");
   }
+  return p;
+}
+
+TableKey nraTableKey(const NraTableParams& p) {
+  TableKey k;
+  k.values = {p.resonance, p.maxEnergy, p.stopping, p.straggling, p.autoMode ? 1.0 : 0.0};
+  if (!p.autoMode) {
+    k.values.insert(k.values.end(),
+                    {p.step, static_cast<double>(p.nc), static_cast<double>(p.bins)});
+  }
+  return k;
+}
+
+std::string nraTableGrid(const NraTableParams& p, const SingleCollision& c, NraTableGrid& g,
+                         char sep) {
+  const auto text = [sep](double v, int digits = 15) { return formatGeneral(v, digits, sep); };
+  if (p.autoMode) {
+    g.step = 0.7 * c.emin;
+    g.nc = std::ceil((30.0 * c.sigma1 + 1000.0 * p.maxEnergy) / c.lambda);
+    g.bins = std::ceil(1000.0 * p.maxEnergy / (0.7 * c.emin));
+    // Values that could not be written as a step and whole numbers are refused before any
+    // field changes.
+    if (!(std::isfinite(g.step) && g.step > 0.0) || !wholeAndPositive(g.nc) ||
+        !wholeAndPositive(g.bins) || !std::isfinite(c.emax)) {
+      return "Error! Check parameters!";
+    }
+  } else {
+    g.step = p.step;
+    g.nc = p.nc;
+    g.bins = p.bins;
+  }
+  if (!(g.bins * g.step >= c.emax)) return "Error! Check parameters!";
+  if (!(std::isfinite(g.step) && g.step > 0.0)) {
+    return "Step size (eV): " + text(g.step) + " must be a positive number of eV";
+  }
+  if (g.nc < 1.0) return "# Convolutions: " + text(g.nc) + " must be at least 1";
+  // The single-collision distribution needs a bin centre between Emin and Emax and the bin
+  // after Emax inside the grid.
+  if (std::ceil(c.emin / g.step) > std::floor(c.emax / g.step)) {
+    return "Step size (eV): " + text(g.step) + " leaves no bin between Emin (" + text(c.emin, 4) +
+           " eV) and Emax (" + text(c.emax, 5) + " eV)";
+  }
+  const double needed = std::floor(c.emax / g.step) + 2.0;
+  if (g.bins < needed) {
+    return "Vector size: " + text(g.bins) + " bins of " + text(g.step, 5) +
+           " eV cannot hold the single-collision distribution up to Emax (" + text(c.emax, 5) +
+           " eV); it needs " + text(needed);
+  }
+  if (!collisionTableFits(g.nc, g.bins)) {
+    const std::string fields = p.autoMode ? "Max Energy (keV): " + text(p.maxEnergy) + " needs "
+                                          : "# Convolutions: " + text(g.nc) +
+                                                " and Vector size: " + text(g.bins) + " give ";
+    return fields + collisionTableSizeText(g.nc, g.bins) + "; " + collisionTableLimitText();
+  }
+  return {};
+}
+
+void buildNraTables(Session& s, const NraTableParams& p) {
+  WorkingState& st = s.state();
+  const SingleCollision c = singleCollision(p.resonance, p.stopping, p.straggling);
+  // Non-finite values have no place in a field; the check below refuses such a table anyway.
+  if (std::isfinite(c.emax)) s.controls().setText("TFNRP.EditEmax", general(s, c.emax, 5));
+  if (std::isfinite(c.emin)) s.controls().setText("TFNRP.EditEmin", general(s, c.emin, 4));
   s.host().processEvents();
 
-  // Besides the grid reaching Emax: at least one collision, the single-collision distribution
-  // inside the grid (up to the bin after Emax), and a table that fits in memory.
-  const bool usable = bins * step >= c.emax && nc >= 1.0 && step > 0.0 &&
-                      bins >= std::floor(c.emax / step) + 2.0 &&
-                      (nc + 1.0) * bins <= kMaxTableValues;
-  if (!usable) {
-    s.host().showMessage("Error! Check parameters!");
+  NraTableGrid g;
+  const std::string refusal = nraTableGrid(p, c, g, s.decimalSeparator());
+  if (!refusal.empty()) {
+    s.host().showMessage(refusal);
     st.nraAutoValid = false;
     return;
   }
-  const int n = static_cast<int>(bins);
-  const int count = static_cast<int>(nc);
-
-  std::vector<spectro>& table = st.nraLossDistributions;
-  table.assign(static_cast<std::size_t>(count) + 1, spectro(n, step));
-  table[0].setValue(0, static_cast<float>(1.0 / step));
-  table[1].makeSingleCollision(n, step, c.emin, c.emax);
-  logEntry(s, 1, table[1], c.lambda, step, true);
-  for (int k = 2; k <= count; ++k) {
-    table[k] = convolve(table[1], table[k - 1]);
-    logEntry(s, k, table[k], c.lambda, step, false);
-    s.setPanel(0, std::to_string(k) + " of " + std::to_string(count));
-    s.host().processEvents();
+  if (p.autoMode) {
+    s.controls().setText("TFNRP.EditStep", general(s, g.step, 5));
+    s.controls().setText("TFNRP.EditNc", formatGeneral(g.nc));
+    s.controls().setText("TFNRP.EditVecsize", formatGeneral(g.bins));
   }
+  s.host().processEvents();
+
+  const int n = static_cast<int>(g.bins);
+  const int count = static_cast<int>(g.nc);
+  const double step = g.step;
+  spectro zeroLoss(n, step);
+  zeroLoss.setValue(0, static_cast<float>(1.0 / step));
+  spectro single(n, step);
+  single.makeSingleCollision(n, step, c.emin, c.emax);
+  std::vector<spectro> table = buildCollisionTable(
+      std::move(zeroLoss), std::move(single), count, [&](int k, const std::vector<spectro>& t) {
+        logEntry(s, k, t[static_cast<std::size_t>(k)], c.lambda, step, k == 1);
+        if (k == 1) return;
+        s.setPanel(0, std::to_string(k) + " of " + std::to_string(count));
+        s.host().processEvents();
+      });
   s.setPanel(0, std::to_string(count) + " of " + std::to_string(count) + " OK!");
   s.setPanel(0, std::to_string(count) + " done!");
+  st.nraLossDistributions = std::move(table);
   st.nraAutoValid = true;
+  st.nraTableKey = nraTableKey(p);
 }
 
-void CalcNumericExcitation(Session& s) {
+void CalcNRPAutos(Session& s) {
+  runExcitationCommand(s, "Numeric ERROR!", "the collision tables",
+                       [&] { buildNraTables(s, readNraTableParams(s)); });
+}
+
+namespace {
+
+// The inputs of the curve, read in the order the command has always read them.
+struct NraNumericParams {
+  double resonance = 0.0;
+  double stopping = 0.0;
+  double straggling = 0.0;
+  double resonanceWidth = 0.0;
+  double beamSpread = 0.0;
+  NraTableParams table;
+};
+
+NraNumericParams readNraNumericParams(Session& s) {
+  NraNumericParams p;
+  p.resonance = s.number("TFNRP.EditEnrg");
+  p.stopping = s.number("TFNRP.Editdedx");
+  p.straggling = s.number("TFNRP.EditS");
+  p.resonanceWidth = s.number("TFNRP.EditLor");
+  p.beamSpread = s.number("TFNRP.EditGauss");
+  p.table = readNraTableParams(s);
+  return p;
+}
+
+void numericExcitation(Session& s) {
   WorkingState& st = s.state();
+  const NraNumericParams p = readNraNumericParams(s);
+  checkExcitationWidths(s, p.resonanceWidth, p.beamSpread);
   st.undoProfile = st.nraProfile;
   s.SetStatus("Calculating the numeric excitation curve...");
-  const double er = s.number("TFNRP.EditEnrg");
-  const double stopping = s.number("TFNRP.Editdedx");
-  const double straggling = s.number("TFNRP.EditS");
-  const SingleCollision c = singleCollision(er, stopping, straggling);
-  s.controls().setText("TFNRP.EditEmin", formatGeneral(c.emin, 15, s.decimalSeparator()));
-  s.controls().setText("TFNRP.EditEmax", formatGeneral(c.emax, 15, s.decimalSeparator()));
-  const double a = stopping / c.lambda;  // collisions per Angstrom
-  const double gamma = s.number("TFNRP.EditLor");
-  const double spread = s.number("TFNRP.EditGauss");
+  const SingleCollision c = singleCollision(p.resonance, p.stopping, p.straggling);
+  if (std::isfinite(c.emin)) s.controls().setText("TFNRP.EditEmin", general(s, c.emin, 15));
+  if (std::isfinite(c.emax)) s.controls().setText("TFNRP.EditEmax", general(s, c.emax, 15));
+  const double a = p.stopping / c.lambda;  // collisions per Angstrom
   if (!(c.emin > 0.5)) {
     s.SetStatus("Numeric ERROR! Emin < 0.5 eV!");
     return;
   }
-  if (s.parametersChanged()) {
+  // The change test keeps deciding as it always did; besides, a table built from other values
+  // than those read now (the change consumed by another run, a failed read, a parameter save)
+  // is rebuilt.
+  const bool changed = s.parametersChanged();
+  if (changed || st.nraTableKey != nraTableKey(p.table)) {
     s.SetStatus("Calculating numeric convolutions...");
-    CalcNRPAutos(s);
+    buildNraTables(s, p.table);
   }
   const int nc = s.integer("TFNRP.EditNc");
   if (static_cast<long long>(st.nraLossDistributions.size()) != static_cast<long long>(nc) + 1) {
     s.SetStatus("Calculating numeric convolutions...");
-    CalcNRPAutos(s);
+    buildNraTables(s, readNraTableParams(s));
   }
   s.parametersChanged();  // the values just used become the baseline of the next test
   s.SetStatus("Calculating numeric excitation curve...");
-  if (!st.nraAutoValid) {
+  if (!st.nraAutoValid || st.nraLossDistributions.size() < 2) {
     s.SetStatus("Numeric ERROR!");
     return;
   }
 
   const std::vector<spectro>& table = st.nraLossDistributions;
-  const profile& p = st.nraProfile;
-  spectro curve(table[1].size(), table[1].step);
+  const profile& prof = st.nraProfile;
   const std::vector<double> weights =
-      p.collisionWeights(static_cast<int>(table.size()) - 1, a, 1.0);
-  std::size_t len = curve.values.size();
-  for (const spectro& d : table)
-    len = std::min(len, d.values.size());
-  curve.values.resize(len);
-  for (std::size_t k = 0; k < table.size(); ++k) {
-    const double w = weights[k] * p.step;
-    if (w == 0.0) continue;  // adds exactly nothing
-    const double* d = table[k].values.data();
-    for (std::size_t i = 0; i < len; ++i)
-      curve.values[i] += w * d[i];
-  }
-  curve.step = table.back().step;
-  st.numericExcitation = curve;
+      prof.collisionWeights(static_cast<int>(table.size()) - 1, a, 1.0);
+  spectro curve = mixCollisionTable(table, weights, prof.step, MixOrder::weightTimesFactor);
   s.host().processEvents();
-  broadenExcitation(s, st.numericExcitation, gamma, spread);
+  broadenExcitation(s, curve, p.resonanceWidth, p.beamSpread);
+  st.numericExcitation = std::move(curve);
   PlotNumericExcitation(s);
   s.SetStatus("Done!");
+}
+
+}  // namespace
+
+void CalcNumericExcitation(Session& s) {
+  runExcitationCommand(s, "Numeric ERROR!", "the numeric excitation curve",
+                       [&] { numericExcitation(s); });
 }
 
 }  // namespace tarvex

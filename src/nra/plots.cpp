@@ -1,5 +1,9 @@
 #include "nra/plots.h"
 
+#include <cmath>
+
+#include "core/limits.h"
+#include "core/numtext.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -26,10 +30,47 @@ void plotExcitation(Session& s, const spectro& curve, const std::string& series)
 
 void broadenExcitation(Session& s, spectro& curve, double resonanceWidth, double beamSpread) {
   if (!s.controls().checked("TFOptions.CheckConv") || curve.integral() == 0.0) return;
+  checkExcitationWidths(s, resonanceWidth, beamSpread);
+  checkBroadenedSize(s, curve.size(), curve.step, resonanceWidth, beamSpread);
+  spectro broadened = curve;
   s.SetStatus("Lorentzian convolution...");
-  curve.broadenLorentzian(resonanceWidth);
+  broadened.broadenLorentzian(resonanceWidth);
   s.SetStatus("Gaussian convolution...");
-  curve.broadenGaussian(beamSpread);
+  broadened.broadenGaussian(beamSpread);
+  curve = std::move(broadened);
+}
+
+void checkExcitationWidths(Session& s, double resonanceWidth, double beamSpread) {
+  if (!s.controls().checked("TFOptions.CheckConv")) return;
+  const auto check = [&](const char* field, double v) {
+    if (!(v >= 0.0) || !std::isfinite(v)) {
+      throw std::invalid_argument(std::string(field) + " " +
+                                  formatGeneral(v, 15, s.decimalSeparator()) +
+                                  " is not a width: it must be zero or positive");
+    }
+  };
+  check("Resonance FWHM (eV):", resonanceWidth);
+  check("Gaussian spread (eV):", beamSpread);
+}
+
+void checkBroadenedSize(Session& s, int bins, double step, double resonanceWidth,
+                        double beamSpread) {
+  if (!s.controls().checked("TFOptions.CheckConv")) return;
+  // The Lorentzian adds 20 half widths, the Gaussian 8 standard deviations to the grid.
+  const double grown = bins + std::ceil(20.0 * resonanceWidth / step) +
+                       std::ceil(8.0 * beamSpread * 0.4246645150331238 / step);
+  if (grown > kMaxGridPoints) {
+    const char sep = s.decimalSeparator();
+    throw std::invalid_argument("Resonance FWHM (eV): " + formatGeneral(resonanceWidth, 15, sep) +
+                                " and Gaussian spread (eV): " + formatGeneral(beamSpread, 15, sep) +
+                                " would broaden the curve to " + formatGeneral(grown, 3, sep) +
+                                " bins of " + formatGeneral(step, 5, sep) + " eV; the limit is " +
+                                formatGeneral(kMaxGridPoints, 3, sep));
+  }
+}
+
+void setExcitationStatus(Session& s, const std::string& text) {
+  s.SetStatus(text);
 }
 
 void PlotNumericExcitation(Session& s) {

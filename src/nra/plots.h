@@ -1,8 +1,12 @@
 // Resonant NRA plots: excitation curves and measured points into the main and report charts.
 #pragma once
 
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 
+#include "core/cancel.h"
 #include "core/spectro.h"
 
 namespace tarvex {
@@ -14,9 +18,42 @@ class Session;
 void plotExcitation(Session& s, const spectro& curve, const std::string& series);
 // With "Convolve" checked and a non-zero curve: the resonance Lorentzian (the FWHM edit used
 // as half width, as the program always did), then the beam Gaussian, with their status texts.
+// Works on a copy: the curve is replaced only once both broadenings are complete.
 void broadenExcitation(Session& s, spectro& curve, double resonanceWidth, double beamSpread);
+// With "Convolve" checked: refuses a resonance width or beam spread that is negative or not a
+// number, naming its field ("Resonance FWHM (eV):", "Gaussian spread (eV):").
+void checkExcitationWidths(Session& s, double resonanceWidth, double beamSpread);
+// With "Convolve" checked: refuses widths that would grow a curve of `bins` bins of `step` eV
+// beyond the largest grid.
+void checkBroadenedSize(Session& s, int bins, double step, double resonanceWidth,
+                        double beamSpread);
+
+// Runs an excitation-curve command. When it fails (not when it is stopped) its status becomes
+// errorStatus; running out of memory is reported as "Not enough memory for <what>".
+template <typename Body>
+void runExcitationCommand(Session& s, const std::string& errorStatus, const std::string& what,
+                          Body&& body);
 void PlotNumericExcitation(Session& s);
 void PlotAnaliticExcitation(Session& s);
 void PlotExp(Session& s);
+
+void setExcitationStatus(Session& s, const std::string& text);
+
+template <typename Body>
+void runExcitationCommand(Session& s, const std::string& errorStatus, const std::string& what,
+                          Body&& body) {
+  try {
+    try {
+      body();
+    } catch (const std::bad_alloc&) {
+      throw std::runtime_error("Not enough memory for " + what);
+    }
+  } catch (const Cancelled&) {
+    throw;
+  } catch (const std::exception&) {
+    setExcitationStatus(s, errorStatus);
+    throw;
+  }
+}
 
 }  // namespace tarvex

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,15 @@ extern const std::array<const char*, 60> kParamControls;
 // The control that mirrors each slot of optionFlags (empty for reserved slots).
 extern const std::array<const char*, 15> kFlagControls;
 
+// The parameter values a collision table was built from, in the order its model reads them. A
+// table is current only while the values its model reads now are exactly these; an empty key
+// belongs to no table. Compared as doubles, so a value that is not a number never matches.
+struct TableKey {
+  std::vector<double> values;
+  std::string text;  // what names a file the table was read from, and identifies its content
+  bool operator==(const TableKey&) const = default;
+};
+
 // Which profile the sample window shows and edits: the NRA profile, or one element's profile.
 struct ProfileRef {
   bool nra = true;
@@ -132,8 +142,15 @@ struct WorkingState {
   std::map<std::string, spectro> extCsSpectra;
   std::map<std::string, spectro> gaussianSpectra;
   std::map<std::string, std::vector<spectro>> numericLossDistributions;
-  std::map<std::string, std::vector<spectro>> extCsLossDistributions;
+  // One table for all elements (every element reads the same cross-section file): shared, never
+  // changed in place; a rebuild replaces it.
+  std::map<std::string, std::shared_ptr<const std::vector<spectro>>> extCsLossDistributions;
   spectro extCsDistribution;
+  // What each collision table was built from (the validity flags above say whether the last
+  // build succeeded; a table is used only while its key also matches).
+  TableKey nraTableKey;
+  std::map<std::string, TableKey> numericTableKeys;
+  std::map<std::string, TableKey> extCsTableKeys;
   // The data file last chosen, and the name the curve-file dialog proposes next.
   std::string lastDataFile;
   std::string exportFileName;

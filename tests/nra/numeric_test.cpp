@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <functional>
+#include <random>
 
+#include "core/cancel.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
@@ -21,6 +25,48 @@ struct NumericFixture : SessionFixture {
   }
   const WorkingState& st() { return session.state(); }
 };
+
+// A unique temporary folder of one test, removed at its end.
+struct TempFolder {
+  std::filesystem::path path;
+  TempFolder() {
+    std::random_device rd;
+    path = std::filesystem::temp_directory_path() /
+           ("tarvex-nra-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+    std::filesystem::create_directories(path);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+
+// A host whose event processing stops the command after a number of calls (a "Stop" pressed
+// while the tables are being built).
+struct StoppingHost : testing::RecordingHost {
+  int stopAfter = -1;
+  void processEvents() override {
+    testing::RecordingHost::processEvents();
+    if (stopAfter >= 0 && eventsProcessed > stopAfter) throw Cancelled();
+  }
+};
+
+// A layer that the numeric curve sees: concentration 1 over the first 5 A.
+void layer(Session& s) {
+  profile& p = s.state().nraProfile;
+  for (int i = 0; i < 1000; ++i)
+    p.values[static_cast<std::size_t>(i)] = 1.0;
+}
+
+// The curve a fresh session computes with "Stopping Power:" at the given value.
+spectro freshCurve(const char* stopping) {
+  NumericFixture f;
+  layer(f.session);
+  f.set("TFNRP.Editdedx", stopping);
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.host.statuses.back(), "Done!");
+  return f.session.state().numericExcitation;
+}
 
 TEST(SingleCollision, DefaultResonance) {
   const SingleCollision c = singleCollision(151, 548.56, 6.62);
@@ -73,25 +119,41 @@ TEST(CalcNRPAutos, ManualOneCollision) {
 
 TEST(CalcNRPAutos, RefusesWhatCannotHoldTheDistributions) {
   struct {
-    const char *nc, *step, *bins;
-  } cases[] = {{"5", "10", "30"},   // the grid ends before Emax
-               {"0", "10", "100"},  // no collision at all
-               {"-3", "10", "100"},
-               {"5", "10", "33"},            // reaches Emax but not the bin after it
-               {"5", "0", "100000"},         // no step
-               {"200000", "10", "100000"}};  // more than memory holds
+    const char *nc, *step, *bins, *message;
+  } cases[] = {
+      {"5", "10", "30", "Error! Check parameters!"},  // the grid ends before Emax
+      {"5", "0", "100000", "Error! Check parameters!"},
+      {"0", "10", "100", "# Convolutions: 0 must be at least 1"},
+      {"-3", "10", "100", "# Convolutions: -3 must be at least 1"},
+      {"5", "10", "33",
+       "Vector size: 33 bins of 10 eV cannot hold the single-collision distribution up to Emax "
+       "(328.95 eV); it needs 34"},
+      {"5", "400", "1000",
+       "Step size (eV): 400 leaves no bin between Emin (5.757 eV) and Emax "
+       "(328.95 eV)"},
+      {"5", "-10", "-100", "Step size (eV): -10 must be a positive number of eV"},
+      {"200000", "10", "100000",
+       "# Convolutions: 200000 and Vector size: 100000 give a collision table of 2E10 values "
+       "(200001 distributions of 100000 bins); the limit is 4E8 values"}};
   for (auto c : cases) {
     NumericFixture f;
     f.session.run("CalcNRPAutos");  // a valid table first
-    const auto before = f.st().nraLossDistributions.size();
+    const std::vector<spectro> before = f.st().nraLossDistributions;
     f.session.setCheckedAsClick("TFNRP.CheckAuto", false);
     f.set("TFNRP.EditNc", c.nc);
     f.set("TFNRP.EditStep", c.step);
     f.set("TFNRP.EditVecsize", c.bins);
     f.session.run("CalcNRPAutos");
-    EXPECT_EQ(f.host.messages, std::vector<std::string>{"Error! Check parameters!"}) << c.nc;
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message}) << c.nc << " " << c.step;
     EXPECT_FALSE(f.st().nraAutoValid);
-    EXPECT_EQ(f.st().nraLossDistributions.size(), before);
+    ASSERT_EQ(f.st().nraLossDistributions.size(), before.size());
+    EXPECT_EQ(f.st().nraLossDistributions[7].values, before[7].values);
+    // The whole curve command ends with its error status, never "Done!".
+    f.host.messages.clear();
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.statuses.back(), "Numeric ERROR!") << c.nc << " " << c.step;
+    EXPECT_FALSE(f.host.messages.empty());
+    EXPECT_EQ(f.host.messages.front(), c.message);
   }
 }
 
@@ -110,16 +172,160 @@ TEST(CalcNumericExcitation, CachesTheTablesUntilAParameterChanges) {
   EXPECT_EQ(f.st().nraLossDistributions[5].values, copy.values);
   EXPECT_EQ(f.host.statuses.back(), "Done!");
 
-  // Manual mode: changing only the count rebuilds once, through the change test.
+  // Manual mode takes the step as its field shows it (4.03, not the Auto step 4.02999...):
+  // one rebuild. Then changing only the count rebuilds once, through the change test.
   f.session.setCheckedAsClick("TFNRP.CheckAuto", false);
   f.session.run("CalcSimulation");
-  EXPECT_EQ(f.builds(), 1);
+  EXPECT_EQ(f.builds(), 2);
+  EXPECT_EQ(f.st().nraLossDistributions[1].step, 4.03);
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.builds(), 2);
   f.set("TFNRP.EditNc", "100");
   f.session.run("CalcSimulation");
-  EXPECT_EQ(f.builds(), 2);
+  EXPECT_EQ(f.builds(), 3);
   EXPECT_EQ(f.st().nraLossDistributions.size(), 101u);
   f.session.run("CalcSimulation");
-  EXPECT_EQ(f.builds(), 2);
+  EXPECT_EQ(f.builds(), 3);
+}
+
+TEST(CalcNumericExcitation, TablesFollowTheirParametersWhateverMovedTheBaseline) {
+  // Whatever consumes the change of "Stopping Power:" before the next curve (a run that fails
+  // on a number elsewhere, a run of the other mode, "Save Param"), the curve is that of a fresh
+  // session with the new stopping.
+  const spectro fresh = freshCurve("700");
+  struct {
+    const char* what;
+    std::function<void(NumericFixture&)> consume;
+  } paths[] = {
+      {"a run failing on a number elsewhere",
+       [](NumericFixture& f) {
+         f.set("TFMEIS.EditS", "20740x");
+         f.session.run("CalcSimulation");
+         EXPECT_EQ(f.host.messages.back(), "'20740x' is not a valid floating point value");
+         EXPECT_EQ(f.host.statuses.back(), "Numeric ERROR!");
+         f.set("TFMEIS.EditS", "20740");
+       }},
+      {"an ion-scattering numeric run",
+       [](NumericFixture& f) {
+         f.meisMode();
+         f.session.run("CalcSimulation");
+         f.session.setCheckedAsClick("TFOptions.RadioNRP", true);
+       }},
+      {"Save Param",
+       [](NumericFixture& f) {
+         TempFolder dir;
+         f.session.state().startDirectory = dir.path.string();
+         f.session.run("SaveParameters");
+       }},
+  };
+  for (const auto& path : paths) {
+    NumericFixture f;
+    layer(f.session);
+    f.session.run("CalcSimulation");
+    ASSERT_EQ(f.text("TFNRP.EditNc"), "258");
+    f.set("TFNRP.Editdedx", "700");
+    path.consume(f);
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.text("TFNRP.EditNc"), "611") << path.what;
+    EXPECT_EQ(f.st().nraLossDistributions.size(), 612u) << path.what;
+    EXPECT_EQ(f.st().numericExcitation.values, fresh.values) << path.what;
+    EXPECT_EQ(f.host.statuses.back(), "Done!") << path.what;
+  }
+}
+
+TEST(CalcNumericExcitation, AStoppedBuildLeavesThePreviousTables) {
+  const spectro fresh = freshCurve("700");
+  StoppingHost host;
+  Session session(host);
+  registerAllActions(session);
+  session.setCheckedAsClick("TFOptions.RadioNumeric", true);
+  layer(session);
+  session.run("CalcSimulation");
+  const WorkingState& st = session.state();
+  const std::vector<spectro> table = st.nraLossDistributions;
+  const spectro curve = st.numericExcitation;
+  const TableKey key = st.nraTableKey;
+  ASSERT_EQ(table.size(), 259u);
+
+  session.controls().setText("TFNRP.Editdedx", "700");
+  host.stopAfter = host.eventsProcessed + 100;  // half-way through the 610 convolutions
+  session.run("CalcSimulation");
+  EXPECT_NE(host.statuses.back(), "Done!");
+  ASSERT_EQ(st.nraLossDistributions.size(), table.size());
+  for (std::size_t k = 0; k < table.size(); ++k)
+    ASSERT_EQ(st.nraLossDistributions[k].values, table[k].values) << k;
+  EXPECT_TRUE(st.nraAutoValid);
+  EXPECT_EQ(st.nraTableKey, key);
+  EXPECT_EQ(st.numericExcitation.values, curve.values);
+
+  host.stopAfter = -1;
+  session.run("CalcSimulation");
+  EXPECT_EQ(session.controls().text("TFNRP.EditNc"), "611");
+  EXPECT_EQ(st.numericExcitation.values, fresh.values);
+}
+
+TEST(CalcNumericExcitation, ARefusedBroadeningKeepsTheStoredCurve) {
+  struct {
+    const char *field, *value, *message;
+  } cases[] = {
+      {"TFNRP.EditGauss", "-5",
+       "Gaussian spread (eV): -5 is not a width: it must be zero or "
+       "positive"},
+      {"TFNRP.EditLor", "-1e-3",
+       "Resonance FWHM (eV): -0.001 is not a width: it must be zero or "
+       "positive"},
+      {"TFNRP.EditLor", "1e9",
+       "Resonance FWHM (eV): 1000000000 and Gaussian spread (eV): 100 "
+       "would broaden the curve to 4.96E9 bins of 4.03 eV; the limit is "
+       "5E7"},
+  };
+  for (const auto& c : cases) {
+    NumericFixture f;
+    layer(f.session);
+    f.session.run("CalcSimulation");
+    const spectro before = f.st().numericExcitation;
+    const auto points = f.series("ChartPrinc.SeriesPrinc").points.size();
+    f.set(c.field, c.value);
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(f.host.statuses.back(), "Numeric ERROR!");
+    EXPECT_EQ(f.st().numericExcitation.values, before.values) << c.value;
+    EXPECT_EQ(f.st().numericExcitation.offset, before.offset) << c.value;
+    f.session.run("Preview");
+    EXPECT_EQ(f.series("ChartPrinc.SeriesPrinc").points.size(), points);
+  }
+}
+
+TEST(CalcNRPAutos, AutoModeNeverWritesWhatIsNotANumber) {
+  // Straggling 0 leaves no smallest loss (Emin 0, step 0, counts not a number); a Max Energy of
+  // 0 or below no grid; 2000 keV a table far beyond the memory.
+  struct {
+    const char *field, *value, *message;
+  } cases[] = {
+      {"TFNRP.EditS", "0", "Error! Check parameters!"},
+      {"TFNRP.EditMaxE", "0", "Error! Check parameters!"},
+      {"TFNRP.EditMaxE", "-3", "Error! Check parameters!"},
+      {"TFNRP.EditMaxE", "2000",
+       "Max Energy (keV): 2000 needs a collision table of 4.19E10 values (84418 distributions of "
+       "496279 bins); the limit is 4E8 values"},
+  };
+  for (const auto& c : cases) {
+    NumericFixture f;
+    f.session.run("CalcNRPAutos");
+    const auto table = f.st().nraLossDistributions.size();
+    f.set(c.field, c.value);
+    f.session.run("CalcNRPAutos");
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message}) << c.value;
+    EXPECT_EQ(f.text("TFNRP.EditStep"), "4.03") << c.value;
+    EXPECT_EQ(f.text("TFNRP.EditNc"), "258") << c.value;
+    EXPECT_EQ(f.text("TFNRP.EditVecsize"), "1241") << c.value;
+    EXPECT_FALSE(f.st().nraAutoValid);
+    EXPECT_EQ(f.st().nraLossDistributions.size(), table);
+    // Every later command still reads the fields.
+    f.set(c.field, c.field == std::string("TFNRP.EditS") ? "6.62" : "5");
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.statuses.back(), "Done!") << c.value;
+  }
 }
 
 TEST(CalcNumericExcitation, StopsOnATooSmallEmin) {

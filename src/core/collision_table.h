@@ -1,0 +1,69 @@
+// Collision tables of the numeric energy-loss models: the loss after exactly k collisions is the
+// k-fold self-convolution of the single-collision distribution. One builder, one size limit, one
+// Poisson mixing of the tables over depth, and the single-collision energy range they share.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/spectro.h"
+
+namespace tarvex {
+
+// ---- Single-collision energy range ---------------------------------------------------------
+
+struct CollisionRange {
+  double emax = 0.0;  // largest energy transfer to a free electron, eV
+  double emin = 0.0;  // smallest loss, eV
+  double mean = 0.0;  // mean loss per collision of the 1/E^2 law between emin and emax, eV
+};
+
+// 4/m1 * e0 * 0.54461699 eV for a beam energy e0 in keV and a projectile of m1 proton masses
+// (0.54461699 is about 1000 times the electron-to-proton mass ratio).
+double maxElectronTransfer(double e0, double m1);
+// Solves ln(emax/emin) = (emax - emin) * d/s by `iterations` fixed-point steps from
+// emin = emax exp(-emax d/s), with the rate evaluated as ((emin - emax) * d) / s, then takes
+// the mean loss ln(emax/emin) emin emax / (emax - emin). d/s is the ratio of stopping to
+// straggling: the second-to-first-moment ratio of the 1/E^2 law equals s/d.
+CollisionRange solveCollisionRange(double emax, double d, double s, int iterations);
+
+// ---- Size and work limits ------------------------------------------------------------------
+
+// The number of values of `copies` tables of nc + 1 distributions of `bins` bins.
+double collisionTableValues(double nc, double bins, double copies = 1.0);
+// Whether such tables fit under kMaxTableValues.
+bool collisionTableFits(double nc, double bins, double copies = 1.0);
+// "a collision table of 2.6E+10 values (Nc + 1 = 259 distributions of 1E+08 bins)" style text
+// for the messages that refuse a table, and the limit text "the limit is 4E+08 values".
+std::string collisionTableSizeText(double nc, double bins, double copies = 1.0);
+std::string collisionTableLimitText();
+
+// Largest number of loss-density evaluations (grid bins times occupied depth points) of one
+// closed-form curve: about a minute of work on two cores.
+inline constexpr double kMaxLossEvaluations = 1.0e9;
+
+// ---- Building and mixing -------------------------------------------------------------------
+
+// Called after distribution k (1 .. nc) of the table under construction is complete.
+using CollisionTableProgress = std::function<void(int k, const std::vector<spectro>& table)>;
+
+// The table [zeroLoss, single, single*single, ...] of nc + 1 distributions, distribution k
+// being convolve(single, distribution k-1). Built in a local and returned whole: a cancel
+// (checked before every convolution) or an error leaves nothing behind. Throws
+// std::invalid_argument when nc < 1 or the table is above the size limit.
+std::vector<spectro> buildCollisionTable(spectro zeroLoss, spectro single, int nc,
+                                         const CollisionTableProgress& progress);
+
+// How a weight and the common factor meet each bin value: the resonant curve scales the
+// weight first, (w * factor) * d; the ion-scattering spectra scale the value, (d * w) * factor.
+enum class MixOrder { weightTimesFactor, valueTimesWeight };
+
+// The Poisson mixture sum_k w_k * factor * table[k], on the common length of the table's
+// distributions, with the step of distribution 1 and offset 0. Terms of weight 0 add exactly
+// nothing and are skipped. weights must hold one weight per distribution.
+spectro mixCollisionTable(const std::vector<spectro>& table, const std::vector<double>& weights,
+                          double factor, MixOrder order);
+
+}  // namespace tarvex
