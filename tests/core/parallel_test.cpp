@@ -89,7 +89,9 @@ TEST(Parallel, AnExceptionOfASliceReachesTheCaller) {
       EXPECT_TRUE(what == "slice 3" || what == "slice 11") << what;
     }
     // Slices not started when the failure came are skipped.
-    if (threads == 1) EXPECT_EQ(ran.load(), 4);
+    if (threads == 1) {
+      EXPECT_EQ(ran.load(), 4);
+    }
     // The pool is usable again after a failure.
     std::atomic<int> sum{0};
     parallelFor(100, [&](int, int begin, int end) { sum += end - begin; });
