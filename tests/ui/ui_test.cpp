@@ -1,0 +1,413 @@
+// The windows driven through their widgets, on the offscreen platform.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <set>
+
+#include "state/action_catalogue.h"
+#include "ui_fixture.h"
+
+using tarvex::ui::testing::FakeHost;
+using Gui = tarvex::ui::testing::Windows<FakeHost>;
+
+namespace {
+
+void click(QWidget* w) {
+  QVERIFY2(w->isVisible() && w->isEnabled(), qPrintable(w->objectName()));
+  // Check boxes and radio buttons take clicks on their box or text, at the left.
+  const bool box =
+      qobject_cast<QCheckBox*>(w) != nullptr || qobject_cast<QRadioButton*>(w) != nullptr;
+  QTest::mouseClick(w, Qt::LeftButton, {}, box ? QPoint(6, w->height() / 2) : QPoint());
+}
+
+void typeInto(QLineEdit* e, const QString& text) {
+  e->setFocus();
+  e->selectAll();
+  QTest::keyClick(e, Qt::Key_Backspace);
+  QTest::keyClicks(e, text);
+}
+
+void mouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button,
+           Qt::MouseButtons buttons) {
+  QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, buttons, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+// Every QAction of a menu and its submenus.
+void collect(QMenu* m, std::vector<QAction*>& out) {
+  for (QAction* a : m->actions()) {
+    out.push_back(a);
+    if (a->menu() != nullptr) collect(a->menu(), out);
+  }
+}
+
+}  // namespace
+
+class WindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startUpShowsTheWindowsOfTheProgram();
+  void typingReachesTheStoreAndWritesReachTheWidget();
+  void calculateDrawsTheSeriesOfEachModeAndModel_data();
+  void calculateDrawsTheSeriesOfEachModeAndModel();
+  void cursorReadoutShowsEnergyAndCounts();
+  void rectangleZoomAndZoomOut();
+  void stopEndsALongRunAndKeepsEarlierResults();
+  void aFieldThatIsNotANumberShowsItsMessage();
+  void closingKeepsTheWindowWhenAFieldDoesNotConvert();
+  void everyActionIsReachableFromAMenuOrButton();
+  void hideAndShowResizeTheOptionsWindow();
+  void logAppendsWhatATableBuildWrites();
+  void menuItemsShowTheirWindows();
+};
+
+void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
+  Gui g;
+  struct {
+    const char* form;
+    const char* caption;
+    bool shown;
+  } rows[] = {{"TFTarvex3", "Tarvex 3.0 Beta", true},
+              {"TFSample", "Sample", true},
+              {"TFOptions", "Options", true},
+              {"TFLog", "Log", false},
+              {"TAboutBox", "About", false},
+              {"TFReport", "Report", false},
+              {"TFBackground", "Background playground", false},
+              {"TFHG", "Uniform sample", false},
+              {"TFLayers", "Layered sample", false},
+              {"TFExternCS", "External cross section", true}};
+  for (const auto& r : rows) {
+    QWidget* w = g.desktop->window(r.form);
+    QCOMPARE(w->windowTitle(), QString(r.caption));
+    QCOMPARE(w->isVisible(), r.shown);
+  }
+  QCOMPARE(g.desktop->mainWindow()->pos(), QPoint(15, 15));
+  // Creating the Options window wrote the design defaults.
+  QVERIFY(QFile::exists(g.folder.filePath("default.ini")));
+  QCOMPARE(QFile(g.folder.filePath("default.ini")).size(), 600);
+}
+
+void WindowsTest::typingReachesTheStoreAndWritesReachTheWidget() {
+  Gui g;
+  QLineEdit* e = g.edit("TFNRP.EditEnrg");
+  typeInto(e, "1683.3");
+  QCOMPARE(g.controls().text("TFNRP.EditEnrg"), std::string("1683.3"));
+  // A command reads what is on screen without any other event.
+  g.session.setNumber("TFNRP.EditEmin", 12.5);
+  QCOMPARE(g.edit("TFNRP.EditEmin")->text(), QString("12.5"));
+  // Enabled states follow the store: Auto Mode unchecked enables the numeric fields.
+  QVERIFY(!g.edit("TFNRP.EditNc")->isEnabled());
+  click(g.widget("TFNRP.CheckAuto"));
+  QVERIFY(!g.controls().checked("TFNRP.CheckAuto"));
+  QVERIFY(g.edit("TFNRP.EditNc")->isEnabled());
+}
+
+void WindowsTest::calculateDrawsTheSeriesOfEachModeAndModel_data() {
+  QTest::addColumn<bool>("meis");
+  QTest::addColumn<QString>("model");
+  QTest::addColumn<QString>("series");
+  QTest::newRow("NRA Bessel") << false << "RadioAnalitic"
+                              << "ChartPrinc.SeriesBessel";
+  QTest::newRow("NRA Numeric") << false << "RadioNumeric"
+                               << "ChartPrinc.SeriesPrinc";
+  QTest::newRow("IS Gaussian") << true << "RadioGauss"
+                               << "ChartPrinc.SeriesGauss";
+  QTest::newRow("IS Bessel") << true << "RadioAnalitic"
+                             << "ChartPrinc.SeriesBessel";
+  QTest::newRow("IS Numeric") << true << "RadioNumeric"
+                              << "ChartPrinc.SeriesPrinc";
+  QTest::newRow("IS External CS") << true << "RadioExternal"
+                                  << "ChartPrinc.SeriesExtCS";
+}
+
+void WindowsTest::calculateDrawsTheSeriesOfEachModeAndModel() {
+  QFETCH(bool, meis);
+  QFETCH(QString, model);
+  QFETCH(QString, series);
+  Gui g;
+  const std::string frame = meis ? "TFMEIS" : "TFNRP";
+  if (meis) {
+    click(g.widget("TFOptions.RadioMEIS"));
+    QVERIFY(g.desktop->window("TFOptions")->findChild<QWidget*>("TFMEIS.EditElname")->isVisible());
+    for (const char* el : {"Hf", "O"}) {
+      typeInto(g.edit("TFMEIS.EditElname"), el);
+      if (std::string(el) == "O") {
+        typeInto(g.edit("TFMEIS.EditMass"), "16");
+        typeInto(g.edit("TFMEIS.EditZ"), "8");
+      }
+      click(g.widget("TFMEIS.ButtonAdd"));
+    }
+    g.controls().setText("TFExternCS.EditCSFile", g.crossSectionFile());
+    click(g.widget("TFExternCS.RadioSCCBasic"));
+  }
+  typeInto(g.edit(frame + ".Editx2"), "10");
+  if (meis) {
+    for (int i = 0; i < 2; ++i) {
+      g.session.select("TFrameMEISSample.ComboEl_list", i);
+      click(g.widget(frame + ".ButtonDrawline"));
+    }
+  } else {
+    click(g.widget(frame + ".ButtonDrawline"));
+  }
+  click(g.widget("TFOptions." + model.toStdString()));
+  QVERIFY(g.host.messages.empty());
+  QAbstractButton* calculate = qobject_cast<QAbstractButton*>(g.widget(frame + ".ButtonCalculate"));
+  // The closed-form models have no numeric parameters: their Calculate is the sample menu's.
+  if (calculate->isEnabled()) {
+    click(calculate);
+  } else {
+    g.desktop->menuItem("TFSample.Calculate1")->trigger();
+  }
+  QVERIFY2(g.host.messages.empty(), g.host.messages.empty() ? "" : g.host.messages[0].c_str());
+  QVERIFY(g.points(series.toStdString()) > 10);
+  // Only the chosen model's curve is drawn.
+  for (const char* other : {"ChartPrinc.SeriesPrinc", "ChartPrinc.SeriesBessel",
+                            "ChartPrinc.SeriesGauss", "ChartPrinc.SeriesExtCS"}) {
+    if (series != other) QCOMPARE(g.points(other), 0);
+  }
+  QVERIFY(!g.desktop->busy());
+  QVERIFY(g.desktop->window("TFOptions")->isEnabled());
+}
+
+void WindowsTest::cursorReadoutShowsEnergyAndCounts() {
+  Gui g;
+  tarvex::ui::ChartView* chart = g.desktop->chart("ChartPrinc");
+  g.session.charts().setPoints("ChartPrinc.SeriesPrinc", {{140, 0, 0}, {160, 1000, 0}});
+  g.desktop->flush();
+  const QPoint centre = chart->axisRect()->rect().center();
+  mouse(chart, QEvent::MouseMove, centre, Qt::NoButton, Qt::NoButton);
+  const QString energy = QString::fromStdString(g.controls().text("TFTarvex3.StatusBar1.0"));
+  const QString counts = QString::fromStdString(g.controls().text("TFTarvex3.StatusBar1.1"));
+  QVERIFY2(energy.startsWith("E: 1") && energy.endsWith(" keV"), qPrintable(energy));
+  QVERIFY2(counts.startsWith("Counts: "), qPrintable(counts));
+  // The panels of the status bar show the same texts.
+  QCOMPARE(g.desktop->form("TFTarvex3").panel("StatusBar1.0")->text(), energy);
+  const double e = energy.mid(3, energy.size() - 7).toDouble();
+  QVERIFY(e > 145 && e < 155);
+  QVERIFY(energy.mid(3).section(' ', 0, 0).section('.', 1).size() == 3);
+}
+
+void WindowsTest::rectangleZoomAndZoomOut() {
+  Gui g;
+  tarvex::ui::ChartView* chart = g.desktop->chart("ChartPrinc");
+  std::vector<tarvex::ChartPoint> curve;
+  for (int i = 0; i <= 100; ++i)
+    curve.push_back({100.0 + i, 10.0 * i, 0});
+  g.session.charts().setPoints("ChartPrinc.SeriesPrinc", curve);
+  g.desktop->flush();
+  const QCPRange x0 = chart->xAxis->range();
+  const QCPRange y0 = chart->yAxis->range();
+  QCOMPARE(x0.lower, 100.0);
+  QCOMPARE(x0.upper, 200.0);
+  const QRect r = chart->axisRect()->rect();
+  const QPoint from = r.topLeft() + QPoint(r.width() / 4, r.height() / 4);
+  const QPoint to = r.topLeft() + QPoint(r.width() / 2, r.height() / 2);
+  mouse(chart, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+  mouse(chart, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+  mouse(chart, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  QVERIFY(chart->zoomed());
+  QVERIFY(chart->xAxis->range().lower > x0.lower + 10);
+  QVERIFY(chart->xAxis->range().upper < x0.upper - 10);
+  QVERIFY(chart->yAxis->range().size() < y0.size() / 2);
+  // A new curve does not undo the zoom; "Zoom out" (menu) goes back to the whole data.
+  g.session.charts().setPoints("ChartPrinc.SeriesBessel", {{50, 0, 0}, {60, 5, 0}});
+  g.desktop->flush();
+  QVERIFY(chart->xAxis->range().lower > x0.lower + 10);
+  g.desktop->menuItem("TFTarvex3.ZoomOut1")->trigger();
+  QCOMPARE(chart->xAxis->range().lower, 50.0);
+  QCOMPARE(chart->xAxis->range().upper, 200.0);
+  // A double click zooms out as well.
+  mouse(chart, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+  mouse(chart, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+  mouse(chart, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  QVERIFY(chart->zoomed());
+  mouse(chart, QEvent::MouseButtonDblClick, to, Qt::LeftButton, Qt::LeftButton);
+  QVERIFY(!chart->zoomed());
+  QCOMPARE(chart->xAxis->range().lower, 50.0);
+  // The logarithmic counts axis is a toggle of the popup menu.
+  g.desktop->menuItem("TFTarvex3.LogCounts1")->trigger();
+  QCOMPARE(chart->yAxis->scaleType(), QCPAxis::stLogarithmic);
+  QVERIFY(g.desktop->menuItem("TFTarvex3.LogCounts1")->isChecked());
+  g.desktop->menuItem("TFTarvex3.LogCounts1")->trigger();
+  QCOMPARE(chart->yAxis->scaleType(), QCPAxis::stLinear);
+}
+
+void WindowsTest::stopEndsALongRunAndKeepsEarlierResults() {
+  Gui g;
+  g.sevenElementSample(g.crossSectionFile());
+  // An earlier result: the Bessel spectrum.
+  g.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  g.session.run("CalcSimulation");
+  const int bessel = g.points("ChartPrinc.SeriesBessel");
+  QVERIFY(bessel > 10);
+  // The external cross-section run, with many collision orders, stopped from the status bar.
+  g.session.setCheckedAsClick("TFOptions.RadioExternal", true);
+  g.controls().setText("TFExternCS.EditNcExt", "400");
+  bool sawBusy = false;
+  int calls = 0;
+  g.host.onEvents = [&] {
+    if (++calls != 3) return;
+    // While it runs, the other commands are disabled and the indicator shows.
+    sawBusy = g.desktop->busy() && !g.desktop->window("TFOptions")->isEnabled() &&
+              !g.desktop->mainWindow()->menuBar()->isEnabled() &&
+              g.desktop->busyIndicator()->isVisible() && g.desktop->stopButton()->isVisible();
+    // A second command arriving now is refused.
+    QTest::mouseClick(g.widget("TFOptions.Button1"), Qt::LeftButton);
+    QTest::mouseClick(g.desktop->stopButton(), Qt::LeftButton);
+  };
+  g.desktop->menuItem("TFSample.Calculate1")->trigger();
+  QVERIFY(sawBusy);
+  QCOMPARE(g.controls().text("TFTarvex3.StatusBar1.3"), std::string("Stopped"));
+  QVERIFY2(g.host.messages.empty(), g.host.messages.empty() ? "" : g.host.messages[0].c_str());
+  QCOMPARE(g.points("ChartPrinc.SeriesBessel"), bessel);
+  QVERIFY(!g.desktop->busy());
+  QVERIFY(g.desktop->window("TFOptions")->isEnabled());
+  QVERIFY(!g.desktop->stopButton()->isVisible());
+  // The windows take commands again.
+  g.host.onEvents = nullptr;
+  g.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  click(g.widget("TFOptions.Button1"));
+  QCOMPARE(g.points("ChartPrinc.SeriesBessel"), bessel);
+}
+
+void WindowsTest::aFieldThatIsNotANumberShowsItsMessage() {
+  Gui g;
+  g.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  typeInto(g.edit("TFOptions.EditMult"), "8x");
+  g.desktop->menuItem("TFSample.Calculate1")->trigger();
+  QCOMPARE(g.host.messages.size(), std::size_t(1));
+  QCOMPARE(g.host.messages[0], std::string("'8x' is not a valid floating point value"));
+  QVERIFY(!g.desktop->busy());
+  QVERIFY(g.desktop->window("TFOptions")->isEnabled());
+}
+
+void WindowsTest::closingKeepsTheWindowWhenAFieldDoesNotConvert() {
+  Gui g;
+  typeInto(g.edit("TFNRP.EditLor"), "wide");
+  QVERIFY(!g.desktop->mainWindow()->close());
+  QVERIFY(g.desktop->mainWindow()->isVisible());
+  QCOMPARE(g.host.messages.back(), std::string("'wide' is not a valid floating point value"));
+  QVERIFY(!QFile::exists(g.folder.filePath("tarvex.ini")));
+  typeInto(g.edit("TFNRP.EditLor"), "120");
+  QVERIFY(g.desktop->mayCloseMainWindow());
+  QCOMPARE(QFile(g.folder.filePath("tarvex.ini")).size(), 600);
+}
+
+void WindowsTest::everyActionIsReachableFromAMenuOrButton() {
+  Gui g;
+  std::vector<QAction*> actions;
+  for (QAction* a : g.desktop->mainWindow()->menuBar()->actions()) {
+    actions.push_back(a);
+    if (a->menu() != nullptr) collect(a->menu(), actions);
+  }
+  collect(g.desktop->popupMenu(), actions);
+  for (QAction* a : qobject_cast<QMainWindow*>(g.desktop->window("TFSample"))->menuBar()->actions())
+    actions.push_back(a);
+  const std::set<QAction*> inMenus(actions.begin(), actions.end());
+  // Controls that run an action, and whose widget or menu entry exists.
+  std::set<std::string> reached;
+  for (const auto& [key, c] : g.controls().all()) {
+    if (c.action.empty()) continue;
+    if (QAction* a = g.desktop->menuItem(key); a != nullptr && inMenus.count(a) != 0) {
+      reached.insert(c.action);
+    }
+  }
+  for (const std::string prefix :
+       {"TFOptions", "TFNRP", "TFMEIS", "TFBackground", "TFrameMEISSample", "TFTarvex3"}) {
+    for (const auto& [name, w] : g.desktop->form(prefix).widgets()) {
+      const std::string& action = g.controls().get(prefix + "." + name).action;
+      if (!action.empty() && qobject_cast<QAbstractButton*>(w) != nullptr) reached.insert(action);
+    }
+  }
+  for (const tarvex::ActionSpec& a : tarvex::actionCatalogue()) {
+    QAction* command = g.desktop->commandAction(a.name);
+    const bool inCommands = command != nullptr && inMenus.count(command) != 0;
+    QVERIFY2(reached.count(a.name) != 0 || inCommands, a.name);
+    // An entry is enabled exactly when its command exists.
+    if (command != nullptr) QCOMPARE(command->isEnabled(), g.session.hasAction(a.name));
+  }
+  // Menu items of the catalogue run existing commands.
+  for (const tarvex::MenuSpec& m : tarvex::menuCatalogue()) {
+    QVERIFY2(g.desktop->menuItem(m.key) != nullptr, m.key);
+    const std::string& action = g.controls().get(m.key).action;
+    if (!action.empty() && action != "Report" && action != "ShowReport") {
+      QVERIFY2(g.session.hasAction(action), action.c_str());
+    }
+  }
+}
+
+void WindowsTest::hideAndShowResizeTheOptionsWindow() {
+  Gui g;
+  QWidget* options = g.desktop->window("TFOptions");
+  QAbstractButton* hide = qobject_cast<QAbstractButton*>(g.widget("TFOptions.ButtonHide"));
+  QCOMPARE(hide->text(), QString("Hide"));
+  click(hide);
+  QCOMPARE(hide->text(), QString("Show"));
+  QCOMPARE(options->height(), 32);
+  QVERIFY(!g.widget("TFNRP.EditEnrg")->isVisible());
+  QVERIFY(g.widget("TFOptions.EditMult")->isVisible());
+  click(hide);
+  QCOMPARE(hide->text(), QString("Hide"));
+  QVERIFY(options->height() >= 419);
+  QVERIFY(g.widget("TFNRP.EditEnrg")->isVisible());
+  // The mode display brings the ion-scattering frame to the front.
+  click(g.widget("TFOptions.RadioMEIS"));
+  QVERIFY(g.widget("TFMEIS.EditEnrg")->isVisible());
+  QVERIFY(!g.widget("TFNRP.EditEnrg")->isVisible());
+  QVERIFY(g.controls().checked("TFOptions.RadioMEIS"));
+  QVERIFY(!qobject_cast<QAbstractButton*>(g.widget("TFOptions.RadioNRP"))->isChecked());
+}
+
+void WindowsTest::logAppendsWhatATableBuildWrites() {
+  Gui g;
+  g.session.setCheckedAsClick("TFOptions.RadioNumeric", true);
+  g.controls().setText("TFNRP.Editx2", "10");
+  g.session.run("Drawline");
+  g.session.run("CalcSimulation");
+  g.desktop->flush();
+  const std::string& log = g.session.logText();
+  QVERIFY(log.size() > 100);
+  QCOMPARE(g.desktop->form("TFLog").memo("EditLog")->toPlainText().toStdString(), log);
+}
+
+void WindowsTest::menuItemsShowTheirWindows() {
+  Gui g;
+  g.desktop->menuItem("TFTarvex3.Log2")->trigger();
+  QVERIFY(g.desktop->window("TFLog")->isVisible());
+  click(g.widget("TFOptions.Button3"));
+  QVERIFY(g.desktop->window("TFBackground")->isVisible());
+  click(g.widget("TFOptions.Button2"));
+  QVERIFY(!g.desktop->window("TFOptions")->isVisible());
+  g.desktop->menuItem("TFTarvex3.Tarvex1")->trigger();
+  QVERIFY(g.desktop->window("TFOptions")->isVisible());
+  g.desktop->window("TFLog")->close();
+  QVERIFY(!g.controls().get("TFLog").visible);
+  g.desktop->menuItem("TFTarvex3.About")->trigger();
+  QWidget* about = g.desktop->window("TAboutBox");
+  QVERIFY(about->isVisible());
+  QCOMPARE(g.desktop->form("TAboutBox").panel("ProductName")->text(), QString("Tarvex"));
+  QCOMPARE(g.desktop->form("TAboutBox").panel("Version")->text(), QString("3.0.0.12"));
+  click(g.widget("TAboutBox.OKButton"));
+  QVERIFY(!about->isVisible());
+  // "Sigma" draws the cross-section test curve.
+  g.desktop->menuItem("TFTarvex3.Sgima1")->trigger();
+  QCOMPARE(g.points("ChartPrinc.SeriesGauss"), 241);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
+  WindowsTest t;
+  return QTest::qExec(&t, argc, argv);
+}
+
+#include "ui_test.moc"
