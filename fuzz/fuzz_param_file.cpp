@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tarvex::Session s(host);
   tarvex::registerAllActions(s);
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  s.guarded([&] { tarvex::applyParameterBytes(s, bytes); });
+  s.guarded([&] { tarvex::applyParameterBytes(s, bytes, "fuzz.ini"); });
   // Whatever was applied must gather back (the edits hold general-format numbers).
   s.guarded([&] { s.gatherParameters(); });
   return 0;

@@ -3,7 +3,6 @@
 #include "io/exports.h"
 #include "io/param_file.h"
 #include "io/profile_file.h"
-#include "meis/external.h"
 #include "state/session.h"
 
 namespace tarvex {

@@ -1,11 +1,11 @@
 #include "io/data_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 
 #include "io/files.h"
-#include "nra/plots.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -13,8 +13,11 @@ namespace {
 
 class Stream {
  public:
-  explicit Stream(const std::string& s) : s_(s) {}
+  explicit Stream(const std::string& s) : s_(s) {
+    if (s_.compare(0, 3, "\xEF\xBB\xBF") == 0) pos_ = 3;  // a UTF-8 byte-order mark
+  }
   bool atEnd() const { return metEnd_; }
+  std::size_t position() const { return pos_; }
   // Looking at the next character; looking past the end marks the end as met.
   int peek() {
     if (pos_ >= s_.size()) {
@@ -23,8 +26,9 @@ class Stream {
     }
     return static_cast<unsigned char>(s_[pos_]);
   }
+  // Between pairs: ';' comments, blanks, tabs and line ends of either kind (CR LF files).
   void skipSeparators() {
-    for (int c = peek(); c == ';' || c == ' ' || c == '\n'; c = peek()) {
+    for (int c = peek(); c == ';' || c == ' ' || c == '\n' || c == '\r' || c == '\t'; c = peek()) {
       if (c == ';') {
         // A comment runs through its line feed (at most 99999 characters).
         std::size_t n = 0;
@@ -37,7 +41,8 @@ class Stream {
     }
   }
   enum class Read { Value, Nothing, Failed };
-  // A number token after white space; Nothing at the end of the data.
+  // A number token after white space; Nothing at the end of the data. A failed read leaves
+  // the position at the item that is not a number.
   Read number(float* value) {
     int c;
     while ((c = peek()) == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
@@ -73,21 +78,78 @@ class Stream {
   bool metEnd_ = false;
 };
 
+// The item at `at` as the user can read it: up to the next white space, at most 24 characters,
+// bytes that are not printable shown as '?'.
+std::string itemAt(const std::string& s, std::size_t at) {
+  std::string t;
+  for (std::size_t k = at; k < s.size() && t.size() < 24; ++k) {
+    const unsigned char c = static_cast<unsigned char>(s[k]);
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
+    t += (c >= 32 && c < 127) || c >= 128 ? static_cast<char>(c) : '?';
+  }
+  return t;
+}
+
+long long lineAt(const std::string& s, std::size_t at) {
+  return 1 + std::count(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(std::min(at, s.size())),
+                        '\n');
+}
+
+// Why the item at `at` stopped the reading.
+std::string whyNotANumber(const std::string& s, std::size_t at, const std::string& item) {
+  if (s.compare(0, 2, "\xFF\xFE") == 0 || s.compare(0, 2, "\xFE\xFF") == 0) {
+    return "the file is UTF-16 text; save it as plain (ASCII or UTF-8) text";
+  }
+  if (s.find('\0', at) < at + 24 || s.find('\0') < 64) {
+    return "the file holds NUL bytes: it is not plain text (UTF-16?)";
+  }
+  std::size_t k = at;
+  if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+  if (k < s.size() && (std::isdigit(static_cast<unsigned char>(s[k])) || s[k] == '.')) {
+    return "'" + item + "' is not a finite single-precision number";
+  }
+  return "'" + item + "' is not a number";
+}
+
 }  // namespace
 
-bool parseDataFile(const std::string& content, std::vector<datapoint>* points) {
-  points->clear();
+DataFileRead readDataText(const std::string& content) {
+  DataFileRead r;
   Stream in(content);
   int entries = 0;
   while (!in.atEnd()) {
     in.skipSeparators();
-    if (++entries > kMaxDataEntries) return false;
-    points->push_back({});
-    datapoint& p = points->back();
-    if (in.number(&p.x) == Stream::Read::Failed) return false;
-    if (in.number(&p.y) == Stream::Read::Failed) return false;
+    if (++entries > kMaxDataEntries) {
+      r.ok = false;
+      r.line = lineAt(content, in.position());
+      r.reason = "line " + std::to_string(r.line) + ": more than " +
+                 std::to_string(kMaxDataEntries) + " entries, the first " +
+                 std::to_string(kMaxDataEntries) + " are kept";
+      return r;
+    }
+    r.points.push_back({});
+    datapoint& p = r.points.back();
+    Stream::Read got = in.number(&p.x);
+    if (got == Stream::Read::Value) {
+      got = in.number(&p.y);
+      if (got == Stream::Read::Value) ++r.pairs;
+    }
+    if (got == Stream::Read::Failed) {
+      r.ok = false;
+      r.line = lineAt(content, in.position());
+      r.token = itemAt(content, in.position());
+      r.reason =
+          "line " + std::to_string(r.line) + ": " + whyNotANumber(content, in.position(), r.token);
+      return r;
+    }
   }
-  return true;
+  return r;
+}
+
+bool parseDataFile(const std::string& content, std::vector<datapoint>* points) {
+  DataFileRead r = readDataText(content);
+  *points = std::move(r.points);
+  return r.ok;
 }
 
 FileDialog dataFileDialog(const std::string& fileName) {
@@ -103,17 +165,22 @@ void Loaddata(Session& s) {
   const auto chosen = s.host().openFile(dataFileDialog(st.lastDataFile));
   if (!chosen) return;
   st.lastDataFile = *chosen;
+  const std::string file = "\"" + *chosen + "\"";
   std::string content;
-  // An unopenable (or absurdly large) file reads as a failed first item.
-  const bool opened = readWholeFile(*chosen, &content, 256u << 20);
-  bool ok = false;
-  if (opened) {
-    ok = parseDataFile(content, &st.measuredPoints);
-  } else {
-    st.measuredPoints.assign(1, datapoint{});
+  // What is loaded stays until a file gives at least one pair.
+  if (!readWholeFile(*chosen, &content, std::size_t{256} << 20)) {
+    s.host().showMessage("File Error! Cannot read " + file);
+    return;
   }
-  if (!ok) s.host().showMessage("File Error!");
-  PlotExp(s);
+  DataFileRead r = readDataText(content);
+  if (r.pairs == 0) {
+    s.host().showMessage("File Error! " + file +
+                         (r.ok ? " holds no data pair" : ", " + r.reason + "; nothing was loaded"));
+    return;
+  }
+  st.measuredPoints = std::move(r.points);
+  if (!r.ok) s.host().showMessage("File Error! " + file + ", " + r.reason);
+  s.invoke("PlotExp");
   s.setPanel(2, fileNameOnly(*chosen));
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "state/host.h"
 #include "state/working_state.h"
 
 namespace tarvex {
@@ -13,13 +14,28 @@ class Session;
 
 constexpr int kMaxDataEntries = 20000;
 
-// Parses a data file's content. The list ends with the entry of the read that met the end of
-// the data (the consumers leave the last entry out). Returns false ("File Error!") for more than
-// 20000 entries or an item that is not a number; the entries read before it stay, the entry the
-// failed read started is the last one.
+// What a data file gave. The list ends with the entry of the read that met the end of the data
+// (the consumers leave the last entry out). Between pairs, ';' comments, blanks, tabs, carriage
+// returns and line feeds are skipped; a leading UTF-8 byte-order mark is skipped.
+struct DataFileRead {
+  std::vector<datapoint> points;
+  int pairs = 0;       // entries whose two numbers were both read
+  bool ok = true;      // false: the reading stopped early ("File Error!")
+  long long line = 0;  // where it stopped (from 1), 0 when it did not
+  std::string token;   // the item that stopped it, as printable text; empty at the limit
+  std::string reason;  // why it stopped, in words that name the line and the item
+};
+
+// Reads a data file's content. The reading stops with ok false at an item that is not a finite
+// single-precision number (the entry it started is the last one) and after 20000 entries (the
+// first 20000 stay).
+DataFileRead readDataText(const std::string& content);
+
+// The same, as a list and a verdict (false: "File Error!").
 bool parseDataFile(const std::string& content, std::vector<datapoint>* points);
 
-// "Load data": dialog, read, plot, file name in status panel 2.
+// "Load data": dialog, read, plot, file name in status panel 2. A file that cannot be read or
+// holds no pair changes nothing; every failure names the file.
 void Loaddata(Session& s);
 
 FileDialog dataFileDialog(const std::string& fileName);

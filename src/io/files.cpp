@@ -1,34 +1,137 @@
 #include "io/files.h"
 
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 namespace tarvex {
 
-void writeFileAtomically(const std::string& path, const std::string& content) {
-  const std::string tmp = path + ".tmp~";
-  const auto fail = [&](const std::string& why) {
+namespace {
+
+// The file a name stands for: a symbolic link is followed (a chain of them, within reason), so
+// that saving over a link replaces the file it points to and the link stays.
+std::filesystem::path linkTarget(const std::filesystem::path& path) {
+  std::filesystem::path p = path;
+  for (int hops = 0; hops < 40; ++hops) {
     std::error_code ec;
-    std::filesystem::remove(tmp, ec);
-    return FileError("Cannot write \"" + path + "\": " + why);
-  };
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    if (!f) throw fail(std::strerror(errno));
-    f.write(content.data(), static_cast<std::streamsize>(content.size()));
-    f.flush();
-    if (!f) throw fail("the disk refused the data");
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(p, ec))) return p;
+    const std::filesystem::path to = std::filesystem::read_symlink(p, ec);
+    if (ec) return p;
+    p = to.is_absolute() ? to : p.parent_path() / to;
   }
+  return p;
+}
+
+// A sibling name no other writer uses: the process, a counter and a random part.
+std::filesystem::path temporarySibling(const std::filesystem::path& target, unsigned attempt) {
+  static std::atomic<unsigned long long> serial{0};
+  static const unsigned long long seed = [] {
+    std::random_device rd;
+    return (static_cast<unsigned long long>(rd()) << 32) ^ rd();
+  }();
+  const unsigned long long n = serial++;
+  char tag[64];
+  std::snprintf(
+      tag, sizeof tag, ".%llx.%llx.%x.tmp~",
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()),
+      seed ^ (n * 0x9E3779B97F4A7C15ULL), attempt);
+  std::filesystem::path name = target.filename();
+  name += tag;
+  return target.parent_path() / name;
+}
+
+struct Pending {
+  std::filesystem::path target;
+  std::filesystem::path temporary;
+  std::string shown;  // the name the caller gave, for messages
+};
+
+void removeQuietly(const std::filesystem::path& p) {
   std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) throw fail(ec.message());
+  std::filesystem::remove(p, ec);
+}
+
+// Writes content into a new temporary sibling of the file; throws FileError naming `shown`.
+Pending writeTemporary(const std::string& shown, const std::string& content) {
+  Pending w;
+  w.shown = shown;
+  w.target = linkTarget(shown);
+  std::error_code ec;
+  if (std::filesystem::is_directory(w.target, ec)) {
+    throw FileError("Cannot write \"" + shown + "\": a folder of that name is in the way");
+  }
+  std::FILE* f = nullptr;
+  int openError = 0;
+  for (unsigned attempt = 0; attempt < 100 && f == nullptr; ++attempt) {
+    w.temporary = temporarySibling(w.target, attempt);
+    // "x": created here or not at all, so two writers never share a temporary.
+    errno = 0;
+    f = std::fopen(w.temporary.string().c_str(), "wbx");
+    openError = errno;
+    if (f == nullptr && openError != EEXIST) break;
+  }
+  if (f == nullptr) {
+    throw FileError("Cannot write \"" + shown + "\": " + std::strerror(openError));
+  }
+  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  const bool closed = std::fclose(f) == 0;
+  if (!written || !closed) {
+    removeQuietly(w.temporary);
+    throw FileError("Cannot write \"" + shown + "\": the disk refused the data");
+  }
+  // A file that is replaced keeps its permissions.
+  const auto st = std::filesystem::status(w.target, ec);
+  if (!ec && std::filesystem::is_regular_file(st)) {
+    std::filesystem::permissions(w.temporary, st.permissions(), ec);
+  }
+  return w;
+}
+
+void publish(const Pending& w) {
+  std::error_code ec;
+  std::filesystem::rename(w.temporary, w.target, ec);
+  if (ec) {
+    removeQuietly(w.temporary);
+    throw FileError("Cannot write \"" + w.shown + "\": " + ec.message());
+  }
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::string& path, const std::string& content) {
+  publish(writeTemporary(path, content));
+}
+
+void writeFilesTogether(const std::vector<FileImage>& files) {
+  std::vector<Pending> pending;
+  pending.reserve(files.size());
+  try {
+    for (const FileImage& f : files)
+      pending.push_back(writeTemporary(f.path, f.content));
+  } catch (...) {
+    for (const Pending& w : pending)
+      removeQuietly(w.temporary);
+    throw;
+  }
+  // Every temporary is complete: now the renames, which do not fail for want of space.
+  std::string failed;
+  for (const Pending& w : pending) {
+    try {
+      publish(w);
+    } catch (const FileError& e) {
+      if (failed.empty()) failed = e.what();
+    }
+  }
+  if (!failed.empty()) throw FileError(failed);
 }
 
 bool readWholeFile(const std::string& path, std::string* content, std::size_t maxBytes) {

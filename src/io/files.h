@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tarvex {
 
@@ -13,9 +14,20 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Writes content to a temporary sibling and renames it over path, so a failure never leaves a
-// truncated file. Throws FileError naming path.
+// Writes content to a temporary sibling of a name no other writer uses and renames it over
+// path, so a failure never leaves a truncated file, and removes the temporary when it fails.
+// A path that is a symbolic link replaces the file the link points to (the link stays); a
+// file that is replaced keeps its permissions. Throws FileError naming path.
 void writeFileAtomically(const std::string& path, const std::string& content);
+
+struct FileImage {
+  std::string path;
+  std::string content;
+};
+// Files that belong together (a profile and its listing): every temporary is written first,
+// then all are renamed, so either all are new or, when a temporary cannot be written, all
+// are as they were. Throws FileError naming the first file that failed.
+void writeFilesTogether(const std::vector<FileImage>& files);
 
 // Reads a whole file (at most maxBytes); false, leaving content as it was, when it cannot be
 // opened (a folder included), cannot be read or is larger.

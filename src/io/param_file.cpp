@@ -1,5 +1,7 @@
 #include "io/param_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -18,15 +20,41 @@ void save(Session& s, const char* name) {
 }
 
 void load(Session& s, const char* name) {
+  const std::string path = parameterFilePath(s, name);
   std::string bytes;
   // A missing file reads nothing: the record keeps its values and is applied as it is.
-  if (!readWholeFile(parameterFilePath(s, name), &bytes, 1 << 20)) bytes.clear();
-  applyParameterBytes(s, bytes);
+  if (!readWholeFile(path, &bytes, 1 << 20)) bytes.clear();
+  applyParameterBytes(s, bytes, path);
+}
+
+// The slot a byte offset of the file belongs to, in the user's words.
+std::string slotName(const Session& s, std::size_t at) {
+  const bool isFlag = at < 120;
+  const std::size_t index = isFlag ? at / 8 : (at - 120) / 8;
+  const char* key = isFlag ? kFlagControls[index] : kParamControls[index];
+  std::string name;
+  if (*key) {
+    const std::string& caption = s.controls().get(key).caption;
+    name = (caption.empty() ? std::string() : "\"" + caption + "\" ") + "(" + key + ")";
+  } else {
+    name = std::string("a reserved ") + (isFlag ? "flag" : "value") + " slot";
+  }
+  return name + ", bytes " + std::to_string(at) + "-" + std::to_string(at + 7);
 }
 
 }  // namespace
 
-void applyParameterBytes(Session& s, const std::string& bytes) {
+void applyParameterBytes(Session& s, const std::string& bytes, const std::string& fileName) {
+  // Every number the file holds is checked before the record or a control changes: a NaN or
+  // an infinity would show as "NAN" in its field and stop every later command.
+  for (std::size_t at = 0; at + 8 <= std::min(bytes.size(), kParameterFileSize); at += 8) {
+    const double v = readDouble(bytes, at);
+    if (!std::isfinite(v)) {
+      throw ParameterFileError("The parameter file \"" + fileName +
+                               "\" was not applied: " + slotName(s, at) + " holds " +
+                               (std::isnan(v) ? "NaN" : "infinity") + ", not a number");
+    }
+  }
   WorkingState& st = s.state();
   decodeParameters(bytes, st.optionFlags, st.paramValues);
   if (st.optionFlags[flag::rememberSettings] != 0.0) {

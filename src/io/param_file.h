@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <stdexcept>
 #include <string>
 
 namespace tarvex {
@@ -17,8 +18,16 @@ std::string encodeParameters(const std::array<double, 15>& flags,
 void decodeParameters(const std::string& bytes, std::array<double, 15>& flags,
                       std::array<double, 60>& values);
 
-// Reads the bytes of a parameter file into the record and applies it to the controls.
-void applyParameterBytes(Session& s, const std::string& bytes);
+// A parameter file that is refused; what() names the file and the slot.
+class ParameterFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads the bytes of a parameter file into the record and applies it to the controls. A file
+// holding a NaN or an infinity in any slot is refused before anything changes: throws
+// ParameterFileError naming fileName and the slot.
+void applyParameterBytes(Session& s, const std::string& bytes, const std::string& fileName);
 
 std::string parameterFilePath(const Session& s, const char* name);
 

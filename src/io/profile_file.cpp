@@ -1,47 +1,53 @@
 #include "io/profile_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
+#include <vector>
 
 #include "core/numtext.h"
 #include "io/files.h"
 #include "state/session.h"
 
 namespace tarvex {
+
+// The product count*step and the quotient depth/step each round, so the quotient lands within
+// an ulp or two of the whole count, on either side; taking its ceiling (the profile's rule for
+// a thickness) added a point to one file in seven.
+double pointsOfDepth(double depth, double step) {
+  const double q = depth / step;
+  const double whole = std::nearbyint(q);
+  if (std::fabs(q - whole) <= 4.0 * std::numeric_limits<double>::epsilon() * std::fabs(whole))
+    return whole;
+  return std::ceil(q);
+}
+
 namespace {
 
-// Number of values a profile file holds: floor(count*step/step), as writer and reader compute it.
-long long storedValues(double count, double step, double fileStep) {
-  const double m = std::floor(count * step / fileStep);
-  return m > 0.0 ? static_cast<long long>(m) : 0;
+// A value a profile can hold: finite in single precision (its points are stored as floats).
+bool fitsSinglePrecision(double v) {
+  return std::fabs(v) < std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
 }
 
 FileDialog profileDialog(const std::string& name) {
   return FileDialog{"Profile", "Tarvex profile files (*.pro)|*.pro", "pro", name};
 }
 
-// Writes one file of a command that goes on with its next file after a failure.
-void writeReported(Session& s, const std::string& path, const std::string& content, bool* ok) {
-  try {
-    writeFileAtomically(path, content);
-  } catch (const FileError& e) {
-    s.host().showMessage(e.what());
-    *ok = false;
-  }
-}
-
 }  // namespace
 
 std::string encodeProfile(const profile& p, const ProfileHeader& h) {
+  // Every point is written, so that the file loads back whole: the count follows from the
+  // header's depth and step (see pointsOfDepth).
+  const std::size_t m = std::min(static_cast<std::size_t>(std::max(p.count, 0)), p.values.size());
   std::string out;
-  const long long m = storedValues(p.count, p.step, p.step);
-  out.reserve(48 + 8 * static_cast<std::size_t>(m));
+  out.reserve(48 + 8 * m);
   for (double v : {p.startDepth, p.step, p.count * p.step, h.background, h.dose, h.shift}) {
     appendDouble(out, v);
   }
-  for (long long i = 0; i < m && i < p.count; ++i)
-    appendDouble(out, p.values[static_cast<std::size_t>(i)]);
+  for (std::size_t i = 0; i < m; ++i)
+    appendDouble(out, p.values[i]);
   return out;
 }
 
@@ -59,22 +65,42 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
                              formatGeneral(start) + ", step " + formatGeneral(step) + ", depth " +
                              formatGeneral(depth) + ")");
   }
+  static const char* const kHeaderNames[3] = {"background", "ion dose", "energy shift"};
+  for (int i = 3; i < 6; ++i) {
+    if (!std::isfinite(h[i])) {
+      throw std::runtime_error(std::string("its header holds no number for the ") +
+                               kHeaderNames[i - 3] + " (" + formatGeneral(h[i]) + ")");
+    }
+  }
   // The values the header announces, checked against the bytes before anything is allocated.
-  const double count = std::ceil(depth / step);
-  const long long m = storedValues(count, step, step);
-  if (static_cast<double>(bytes.size() - 48) / 8.0 < static_cast<double>(m)) {
-    throw std::runtime_error("it is shorter than its header announces (" + std::to_string(m) +
-                             " values)");
+  // Files of earlier versions hold floor(depth/step) values, one fewer than the points now and
+  // then: such a file is read whole and its last point stays 0.
+  const double points = pointsOfDepth(depth, step);
+  const long long count = static_cast<long long>(points);
+  const long long held = static_cast<long long>((bytes.size() - 48) / 8);
+  const long long older = static_cast<long long>(std::floor(depth / step));
+  long long m = count;
+  if (held < count) {
+    if (held < older) {
+      throw std::runtime_error("it is shorter than its header announces (" + std::to_string(count) +
+                               " values, the file holds " + std::to_string(held) + ")");
+    }
+    m = older;
   }
-  profile p(depth, step);
-  p.setStart(start);
-  p.setThickness(depth);
-  if (m > p.count) throw std::runtime_error("its header does not describe a depth grid");
+  std::vector<double> values(static_cast<std::size_t>(count), 0.0);
   for (long long i = 0; i < m; ++i) {
-    p.setValue(static_cast<int>(i),
-               static_cast<float>(readDouble(bytes, 48 + 8 * static_cast<std::size_t>(i))));
+    const double v = readDouble(bytes, 48 + 8 * static_cast<std::size_t>(i));
+    if (!fitsSinglePrecision(v)) {
+      throw std::runtime_error("the value of point " + std::to_string(i) + " (" + formatGeneral(v) +
+                               ") is not a finite number");
+    }
+    values[static_cast<std::size_t>(i)] = static_cast<float>(v);
   }
-  p.setThickness(depth);
+  profile p;
+  p.step = step;
+  p.count = static_cast<int>(count);
+  p.values = std::move(values);
+  p.startDepth = start;
   header->background = h[3];
   header->dose = h[4];
   header->shift = h[5];
@@ -93,29 +119,38 @@ std::string profileText(const profile& p) {
   return out;
 }
 
-void writeBinaryProfile(Session& s, const std::string& n, const ProfileHeader& h) {
-  bool ok = true;
-  writeReported(s, n, encodeProfile(s.state().nraProfile, h), &ok);
-}
-
-void writeProfileFiles(Session& s, const std::string& n) {
+std::vector<FileImage> profileFiles(Session& s, const std::string& n) {
   WorkingState& st = s.state();
-  bool ok = true;
+  std::vector<FileImage> files;
   if (s.nraMode()) {
     ProfileHeader h;
     h.background = s.number("TFOptions.EditBack");
     h.dose = s.number("TFOptions.EditMult");
     h.shift = s.number("TFOptions.EditShift");
-    writeReported(s, n, encodeProfile(st.nraProfile, h), &ok);
-    writeReported(s, changeExtension(n, "_profile.txt"), profileText(st.nraProfile), &ok);
-    // Only when its files are really there.
-    if (ok) s.SetStatus("Profile saved!");
-    return;
+    files.push_back({n, encodeProfile(st.nraProfile, h)});
+    files.push_back({changeExtension(n, "_profile.txt"), profileText(st.nraProfile)});
+    return files;
   }
   for (const auto& [name, record] : st.elementMap) {
-    writeReported(s, changeExtension(n, "_" + name + "_profile.txt"),
-                  profileText(st.elementProfiles[name]), &ok);
+    files.push_back(
+        {changeExtension(n, "_" + name + "_profile.txt"), profileText(st.elementProfiles[name])});
   }
+  return files;
+}
+
+bool writeReported(Session& s, const std::vector<FileImage>& files) {
+  try {
+    writeFilesTogether(files);
+    return true;
+  } catch (const FileError& e) {
+    s.host().showMessage(e.what());
+    return false;
+  }
+}
+
+void writeProfileFiles(Session& s, const std::string& n) {
+  // Only when its files are really there.
+  if (writeReported(s, profileFiles(s, n)) && s.nraMode()) s.SetStatus("Profile saved!");
 }
 
 void SaveProfile(Session& s) {

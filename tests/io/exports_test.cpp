@@ -1,0 +1,154 @@
+#include "io/exports.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "file_fixture.h"
+#include "io/files.h"
+#include "io/profile_file.h"
+
+namespace tarvex {
+namespace {
+
+using testing::FileFixture;
+using testing::slurp;
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);)
+    lines.push_back(l);
+  return lines;
+}
+
+bool sameCharts(const ChartStore& a, const std::map<std::string, Series>& before) {
+  for (const auto& [key, series] : before) {
+    const auto& now = a.series(key).points;
+    if (now.size() != series.points.size()) return false;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      if (now[i].x != series.points[i].x || now[i].y != series.points[i].y) return false;
+    }
+  }
+  return true;
+}
+
+TEST(Exports, IonScatteringCurveLinesAreThePlottedPoints) {
+  FileFixture f;
+  f.meisMode();
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  f.session.run("Updateplot");
+  for (double& v : f.session.state().elementProfiles["Hf"].values)
+    v = 1.0;
+  f.session.run("CalcSimulation");
+  const auto plotted = f.series("ChartPrinc.SeriesBessel").points;
+  f.host.fileAnswers = {f.path("b.simulation")};
+  f.session.run("SaveAnaliticMEIS");
+  const auto lines = linesOf(slurp(f.path("b.simulation")));
+  ASSERT_EQ(lines.size(), 1000u);
+  EXPECT_EQ(lines[0].substr(0, 5), "90   ");
+  EXPECT_EQ(lines.back().substr(0, 8), "99.99   ");
+  ASSERT_EQ(plotted.size(), 1000u);
+  for (std::size_t k = 0; k < lines.size(); ++k)
+    ASSERT_EQ(lines[k], formatG6(plotted[k].x) + "   " + formatG6(plotted[k].y));
+
+  // A finer spread: the export follows the plot's spacing without redrawing the chart.
+  f.set("TFMEIS.EditGauss", "40");
+  const auto charts = f.session.charts().all();
+  f.host.fileAnswers = {f.path("c.simulation")};
+  f.session.run("SaveAnaliticMEIS");
+  EXPECT_EQ(linesOf(slurp(f.path("c.simulation"))).size(), 10000u);
+  EXPECT_TRUE(sameCharts(f.session.charts(), charts));
+
+  f.set("TFMEIS.EditSimMin", "90.5");
+  f.host.fileAnswers = {f.path("d.simulation")};
+  f.session.run("SaveAnaliticMEIS");
+  EXPECT_EQ(f.host.messages.back(), "'90.5' is not a valid integer value");
+  EXPECT_FALSE(std::filesystem::exists(f.path("d.simulation")));
+  EXPECT_TRUE(sameCharts(f.session.charts(), charts));
+}
+
+TEST(Exports, ExportAllAndReload) {
+  FileFixture f;
+  f.host.fileAnswers = {f.write("run.dat", "150 10\n151 20\n152 30\n")};
+  f.session.run("Loaddata");
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  f.session.state().nraProfile.values.assign(2000, 1.0);
+  f.session.run("CalcSimulation");
+  f.host.fileAnswers = {f.path("run.simulation")};
+  f.session.run("ExplortAll");
+  EXPECT_TRUE(f.host.messages.empty());
+  EXPECT_EQ(f.host.dialogs.back().fileName, f.path("run.simulation"));  // prefilled
+  for (const char* name : {"run.simulation", "run.exp", "run.pro", "run_profile.txt"}) {
+    EXPECT_TRUE(std::filesystem::exists(f.path(name))) << name;
+  }
+  EXPECT_EQ(f.host.statuses.back(), "Profile saved!");
+  EXPECT_EQ(slurp(f.path("run.exp")), "150   10\n151   20\n152   30\n");
+  ProfileHeader h;
+  EXPECT_EQ(decodeProfile(slurp(f.path("run.pro")), &h).values,
+            f.session.state().nraProfile.values);
+  EXPECT_EQ(h.dose, 8.0);
+  // The ".exp" file is an ordinary data file.
+  f.host.fileAnswers = {f.path("run.exp")};
+  f.session.run("Loaddata");
+  EXPECT_EQ(f.series("ChartPrinc.SeriesExp").points.size(), 3u);
+}
+
+// "Export all" writes its ".pro" once, together with the profile listing: when the ".pro"
+// cannot be written there is one message, and the listing keeps its old content.
+TEST(Exports, ExportAllWritesTheProfileOnceAndWithItsListing) {
+  FileFixture f;
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  std::filesystem::create_directories(f.path("run.pro/in-the-way"));
+  f.write("run_profile.txt", "old listing");
+  f.host.fileAnswers = {f.path("run.simulation")};
+  f.session.run("ExplortAll");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_NE(f.host.messages[0].find(f.path("run.pro")), std::string::npos);
+  EXPECT_EQ(slurp(f.path("run_profile.txt")), "old listing");
+  EXPECT_TRUE(std::filesystem::exists(f.path("run.exp")));
+  EXPECT_TRUE(f.host.statuses.empty() || f.host.statuses.back() != "Profile saved!");
+}
+
+TEST(Exports, SaveProfileWritesBothFilesOrNeither) {
+  FileFixture f;
+  f.write("x.pro", "old pro");
+  std::filesystem::create_directories(f.path("x_profile.txt/in-the-way"));
+  f.host.fileAnswers = {f.path("x.pro")};
+  f.session.run("SaveProfile");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_NE(f.host.messages[0].find("x_profile.txt"), std::string::npos);
+  EXPECT_EQ(slurp(f.path("x.pro")), "old pro");
+  EXPECT_TRUE(f.host.statuses.empty() || f.host.statuses.back() != "Profile saved!");
+  f.host.fileAnswers = {f.path("no/such/dir/y.pro")};
+  f.session.run("SaveProfile");
+  ASSERT_EQ(f.host.messages.size(), 2u);
+  EXPECT_NE(f.host.messages[1].find("no/such/dir/y.pro"), std::string::npos);
+}
+
+TEST(Exports, UltraExporterNamesAndLeavesTheChartsAlone) {
+  FileFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.set("TFLayers.EditFileName", f.path("s12"));
+  const auto charts = f.session.charts().all();
+  f.session.run("Ultraexporter");
+  EXPECT_TRUE(f.host.messages.empty());
+  for (const char* name : {"s12-Bessel.simulation", "s12-Amsel.simulation", "s12-AO.simulation",
+                           "s12-Gauss.simulation", "s12.exp", "s12.pro", "s12_Hf_profile.txt"}) {
+    EXPECT_TRUE(std::filesystem::exists(f.path(name))) << name;
+  }
+  // Never calculated: the background line alone over the window.
+  const auto lines = linesOf(slurp(f.path("s12-Gauss.simulation")));
+  ASSERT_EQ(lines.size(), 1000u);
+  EXPECT_EQ(lines[0].substr(0, 5), "90   ");
+  EXPECT_TRUE(sameCharts(f.session.charts(), charts));
+  ProfileHeader h;
+  EXPECT_EQ(decodeProfile(slurp(f.path("s12.pro")), &h).count, 2000);
+}
+
+}  // namespace
+}  // namespace tarvex

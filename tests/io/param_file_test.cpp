@@ -1,0 +1,161 @@
+#include "io/param_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "file_fixture.h"
+#include "io/files.h"
+
+namespace tarvex {
+namespace {
+
+using testing::FileFixture;
+using testing::slurp;
+
+TEST(ParameterFiles, FirstStartThenCloseWritesTheDefaults) {
+  FileFixture f;
+  startUp(f.session);
+  const std::string def = slurp(f.path("default.ini"));
+  ASSERT_EQ(def.size(), 600u);
+  const unsigned char head[24] = {0, 0, 0,    0,    0, 0, 0, 0, 0, 0, 0,    0,
+                                  0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F};
+  EXPECT_EQ(def.substr(0, 24), std::string(reinterpret_cast<const char*>(head), 24));
+  const unsigned char dose[16] = {0, 0, 0, 0, 0, 0, 0x20, 0x40, 0, 0, 0, 0, 0, 0xE0, 0x62, 0x40};
+  EXPECT_EQ(def.substr(144, 16), std::string(reinterpret_cast<const char*>(dose), 16));
+  EXPECT_FALSE(std::filesystem::exists(f.path("tarvex.ini")));
+  f.session.run("CloseMainWindow");
+  EXPECT_EQ(slurp(f.path("tarvex.ini")), def);
+}
+
+TEST(ParameterFiles, SaveLoadRoundTripAndReservedSlots) {
+  FileFixture f;
+  f.set("TFNRP.EditEnrg", "1E-5");
+  f.set("TFMEIS.EditS", "20740");
+  f.session.setCheckedAsClick("TFNRP.CheckAuto", false);
+  f.session.setCheckedAsClick("TFOptions.RadioMEIS", true);
+  f.session.run("SaveParameters");
+  std::string bytes = slurp(f.path("tarvex.ini"));
+  ASSERT_EQ(bytes.size(), 600u);
+  bytes[600 - 8] = 0x11;  // a reserved slot another run wrote
+  f.write("tarvex.ini", bytes);
+
+  FileFixture::Later g(f.dir);
+  g.session.run("LoadParameters");
+  EXPECT_EQ(g.text("TFNRP.EditEnrg"), "0.00001");
+  EXPECT_TRUE(g.session.controls().checked("TFOptions.RadioMEIS"));
+  EXPECT_FALSE(g.session.controls().checked("TFOptions.RadioNRP"));
+  EXPECT_FALSE(g.session.controls().checked("TFNRP.CheckAuto"));
+  EXPECT_TRUE(g.session.controls().enabled("TFNRP.EditNc"));  // the handler ran
+  EXPECT_TRUE(g.session.controls().get("TFMEIS").visible);    // ShowSelectedMode ran
+  g.session.run("SaveParameters");
+  EXPECT_EQ(slurp(f.path("tarvex.ini")), bytes);
+}
+
+TEST(ParameterFiles, RememberSettingsOffChangesNoControl) {
+  FileFixture f;
+  f.set("TFNRP.EditEnrg", "200");
+  f.session.setCheckedAsClick("TFOptions.CheckRememberSettings", false);
+  f.session.run("SaveParameters");
+  FileFixture::Later g(f.dir);
+  g.session.run("LoadParameters");
+  EXPECT_EQ(g.text("TFNRP.EditEnrg"), "151");
+  EXPECT_TRUE(g.session.controls().checked("TFOptions.CheckRememberSettings"));
+}
+
+TEST(ParameterFiles, LaterFlagsWinAndShortFilesKeepTheRest) {
+  FileFixture f;
+  f.session.gatherParameters();
+  std::array<double, 15> flags = f.session.state().optionFlags;
+  std::array<double, 60> values = f.session.state().paramValues;
+  flags[flag::modeNra] = 1.0;
+  flags[flag::modeMeis] = 1.0;
+  flags[flag::modelBessel] = 0.0;
+  flags[flag::modelNumeric] = 0.0;
+  values[param::ionDose] = 3.5;
+  const std::string bytes = encodeParameters(flags, values);
+  f.write("tarvex.ini", bytes.substr(0, 120 + 8 * 4 + 3));  // the dose slot is whole
+  f.set("TFNRP.EditEnrg", "222");
+  f.session.run("LoadParameters");
+  EXPECT_TRUE(f.session.controls().checked("TFOptions.RadioMEIS"));
+  EXPECT_FALSE(f.session.controls().checked("TFOptions.RadioNRP"));
+  EXPECT_FALSE(f.session.controls().checked("TFOptions.RadioNumeric"));
+  EXPECT_FALSE(f.session.controls().checked("TFOptions.RadioAnalitic"));
+  EXPECT_EQ(f.text("TFOptions.EditMult"), "3.5");
+  EXPECT_EQ(f.text("TFNRP.EditEnrg"), "151");  // slot 4 came in part only: the record's value
+}
+
+TEST(ParameterFiles, ResetAsksFirst) {
+  FileFixture f;
+  f.session.run("Savedefaultparam");
+  f.set("TFNRP.EditEnrg", "300");
+  f.host.yesNoAnswers = {false};
+  f.session.run("Loaddefaultparam");
+  EXPECT_EQ(f.text("TFNRP.EditEnrg"), "300");
+  EXPECT_EQ(f.host.messages.back(), "Load default settings?");
+  f.host.yesNoAnswers = {true};
+  f.session.run("Loaddefaultparam");
+  EXPECT_EQ(f.text("TFNRP.EditEnrg"), "151");
+}
+
+TEST(ParameterFiles, ABadEditLeavesTheOldFile) {
+  FileFixture f;
+  f.session.run("SaveParameters");
+  const std::string before = slurp(f.path("tarvex.ini"));
+  f.set("TFOptions.EditMult", "eight");
+  f.session.run("SaveParameters");
+  EXPECT_EQ(f.host.messages.back(), "'eight' is not a valid floating point value");
+  EXPECT_EQ(slurp(f.path("tarvex.ini")), before);
+}
+
+// A NaN or an infinity anywhere in a parameter file: the file is refused with a message naming
+// it and the slot; the record, every control and the selected mode stay as they were.
+TEST(ParameterFiles, NonFiniteNumbersRefuseTheFile) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct {
+    std::size_t at;  // byte offset of the slot
+    double value;
+    const char* names;
+  } cases[] = {
+      {144, nan, "\"Ion dose:\" (TFOptions.EditMult), bytes 144-151 holds NaN"},
+      {128, inf, "(TFOptions.EditBack), bytes 128-135 holds infinity"},
+      {488, -inf, "a reserved value slot, bytes 488-495 holds infinity"},
+      {24, nan, "(TFOptions.RadioMEIS), bytes 24-31 holds NaN"},
+      {0, nan, "a reserved flag slot, bytes 0-7"},
+  };
+  for (const auto& c : cases) {
+    FileFixture f;
+    f.session.gatherParameters();
+    std::array<double, 15> flags = f.session.state().optionFlags;
+    std::array<double, 60> values = f.session.state().paramValues;
+    flags[flag::modeMeis] = 1.0;  // a file that would also change the mode
+    values[param::nraResonanceEnergy] = 222;
+    std::string bytes = encodeParameters(flags, values);
+    std::string slot;
+    appendDouble(slot, c.value);
+    bytes.replace(c.at, 8, slot);
+    f.write("tarvex.ini", bytes);
+    const auto recordFlags = f.session.state().optionFlags;
+    const auto recordValues = f.session.state().paramValues;
+    f.session.run("LoadParameters");
+    ASSERT_EQ(f.host.messages.size(), 1u);
+    const std::string& m = f.host.messages[0];
+    EXPECT_NE(m.find("\"" + f.path("tarvex.ini") + "\""), std::string::npos) << m;
+    EXPECT_NE(m.find(c.names), std::string::npos) << m;
+    EXPECT_EQ(f.text("TFNRP.EditEnrg"), "151");
+    EXPECT_EQ(f.text("TFOptions.EditMult"), "8");
+    EXPECT_TRUE(f.session.controls().checked("TFOptions.RadioNRP"));
+    EXPECT_EQ(f.session.state().optionFlags, recordFlags);
+    EXPECT_EQ(f.session.state().paramValues, recordValues);
+    // Nothing shows a "NAN" that would block the next save.
+    f.session.run("SaveParameters");
+    EXPECT_EQ(f.host.messages.size(), 1u);
+  }
+}
+
+}  // namespace
+}  // namespace tarvex
