@@ -1,4 +1,5 @@
-// The tarvex-cli script language: one command a line driving a session as a user would.
+// The tarvex-cli script language: one command a line driving a session as a user would, and
+// lines that check the numbers a script produced.
 #pragma once
 
 #include <deque>
@@ -33,7 +34,25 @@ class ScriptHost : public Host {
   std::deque<bool> questions_;
 };
 
-// Runs a script; returns the exit status (0, or 2 when a line names something unknown).
+// Exit statuses of a script.
+namespace exitStatus {
+inline constexpr int ok = 0;             // every command succeeded, every expectation held
+inline constexpr int failed = 1;         // a command failed or an expectation did not hold
+inline constexpr int badScript = 2;      // a line names something unknown: the script stops
+inline constexpr int interrupted = 130;  // stopped by interruptScript() (SIGINT)
+}  // namespace exitStatus
+
+// Runs a script and returns its exit status. A failed command (an error message, a refused
+// input, a failed write, an engine's error status, "Stopped") or an expectation that does not
+// hold is reported on err with its line number, and the script runs on; the status is then 1.
 int runScript(std::istream& script, std::ostream& out, std::ostream& err);
+
+// Stops the script that runs: the command in progress ends at its next cancel point (what it
+// finished stays), no further line runs, and runScript returns 130. Safe in a signal handler:
+// two atomic stores.
+void interruptScript();
+
+// The script lines, the exit statuses and every action with its caption.
+std::string helpText();
 
 }  // namespace tarvex

@@ -1,15 +1,24 @@
 #include "cli/script.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "support/temp_dir.h"
+
 namespace tarvex {
 namespace {
+
+using testing::TempDir;
 
 struct ScriptRun {
   int status;
@@ -22,6 +31,41 @@ ScriptRun runText(const std::string& script) {
   const int status = runScript(in, out, err);
   return {status, out.str(), err.str()};
 }
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+// Runs the tarvex-cli program with a shell command line's arguments and environment.
+ScriptRun runProgram(const std::string& arguments, const std::string& input, const TempDir& dir,
+                     const std::string& environment = "") {
+  { std::ofstream(dir.file("stdin.txt")) << input; }
+  const std::string command = "cd '" + dir.path().string() + "' && " + environment + " '" +
+                              TARVEX_CLI + "' " + arguments + " < '" + dir.file("stdin.txt") +
+                              "' > '" + dir.file("stdout.txt") + "' 2> '" + dir.file("stderr.txt") +
+                              "'";
+  const int raw = std::system(command.c_str());
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return {status, readFile(dir.path() / "stdout.txt"), readFile(dir.path() / "stderr.txt")};
+}
+
+// The process's C locale with ',' decimals for the lifetime of the object, where it exists.
+struct CommaLocale {
+  bool available = false;
+  CommaLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8"}) {
+      if (std::setlocale(LC_ALL, name) != nullptr) {
+        available = *std::localeconv()->decimal_point == ',';
+        if (available) return;
+      }
+    }
+    std::setlocale(LC_ALL, "C");
+  }
+  ~CommaLocale() { std::setlocale(LC_ALL, "C"); }
+};
+constexpr const char* kNoCommaLocale =
+    "the locale de_DE.UTF-8 is not installed (scripts/setup.sh generates it)";
 
 TEST(Script, PrintsControlsAndRunsHandlers) {
   const ScriptRun r = runText(
@@ -36,22 +80,46 @@ TEST(Script, PrintsControlsAndRunsHandlers) {
       "print TFMEIS.ListElements\n"
       "set TFMEIS.EditElname \n"
       "print TFMEIS.EditElname\n");
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "151\noff\nO\n\n");
 }
 
-TEST(Script, MessagesGoToOutputAndTheScriptGoesOn) {
+TEST(Script, AFailedCommandFailsTheScriptWhichRunsOn) {
   const ScriptRun r = runText(
       "check TFOptions.RadioGauss on\n"
       "run CalcSimulation\n"
       "set TFNRP.EditMaxDepth x\n"
       "run Updateplot\n"
       "print TFNRP.EditMaxDepth\n");
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out,
             "message: Gaussian calculation not ready for NRP\n"
             "message: 'x' is not a valid floating point value\n"
             "x\n");
+  EXPECT_NE(r.err.find("failed: line 2: run CalcSimulation"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("failed: line 4: run Updateplot"), std::string::npos) << r.err;
+}
+
+// Exit status 0 only when every command succeeded.
+TEST(Script, ExitStatus) {
+  TempDir dir("status");
+  struct {
+    std::string script;
+    int status;
+  } cases[] = {
+      {"print TFNRP.EditEnrg\nrun CalcSimulation\nrun Sigma\n", 0},
+      {"set TFNRP.EditEnrg abc\nrun CalcSimulation\n", 1},         // conversion error
+      {"set TFMEIS.EditProfstep 0\nclick TFMEIS.ButtonAdd\n", 1},  // refused input
+      {"series ChartPrinc.SeriesBessel " + dir.file("no/such/folder.txt") + "\n", 1},
+      {"answer open " + dir.file("missing.dat") + "\nrun Loaddata\n", 1},  // unreadable
+      {"set TFBackground.EditEs 500\nselect TFBackground.Bkgrdradio Linear\nrun Preview\n", 1},
+      {"check TFOptions.RadioAnalitic on\nclick TFNRP.ButtonCalculate\n", 1},  // disabled
+      {"run CalcSimulation\nrun Nothing\nprint TFNRP.EditEnrg\n", 2},
+  };
+  for (const auto& c : cases) {
+    const ScriptRun r = runText(c.script);
+    EXPECT_EQ(r.status, c.status) << c.script << r.out << r.err;
+  }
 }
 
 TEST(Script, UnknownNamesStopWithTheLineNumber) {
@@ -63,7 +131,10 @@ TEST(Script, UnknownNamesStopWithTheLineNumber) {
                {"run Nothing\n", "line 1: unknown action 'Nothing'"},
                {"select TFBackground.Bkgrdradio Curved\n", "line 1: unknown item 'Curved'"},
                {"series ChartPrinc.Nothing\n", "line 1: unknown series 'ChartPrinc.Nothing'"},
-               {"\n\ncheck TFNRP.EditEnrg on\n", "line 3: TFNRP.EditEnrg is not a check box"}};
+               {"\n\ncheck TFNRP.EditEnrg on\n", "line 3: TFNRP.EditEnrg is not a check box"},
+               {"expect ChartPrinc.SeriesExp area 1\n", "line 1: expect ChartPrinc.SeriesExp"},
+               {"expect ChartPrinc.SeriesExp points many\n", "N must be a number, not 'many'"},
+               {"expect ChartPrinc.SeriesExp width 1\n", "takes points N, area VALUE TOL"}};
   for (auto c : cases) {
     const ScriptRun r = runText(c.script);
     EXPECT_EQ(r.status, 2) << c.script;
@@ -72,7 +143,8 @@ TEST(Script, UnknownNamesStopWithTheLineNumber) {
 }
 
 TEST(Script, StatusGoesToStandardErrorAndSeriesToFiles) {
-  const std::string path = ::testing::TempDir() + "bessel_series.txt";
+  TempDir dir("series");
+  const std::string path = dir.file("bessel_series.txt");
   const ScriptRun r = runText(
       "check TFOptions.RadioAnalitic on\n"
       "set TFNRP.Editx1 0\nset TFNRP.Editx2 10\n"
@@ -97,61 +169,142 @@ TEST(Script, StatusGoesToStandardErrorAndSeriesToFiles) {
   EXPECT_NE(r.out.find("0.0050000000000000001 1\n"), std::string::npos);
 }
 
+// A disabled control takes no click, check or selection: in resonant NRA mode the ion-scattering
+// element box must not send the profile tools to an element's profile.
 TEST(Script, DisabledControlsAreNotPressed) {
   const ScriptRun r = runText(
+      "check TFOptions.RadioMEIS on\n"
+      "click TFMEIS.ButtonAdd\n"
+      "check TFOptions.RadioNRP on\n"
+      "select TFrameMEISSample.ComboEl_list Hf\n"
+      "set TFNRP.Editx2 10\n"
+      "run Drawline\n"
+      "expect ChartNRPProf.SeriesAmostra at 5 1 0\n"
       "check TFOptions.RadioAnalitic on\n"
       "click TFNRP.ButtonCalculate\n"
-      "print TFTarvex3.StatusBar1.3\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "\n");
-  EXPECT_NE(r.err.find("ignored: TFNRP.ButtonCalculate is disabled"), std::string::npos);
+      "check TFNRP.CheckAuto off\n"
+      "print TFTarvex3.StatusBar1.3\n"
+      "print TFNRP.CheckAuto\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "\non\n");
+  for (const char* key :
+       {"TFrameMEISSample.ComboEl_list", "TFNRP.ButtonCalculate", "TFNRP.CheckAuto"}) {
+    EXPECT_NE(r.err.find(std::string("ignored: ") + key + " is disabled"), std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(r.err.find("failed: line 7"), std::string::npos) << r.err;
 }
 
-TEST(Script, TheExamplesRun) {
-  const char* dir = TARVEX_SOURCE_DIR;
-  // The examples name their files relative to the source folder.
+TEST(Script, ARadioButtonIsNotUncheckedAsAClickCannotDoIt) {
+  const ScriptRun r = runText(
+      "check TFOptions.RadioNRP off\n"
+      "print TFOptions.RadioNRP\n"
+      "print TFOptions.RadioMEIS\n"
+      "check TFOptions.RadioMEIS off\n");  // already off: nothing to do
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "on\noff\n");
+  EXPECT_NE(r.err.find("failed: line 1"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("failed: line 4"), std::string::npos) << r.err;
+}
+
+TEST(Script, ExpectationsStateTheLineTheExpectedAndTheFoundValue) {
+  // "Sigma": 241 points from 60 to 300 keV, the cross section relative to 100 keV.
+  const std::string prelude = "run Sigma\nset TFNRP.EditEnrg 151\n";
+  struct {
+    const char* line;
+    const char* failure;  // nullptr: the expectation holds
+  } cases[] = {
+      {"expect TFNRP.EditEnrg 151", nullptr},
+      {"expect TFNRP.EditEnrg 152", "expected '152', found '151'"},
+      {"expect TFOptions.RadioNRP on", nullptr},
+      {"expect TFOptions.CheckConv off", "expected 'off', found 'on'"},
+      {"expect ChartPrinc.SeriesGauss points 241", nullptr},
+      {"expect ChartPrinc.SeriesGauss points 240", "expected 240 points, found 241 points"},
+      {"expect ChartPrinc.SeriesGauss at 100 1 1e-12", nullptr},
+      {"expect ChartPrinc.SeriesGauss at 100.5 1.1 0.01", "found 0.99"},
+      {"expect ChartPrinc.SeriesGauss at 400 1 1", "no point around 400"},
+      {"expect ChartPrinc.SeriesExp area 0 0", nullptr},
+      {"expect ChartPrinc.SeriesGauss mean 1e9 0.5", "expected mean 1e9 within 0.5, found 1"},
+  };
+  for (auto c : cases) {
+    const ScriptRun r = runText(prelude + c.line + "\n");
+    if (c.failure == nullptr) {
+      EXPECT_EQ(r.status, 0) << c.line << r.err;
+      continue;
+    }
+    EXPECT_EQ(r.status, 1) << c.line;
+    EXPECT_NE(r.err.find(std::string("failed: line 3: ") + c.line + ": "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(c.failure), std::string::npos) << r.err;
+  }
+  // The area is the sum of y times the spacing of x: a line through (0, 0) and (10, 10).
+  const ScriptRun line = runText(
+      "set TFNRP.Editx1 0\nset TFNRP.Editx2 10\nset TFNRP.Editc1 0\nset TFNRP.Editc2 10\n"
+      "run Drawline\n"
+      "expect ChartNRPProf.SeriesAmostra area 50 0.001\n"
+      "expect ChartNRPProf.SeriesAmostra area 51 0.001\n"
+      "expect ChartNRPProf.SeriesAmostra at 2.5025 2.5025 1e-6\n");
+  EXPECT_EQ(line.status, 1);
+  EXPECT_EQ(line.err.find("failed: line 6"), std::string::npos) << line.err;
+  EXPECT_NE(line.err.find("failed: line 7"), std::string::npos) << line.err;
+  EXPECT_EQ(line.err.find("failed: line 8"), std::string::npos) << line.err;
+}
+
+TEST(Script, HelpListsTheLinesAndTheActionsWithTheirCaptions) {
+  const ScriptRun r = runText("help\n");
+  EXPECT_EQ(r.status, 0);
+  for (const char* text :
+       {"expect Chart.Series area VALUE TOL", "expect Chart.Series at X", "answer open PATH",
+        "ClearPlots              \"Clear Plots\"  (Plots)",
+        "Loaddata                \"Load data\"  (File-Load)", "Sigma", "Stop", "Exit status"}) {
+    EXPECT_NE(r.out.find(text), std::string::npos) << text;
+  }
+}
+
+// Every example states the numbers it must give; the examples hold under a ',' locale too, and
+// tarvex-cli prints the same there.
+TEST(Script, TheExamplesHoldTheirNumbers) {
+  const std::filesystem::path source = TARVEX_SOURCE_DIR;
   const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  int examples = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(std::string(dir) + "/examples")) {
+  std::filesystem::current_path(source);  // the examples name their files from here
+  std::map<std::string, std::string> outputs;
+  for (const auto& entry : std::filesystem::directory_iterator(source / "examples")) {
     if (entry.path().extension() != ".tvx") continue;
     std::ifstream script(entry.path());
-    std::ostringstream out, err;
-    EXPECT_EQ(runScript(script, out, err), 0) << entry.path() << err.str();
-    EXPECT_EQ(out.str().find("message:"), std::string::npos) << entry.path() << out.str();
-    EXPECT_EQ(out.str().find("nan"), std::string::npos) << entry.path();
-    EXPECT_GT(out.str().size(), 1000u) << entry.path();  // a curve was printed
-    ++examples;
+    const std::string text((std::istreambuf_iterator<char>(script)),
+                           std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nexpect "), std::string::npos) << entry.path() << " states nothing";
+    const ScriptRun r = runText(text);
+    EXPECT_EQ(r.status, 0) << entry.path() << r.err;
+    EXPECT_EQ(r.out.find("message:"), std::string::npos) << entry.path() << r.out;
+    EXPECT_EQ(r.out.find("nan"), std::string::npos) << entry.path();
+    outputs[entry.path().filename().string()] = r.out;
   }
   std::filesystem::current_path(previous);
-  EXPECT_GE(examples, 4);
+  EXPECT_GE(outputs.size(), 4u);
+
+  TempDir dir("examples");
+  for (const auto& [name, out] : outputs) {
+    const ScriptRun r = runProgram("'" + (source / "examples" / name).string() + "'", "", dir,
+                                   "cd '" + source.string() + "' && LC_ALL=de_DE.UTF-8");
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    EXPECT_TRUE(r.out == out) << name << " prints otherwise under LC_ALL=de_DE.UTF-8";
+  }
 }
 
-}  // namespace
-}  // namespace tarvex
-
-namespace tarvex {
-namespace {
-
-// Runs a script in a folder of its own (the parameter files live in the working folder).
-struct InFolder {
-  std::filesystem::path previous = std::filesystem::current_path();
-  explicit InFolder(const std::filesystem::path& dir) {
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::filesystem::current_path(dir);
-  }
-  ~InFolder() { std::filesystem::current_path(previous); }
-};
-
-TEST(Script, SaveLoadExportAndReloadRoundTrip) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "tarvex_cli_roundtrip";
-  InFolder folder(dir);
+// Parameters, data, a profile and the exports written by one session and read back by another
+// give the same curve, in the C locale and in a ',' locale.
+void roundTrip() {
+  TempDir dir("roundtrip");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());  // the parameter files live in the working folder
   { std::ofstream("spectrum.dat") << "150 5\n151 9\n152 4\n"; }
-  const std::string d = dir.string() + "/";
+  const std::string d = dir.path().string() + "/";
   const ScriptRun first = runText(
       "set TFNRP.EditEnrg 152.5\n"
       "set TFOptions.EditMult 4\n"
+      "set TFNRP.EditMaxDepth 10.0001\n"
+      "run Updateplot\n"
       "check TFOptions.RadioAnalitic on\n"
       "run SaveParameters\n"
       "answer open " +
@@ -174,12 +327,13 @@ TEST(Script, SaveLoadExportAndReloadRoundTrip) {
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.out, "") << first.out;
   for (const char* f : {"tarvex.ini", "run.pro", "run_profile.txt", "run.simulation", "run.exp"}) {
-    EXPECT_TRUE(std::filesystem::exists(dir / f)) << f;
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / f)) << f;
   }
   const ScriptRun second = runText(
       "run LoadParameters\n"
       "print TFNRP.EditEnrg\n"
       "print TFOptions.RadioAnalitic\n"
+      "expect TFNRP.EditMaxDepth 10.005\n"
       "answer open " +
       d +
       "run.pro\n"
@@ -193,13 +347,123 @@ TEST(Script, SaveLoadExportAndReloadRoundTrip) {
       "run CalcSimulation\n"
       "series ChartPrinc.SeriesBessel " +
       d + "again.txt\n");
+  std::filesystem::current_path(previous);
   EXPECT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(second.out, "152.5\non\n4\n150 5\n151 9\n152 4\n");
-  std::ifstream a(dir / "shown.txt"), b(dir / "again.txt");
-  const std::string sa((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
-  const std::string sb((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
-  EXPECT_FALSE(sa.empty());
-  EXPECT_EQ(sa, sb);  // the reloaded profile and parameters give the same curve
+  const std::string shown = readFile(dir.path() / "shown.txt");
+  EXPECT_FALSE(shown.empty());
+  EXPECT_TRUE(shown == readFile(dir.path() / "again.txt")) << "not the same curve";
+}
+
+TEST(Script, SaveLoadExportAndReloadRoundTrip) {
+  roundTrip();
+}
+
+TEST(Script, SaveLoadExportAndReloadRoundTripUnderACommaLocale) {
+  CommaLocale locale;
+  if (!locale.available) GTEST_SKIP() << kNoCommaLocale;
+  roundTrip();
+}
+
+TEST(Program, HelpVersionAndWhatItCannotRun) {
+  TempDir dir("program");
+  const ScriptRun help = runProgram("--help", "", dir);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("expect Chart.Series points N"), std::string::npos);
+  EXPECT_NE(help.out.find("CalcSimulation"), std::string::npos);
+  const ScriptRun version = runProgram("--version", "", dir);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tarvex-cli 3.0.0.12\n");
+  const ScriptRun folder = runProgram("'" + dir.path().string() + "'", "", dir);
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("is a folder, not a script"), std::string::npos) << folder.err;
+  const ScriptRun missing = runProgram("no-such-script.tvx", "", dir);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("cannot open no-such-script.tvx"), std::string::npos);
+  EXPECT_EQ(runProgram("--frobnicate", "", dir).status, 2);
+  const ScriptRun piped = runProgram("", "print TFNRP.EditEnrg\nrun Nothing\n", dir);
+  EXPECT_EQ(piped.status, 2);
+  EXPECT_EQ(piped.out, "151\n");
+}
+
+// A stop requested while a command runs ends it at its next cancel point with "Stopped"; no
+// further line runs and the script ends with status 130.
+TEST(Interrupt, StopsTheRunningCommandAndTheScript) {
+  struct Tripwire : std::stringbuf {
+    std::string pattern = "status: Calculating numeric convolutions";
+    bool fired = false;
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+      const std::streamsize written = std::stringbuf::xsputn(s, n);
+      if (!fired && str().find(pattern) != std::string::npos) {
+        fired = true;
+        interruptScript();
+      }
+      return written;
+    }
+  } tripwire;
+  std::ostream err(&tripwire);
+  std::istringstream script(
+      "set TFNRP.Editx2 10\n"
+      "run Drawline\n"
+      "run CalcSimulation\n"
+      "print TFNRP.EditEnrg\n");
+  std::ostringstream out;
+  EXPECT_EQ(runScript(script, out, err), 130);
+  EXPECT_TRUE(tripwire.fired);
+  EXPECT_EQ(out.str(), "");  // no message box, and the last line did not run
+  EXPECT_NE(tripwire.str().find("status: Stopped"), std::string::npos) << tripwire.str();
+  EXPECT_NE(tripwire.str().find("interrupted after line 3"), std::string::npos);
+  EXPECT_EQ(tripwire.str().find("status: Done!"), std::string::npos);
+
+  // The next script starts afresh.
+  EXPECT_EQ(runText("run CalcSimulation\n").status, 0);
+}
+
+// SIGINT: what finished is kept, nothing runs after it.
+TEST(Interrupt, SigintEndsTarvexCli) {
+  TempDir dir("sigint");
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[0]);
+    close(in[1]);
+    close(out[0]);
+    close(out[1]);
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    if (freopen("stderr.txt", "w", stderr) == nullptr) _exit(126);
+    execl(TARVEX_CLI, TARVEX_CLI, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  const std::string first = "series ChartNRPProf.SeriesAmostra kept.txt\nprint TFNRP.EditEnrg\n";
+  ASSERT_EQ(write(in[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
+  std::string printed;
+  char buf[256];
+  while (printed.find("151\n") == std::string::npos) {
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    ASSERT_GT(n, 0) << printed;
+    printed.append(buf, static_cast<std::size_t>(n));
+  }
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  // The signal is delivered before tarvex-cli reads on: this line must not run.
+  const std::string second = "run SaveParameters\n";
+  ASSERT_EQ(write(in[1], second.data(), second.size()), static_cast<ssize_t>(second.size()));
+  close(in[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  close(out[0]);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "kept.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "tarvex.ini"));
+  EXPECT_EQ(readFile(dir.path() / "stderr.txt"), "tarvex-cli: interrupted after line 2\n");
 }
 
 }  // namespace
