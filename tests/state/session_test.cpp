@@ -21,36 +21,43 @@ TEST(Catalogue, KeysAreUniqueAndNameTheirForm) {
   }
 }
 
-TEST(Catalogue, DesignStateOfTheParameterControls) {
+// The store's start-up state is the catalogue's, row by row (a radio group shows its first item).
+TEST(Catalogue, TheStoreStartsFromTheCatalogue) {
   ControlStore c;
-  struct {
-    const char* key;
-    const char* caption;
-    const char* text;
-  } rows[] = {{"TFNRP.EditEnrg", "Resonance energy (keV):", "151"},
-              {"TFNRP.Editdedx", "Stopping Power:", "548.56"},
-              {"TFNRP.EditS", "Straggling:", "6.62"},
-              {"TFMEIS.EditS", "dW^2/dx: (eV^2/nm)", "20740"},
-              {"TFMEIS.EditProfstep", "Step:", "0.01"},
-              {"TFMEIS.EditSCL", "Sigma (eV):", "216.8"},
-              {"TFExternCS.EditDensity", "N: (molecules/cm^3)", "2.8e22"},
-              {"TFExternCS.EditShift", "Shift: (eV)", "35"},
-              {"TFBackground.EditEf", "Ef:", "500"},
-              {"TFHG.EditQtd6", "", "32.03"},
-              {"TFLayers.EditThickL2", "Thickness:", ".01"}};
-  for (auto r : rows) {
-    EXPECT_EQ(c.get(r.key).caption, r.caption) << r.key;
-    EXPECT_EQ(c.get(r.key).text, r.text) << r.key;
+  for (const ControlSpec& spec : controlCatalogue()) {
+    const Control& got = c.get(spec.key);
+    EXPECT_EQ(got.kind, spec.kind) << spec.key;
+    EXPECT_EQ(got.caption, spec.caption) << spec.key;
+    EXPECT_EQ(got.checked, spec.checked) << spec.key;
+    EXPECT_EQ(got.enabled, spec.enabled) << spec.key;
+    EXPECT_EQ(got.action, spec.action) << spec.key;
+    if (spec.kind == ControlKind::RadioGroup) {
+      ASSERT_FALSE(got.items.empty()) << spec.key;
+      EXPECT_EQ(got.itemIndex, 0) << spec.key;
+      EXPECT_EQ(got.text, got.items.front()) << spec.key;
+    } else {
+      EXPECT_EQ(got.text, spec.text) << spec.key;
+    }
   }
-  EXPECT_TRUE(c.checked("TFOptions.RadioNRP"));
-  EXPECT_TRUE(c.checked("TFOptions.RadioNumeric"));
-  EXPECT_FALSE(c.checked("TFOptions.RadioGauss"));
-  EXPECT_TRUE(c.checked("TFMEIS.CheckSCCorr"));
-  EXPECT_TRUE(c.checked("TFExternCS.RadioSCCFile"));
-  EXPECT_FALSE(c.enabled("TFNRP.EditNc"));
-  EXPECT_EQ(c.get("TFBackground.Bkgrdradio").items, (std::vector<std::string>{"Flat", "Linear"}));
-  EXPECT_EQ(c.get("TFBackground.Bkgrdradio").itemIndex, 0);
-  EXPECT_EQ(c.get("TFNRP.ButtonCalculate").action, "CalcSimulation");
+  EXPECT_EQ(c.all().size(), controlCatalogue().size());
+}
+
+// Every action a button or menu item runs, and every entry of the action list, is a command of
+// the program; the report pages bring the report actions.
+TEST(Catalogue, EveryBoundActionIsRegistered) {
+  SessionFixture f;
+  const std::set<std::string> reports = {"Report", "ShowReport", "PreviewNRPReport",
+                                         "PreviewMEISReport"};
+  for (const ControlSpec& spec : controlCatalogue()) {
+    if (*spec.action && !reports.count(spec.action)) {
+      EXPECT_TRUE(f.session.hasAction(spec.action)) << spec.key << " runs " << spec.action;
+    }
+  }
+  for (const ActionSpec& a : actionCatalogue()) {
+    if (!reports.count(a.name)) {
+      EXPECT_TRUE(f.session.hasAction(a.name)) << a.name;
+    }
+  }
 }
 
 TEST(Catalogue, EveryParameterSlotMirrorsAnEditAndStartsFromItsText) {
