@@ -38,6 +38,7 @@ bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
 TEST(Parallel, SlicesDependOnTheProblemOnly) {
   const std::vector<int> items = {0, 1, 2, 15, 16, 17, 1000, 2000000};
   std::vector<int> reference;
+  reference.reserve(items.size());
   for (int n : items)
     reference.push_back(sliceCount(n));
   for (int threads : {1, 2, 3, 7}) {
