@@ -20,6 +20,7 @@
 #include "state/action_catalogue.h"
 #include "state/readout.h"
 #include "ui/gui_host.h"
+#include "ui/icon.h"
 
 namespace tarvex::ui {
 namespace {
@@ -651,7 +652,7 @@ void Desktop::buildAbout() {
   auto* layout = new QVBoxLayout(d);
   auto* row = new QHBoxLayout;
   auto* icon = new QLabel(d);
-  icon->setPixmap(QApplication::windowIcon().pixmap(64, 64));
+  icon->setPixmap(programIcon().pixmap(64, 64));
   row->addWidget(icon);
   auto* texts = new QVBoxLayout;
   QFont big = f.panel("ProductName")->font();

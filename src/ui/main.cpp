@@ -10,13 +10,15 @@
 #include "state/session.h"
 #include "ui/desktop.h"
 #include "ui/gui_host.h"
+#include "ui/icon.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarvex"));
   QApplication::setApplicationDisplayName(QStringLiteral("Tarvex 3.0"));
   QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
-  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarvex")));
+  QApplication::setWindowIcon(
+      QIcon::fromTheme(QStringLiteral("tarvex"), tarvex::ui::programIcon()));
 
   const QString startFolder = QDir::currentPath();
   const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);

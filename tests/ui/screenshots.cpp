@@ -1,4 +1,107 @@
 // Pictures of the windows for the documentation: tarvex_screenshots OUTPUT_FOLDER.
-int main() {
-  return 0;
+// A numeric excitation curve over measured points, the Options window in each mode, the
+// external cross-section window and the log after a collision-table build.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "ui_fixture.h"
+
+namespace {
+
+using Gui = tarvex::ui::testing::Windows<tarvex::ui::testing::FakeHost>;
+
+void settle(Gui& g) {
+  for (int i = 0; i < 5; ++i)
+    QApplication::processEvents();
+  g.desktop->flush();
+  QApplication::processEvents();
+}
+
+bool save(QWidget* w, const QString& file) {
+  const bool ok = w->grab().save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: tarvex_screenshots OUTPUT_FOLDER\n");
+    return 2;
+  }
+  const QDir out(QString::fromLocal8Bit(argv[1]));
+  bool ok = true;
+  Gui g;
+  tarvex::ControlStore& c = g.controls();
+
+  // A 100 A layer at the default resonance, numeric model: the collision tables are built.
+  c.setText("TFNRP.EditMaxDepth", "100");
+  g.session.run("Updateplot");
+  c.setText("TFNRP.Editx2", "100");
+  g.session.run("Drawline");
+  g.session.run("CalcSimulation");
+  settle(g);
+
+  // Measured points: the curve with counting noise, as a data file loaded with "Load data".
+  const QString data = g.folder.filePath(QStringLiteral("measured.dat"));
+  {
+    QFile f(data);
+    f.open(QIODevice::WriteOnly | QIODevice::Text);
+    QTextStream s(&f);
+    s << "; simulated measurement\n";
+    std::mt19937 random(7);
+    const auto& curve = g.session.charts().series("ChartPrinc.SeriesPrinc").points;
+    for (std::size_t i = 0; i < curve.size(); i += 12) {
+      std::poisson_distribution<int> counts(std::max(curve[i].y, 0.0) * 40.0 + 2.0);
+      s << QString::number(curve[i].x, 'f', 3) << ' ' << counts(random) / 40.0 << '\n';
+    }
+  }
+  g.host.files.push_back(data.toStdString());
+  g.session.run("Loaddata");
+  g.session.run("Preview");
+  settle(g);
+  ok &= save(g.desktop->mainWindow(), out.filePath(QStringLiteral("main-window.png")));
+  ok &= save(g.desktop->window("TFOptions"), out.filePath(QStringLiteral("options-nra.png")));
+
+  g.desktop->menuItem("TFTarvex3.Log2")->trigger();
+  settle(g);
+  ok &= save(g.desktop->window("TFLog"), out.filePath(QStringLiteral("log.png")));
+
+  // Ion scattering: a hafnium oxide layer.
+  g.session.setCheckedAsClick("TFOptions.RadioMEIS", true);
+  for (const char* el : {"Hf", "O"}) {
+    c.setText("TFMEIS.EditElname", el);
+    if (std::string(el) == "O") {
+      c.setText("TFMEIS.EditMass", "16");
+      c.setText("TFMEIS.EditZ", "8");
+      c.setText("TFMEIS.EditSCL", "102.2");
+    }
+    g.session.click("TFMEIS.ButtonAdd");
+  }
+  c.setText("TFExternCS.EditCSFile", g.crossSectionFile());
+  g.session.setCheckedAsClick("TFExternCS.RadioSCCBasic", true);
+  c.setText("TFMEIS.Editx2", "10");
+  g.session.select("TFrameMEISSample.ComboEl_list", 0);
+  g.session.run("Drawline");
+  g.session.setCheckedAsClick("TFOptions.RadioExternal", true);
+  g.session.run("CalcSimulation");
+  settle(g);
+  ok &= save(g.desktop->window("TFOptions"),
+             out.filePath(QStringLiteral("options-ion-scattering.png")));
+  ok &= save(g.desktop->window("TFExternCS"),
+             out.filePath(QStringLiteral("external-cross-section.png")));
+  ok &=
+      save(g.desktop->mainWindow(), out.filePath(QStringLiteral("main-window-ion-scattering.png")));
+  ok &= save(g.desktop->window("TFSample"), out.filePath(QStringLiteral("sample-window.png")));
+  for (const std::string& m : g.host.messages)
+    std::fprintf(stderr, "message: %s\n", m.c_str());
+  return ok ? 0 : 1;
 }

@@ -67,6 +67,9 @@ class WindowsTest : public QObject {
   void hideAndShowResizeTheOptionsWindow();
   void logAppendsWhatATableBuildWrites();
   void menuItemsShowTheirWindows();
+  void decimalSeparatorOfTheLocale();
+  void fileDialogFilters();
+  void saveChartAsPngAndPdf();
 };
 
 void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
@@ -401,6 +404,45 @@ void WindowsTest::menuItemsShowTheirWindows() {
   // "Sigma" draws the cross-section test curve.
   g.desktop->menuItem("TFTarvex3.Sgima1")->trigger();
   QCOMPARE(g.points("ChartPrinc.SeriesGauss"), 241);
+}
+
+void WindowsTest::decimalSeparatorOfTheLocale() {
+  Gui g;
+  tarvex::ui::useDecimalSeparator(g.session, ',');
+  // The design texts are shown with the separator; names stay as they are.
+  QCOMPARE(g.edit("TFNRP.Editdedx")->text(), QString("548,56"));
+  QCOMPARE(g.edit("TFExternCS.EditDensity")->text(), QString("2,8e22"));
+  QCOMPARE(g.edit("TFMEIS.EditElname")->text(), QString("Hf"));
+  g.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  typeInto(g.edit("TFNRP.EditGauss"), "150,5");
+  g.desktop->menuItem("TFSample.Calculate1")->trigger();
+  QVERIFY(g.host.messages.empty());
+  QVERIFY(g.points("ChartPrinc.SeriesBessel") > 10);
+  // The parameter file keeps its binary numbers: saved and read back, the field shows ','.
+  QVERIFY(g.desktop->mayCloseMainWindow());
+  g.controls().setText("TFNRP.EditGauss", "1");
+  g.session.run("LoadParameters");
+  QCOMPARE(g.edit("TFNRP.EditGauss")->text(), QString("150,5"));
+}
+
+void WindowsTest::fileDialogFilters() {
+  QCOMPARE(tarvex::ui::qtFilter("Data files (*.dat; *.scd)|*.dat; *.scd;|All files (*.*)|*.*"),
+           QString("Data files (*.dat *.scd);;All files (*.*)"));
+  QCOMPARE(tarvex::ui::qtFilter("Tarvex profile files (*.pro)|*.pro"),
+           QString("Tarvex profile files (*.pro)"));
+}
+
+void WindowsTest::saveChartAsPngAndPdf() {
+  Gui g;
+  g.session.charts().setPoints("ChartPrinc.SeriesPrinc", {{1, 1, 0}, {2, 3, 0}});
+  for (const char* name : {"chart.png", "chart.pdf"}) {
+    const QString file = g.folder.filePath(name);
+    g.host.files.push_back(file.toStdString());
+    g.desktop->menuItem("TFTarvex3.SaveChart1")->trigger();
+    QVERIFY2(QFile(file).size() > 1000, name);
+  }
+  QCOMPARE(g.host.dialogs.back().defaultExt, std::string("png"));
+  QVERIFY(g.host.messages.empty());
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Takes the screenshots of the windows shown in the README (docs/screenshots/*.png), under a
+# virtual X display so that it works on a machine without a desktop.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build/screenshots}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVEX_BENCH=OFF -DTARVEX_GUI=ON \
+  >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target tarvex_screenshots
+mkdir -p docs/screenshots
+xvfb-run -a -s "-screen 0 1600x1200x24" "$build/tests/ui/tarvex_screenshots" docs/screenshots
