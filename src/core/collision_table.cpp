@@ -43,6 +43,14 @@ std::string collisionTableLimitText() {
   return "the limit is " + formatGeneral(kMaxTableValues, 3) + " values";
 }
 
+double curveMemoryValues(double bins) {
+  return bins * 20.0;
+}
+
+bool curveFitsInMemory(double bins) {
+  return curveMemoryValues(bins) <= kMaxTableValues;
+}
+
 std::vector<spectro> buildCollisionTable(spectro zeroLoss, spectro single, int nc,
                                          const CollisionTableProgress& progress) {
   if (nc < 1) throw std::invalid_argument("a collision table needs at least one collision");

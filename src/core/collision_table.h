@@ -40,6 +40,12 @@ bool collisionTableFits(double nc, double bins, double copies = 1.0);
 std::string collisionTableSizeText(double nc, double bins, double copies = 1.0);
 std::string collisionTableLimitText();
 
+// Whether a curve of `bins` bins can be computed in memory: the depth sums keep one partial
+// curve per slice of the work (at most 16) besides the curve and its broadened copies.
+bool curveFitsInMemory(double bins);
+// The values such a curve holds in memory at most.
+double curveMemoryValues(double bins);
+
 // Largest number of loss-density evaluations (grid bins times occupied depth points) of one
 // closed-form curve: about a minute of work on two cores.
 inline constexpr double kMaxLossEvaluations = 1.0e9;

@@ -114,10 +114,12 @@ int closedFormBins(Session& s, double deltaE) {
     throw std::invalid_argument("Delta E (keV): " + formatGeneral(deltaE, 15, sep) +
                                 " leaves no energy grid: it must be positive");
   }
-  if (bins > kMaxGridPoints) {
+  if (bins > kMaxGridPoints || !curveFitsInMemory(bins)) {
     throw std::invalid_argument("Delta E (keV): " + formatGeneral(deltaE, 15, sep) + " needs " +
-                                formatGeneral(bins, 3, sep) + " bins of 10 eV; the limit is " +
-                                formatGeneral(kMaxGridPoints, 3, sep));
+                                formatGeneral(bins, 3, sep) + " bins of 10 eV, " +
+                                formatGeneral(curveMemoryValues(bins), 3, sep) +
+                                " values in memory; the limit is " +
+                                formatGeneral(kMaxTableValues, 3, sep) + " values");
   }
   return static_cast<int>(bins);
 }

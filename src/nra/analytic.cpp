@@ -95,10 +95,11 @@ void checkAnalyticParams(Session& s, const AnalyticParams& p) {
     throw std::invalid_argument("Max Energy (keV): " + text(p.maxEnergy) +
                                 " leaves no energy grid: it must be positive");
   }
-  if (bins > kMaxGridPoints) {
-    throw std::invalid_argument("Max Energy (keV): " + text(p.maxEnergy) + " needs " +
-                                formatGeneral(bins, 3, sep) + " bins of 10 eV; the limit is " +
-                                formatGeneral(kMaxGridPoints, 3, sep));
+  if (bins > kMaxGridPoints || !curveFitsInMemory(bins)) {
+    throw std::invalid_argument(
+        "Max Energy (keV): " + text(p.maxEnergy) + " needs " + formatGeneral(bins, 3, sep) +
+        " bins of 10 eV, " + formatGeneral(curveMemoryValues(bins), 3, sep) +
+        " values in memory; the limit is " + formatGeneral(kMaxTableValues, 3, sep) + " values");
   }
   if (!(p.stopping > 0.0) || !std::isfinite(p.stopping)) {
     throw std::invalid_argument("Stopping Power: " + text(p.stopping) + " must be positive");

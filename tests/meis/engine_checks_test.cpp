@@ -1,0 +1,358 @@
+// The ion-scattering engines on hostile inputs and on paths that used to leave stale or
+// half-built tables: a clear message, the model's error status, nothing already computed lost.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+
+#include "core/cancel.h"
+#include "support/recording_host.h"
+
+namespace tarvex {
+namespace {
+
+// A unique temporary folder of one test, removed at its end.
+struct TempFolder {
+  std::filesystem::path path;
+  TempFolder() {
+    std::random_device rd;
+    path = std::filesystem::temp_directory_path() /
+           ("tarvex-meis-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+    std::filesystem::create_directories(path);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string write(const std::string& name, const std::string& text) const {
+    const std::string file = (path / name).string();
+    std::ofstream(file) << text;
+    return file;
+  }
+};
+
+// Event processing that stops the command after a number of calls ("Stop" pressed while the
+// tables are being built).
+struct StoppingHost : testing::RecordingHost {
+  int stopAfter = -1;
+  void processEvents() override {
+    testing::RecordingHost::processEvents();
+    if (stopAfter >= 0 && eventsProcessed > stopAfter) throw Cancelled();
+  }
+};
+
+std::string repositoryCrossSection() {
+  return std::string(TARVEX_SOURCE_DIR) + "/examples/crosssection-10eV.dat";
+}
+
+struct Model {
+  const char* radio;
+  const char* ready;
+  const char* error;
+  std::map<std::string, spectro> WorkingState::*spectra;
+};
+
+const Model kGaussian{"TFOptions.RadioGauss", "Gaussian calculation ready",
+                      "Gaussian calculation ERROR!", &WorkingState::gaussianSpectra};
+const Model kBessel{"TFOptions.RadioAnalitic", "Bessel calculation ready!",
+                    "Bessel calculation ERROR!", &WorkingState::besselSpectra};
+const Model kNumeric{"TFOptions.RadioNumeric", "Numeric calculation ready!", "Numeric ERROR!",
+                     &WorkingState::numericSpectra};
+const Model kExternal{"TFOptions.RadioExternal", "External cross section calculation ready!",
+                      "Numeric ECS ERROR!", &WorkingState::extCsSpectra};
+
+// A session in ion-scattering mode with a 10 A layer of the default element (Hf).
+struct Sample {
+  StoppingHost host;
+  Session session{host};
+  explicit Sample(const Model& m) {
+    registerAllActions(session);
+    session.setCheckedAsClick("TFOptions.RadioMEIS", true);
+    session.setCheckedAsClick(m.radio, true);
+    set("TFExternCS.EditCSFile", repositoryCrossSection());
+    set("TFMEIS.EditElname", "Hf");
+    session.click("TFMEIS.ButtonAdd");
+    set("TFMEIS.EditMaxDepth", "10");
+    session.run("Updateplot");
+    for (auto& [name, p] : session.state().elementProfiles) {
+      for (double& v : p.values)
+        v = 1.0;
+    }
+  }
+  void set(const std::string& key, const std::string& text) {
+    session.controls().setText(key, text);
+  }
+  const std::string& text(const std::string& key) { return session.controls().text(key); }
+  int logCount(const std::string& what) const {
+    int n = 0;
+    const std::string& log = session.logText();
+    for (std::size_t at = 0; (at = log.find(what, at)) != std::string::npos; ++at)
+      ++n;
+    return n;
+  }
+};
+
+std::vector<double> freshSpectrum(const Model& m, const std::function<void(Sample&)>& setUp) {
+  Sample f(m);
+  setUp(f);
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.host.statuses.back(), m.ready);
+  return (f.session.state().*m.spectra).at("Hf").values;
+}
+
+TEST(MeisEngineChecks, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
+  struct Case {
+    const Model* model;
+    const char *field, *value, *message;
+  };
+  const char* theta90 =
+      "Theta in: 90 leaves no path into the sample: the angle must be below 90 degrees";
+  const char* theta95 =
+      "Theta out: -95 leaves no path out of the sample: the angle must be below 90 degrees";
+  const char* heavy =
+      "Projectile mass: 178.5 is not lighter than the element Hf (mass 178.5): nothing is "
+      "scattered back";
+  const char* spread = "Energy Spread (eV): -5 is not a width: it must be zero or positive";
+  const Case cases[] = {
+      {&kGaussian, "TFMEIS.EditTIn", "90", theta90},
+      {&kBessel, "TFMEIS.EditTIn", "90", theta90},
+      {&kNumeric, "TFMEIS.EditTIn", "90", theta90},
+      {&kExternal, "TFMEIS.EditTIn", "90", theta90},
+      {&kGaussian, "TFMEIS.EditTOut", "-95", theta95},
+      {&kNumeric, "TFMEIS.EditTOut", "-95", theta95},
+      {&kExternal, "TFMEIS.EditTOut", "-95", theta95},
+      {&kGaussian, "TFMEIS.EditPmass", "178.5", heavy},
+      {&kBessel, "TFMEIS.EditPmass", "178.5", heavy},
+      {&kNumeric, "TFMEIS.EditPmass", "178.5", heavy},
+      {&kExternal, "TFMEIS.EditPmass", "178.5", heavy},
+      {&kBessel, "TFMEIS.EditPmass", "0", "Projectile mass: 0 must be positive"},
+      {&kBessel, "TFMEIS.EditGauss", "-5", spread},
+      {&kNumeric, "TFMEIS.EditGauss", "-5", spread},
+      {&kExternal, "TFMEIS.EditGauss", "-5", spread},
+      {&kGaussian, "TFMEIS.EditDeltaE", "0",
+       "Delta E (keV): 0 leaves no energy grid: it must be positive"},
+      {&kBessel, "TFMEIS.EditDeltaE", "0",
+       "Delta E (keV): 0 leaves no energy grid: it must be positive"},
+      {&kExternal, "TFMEIS.EditDeltaE", "0",
+       "Delta E (keV): 0 leaves no energy grid of 1 eV bins: it must be 0.002 or more"},
+      {&kBessel, "TFMEIS.EditS", "0", "dW^2/dx: (eV^2/nm) 0 must be positive"},
+      {&kBessel, "TFMEIS.Editdedx", "-192", "dE/dx: (eV/nm) -192 must be positive"},
+      {&kGaussian, "TFMEIS.EditS", "-1", "dW^2/dx: (eV^2/nm) -1 must not be negative"},
+      {&kGaussian, "TFMEIS.EditDeltaE", "4e5",
+       "Delta E (keV): 400000 needs 4E7 bins of 10 eV, 8E8 values in memory; the limit is 4E8 "
+       "values"},
+  };
+  for (const Case& c : cases) {
+    Sample f(*c.model);
+    f.session.run("CalcSimulation");
+    ASSERT_EQ(f.host.statuses.back(), c.model->ready) << c.model->radio;
+    const std::vector<double> before = (f.session.state().*(c.model->spectra)).at("Hf").values;
+    const std::string log = f.session.logText();
+    f.set(c.field, c.value);
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message})
+        << c.model->radio << " " << c.field;
+    EXPECT_EQ(f.host.statuses.back(), c.model->error) << c.model->radio << " " << c.field;
+    EXPECT_EQ((f.session.state().*(c.model->spectra)).at("Hf").values, before)
+        << c.model->radio << " " << c.field;
+    EXPECT_EQ(f.session.logText(), log) << c.model->radio << " " << c.field;
+  }
+}
+
+TEST(MeisEngineChecks, NumericAutoModeNeverWritesWhatIsNotANumber) {
+  // Straggling 0, or 20 typed in the wrong unit, leaves no smallest loss: step 0 and counts
+  // that are not numbers. A Delta E of 1000 keV needs tables far beyond the memory.
+  struct {
+    const char *field, *value, *message;
+  } cases[] = {
+      {"TFMEIS.EditS", "0", "Error! Check parameters!"},
+      {"TFMEIS.EditS", "20", "Error! Check parameters!"},
+      {"TFMEIS.EditDeltaE", "1000",
+       "Delta E (keV): 1000 needs a collision table of 1.15E9 values (11472 distributions of "
+       "100000 bins); the limit is 4E8 values"},
+  };
+  for (const auto& c : cases) {
+    Sample f(kNumeric);
+    f.session.run("CalcSimulation");
+    const std::vector<double> before = f.session.state().numericSpectra.at("Hf").values;
+    f.set(c.field, c.value);
+    f.session.run("CalcSimulation");
+    ASSERT_FALSE(f.host.messages.empty()) << c.value;
+    for (const std::string& m : f.host.messages)
+      EXPECT_EQ(m, c.message) << c.value;
+    EXPECT_EQ(f.host.statuses.back().rfind("Numeric ERROR!", 0), 0u) << c.value;
+    EXPECT_EQ(f.text("TFMEIS.EditStep"), "10") << c.value;
+    EXPECT_EQ(f.text("TFMEIS.EditNc"), "72") << c.value;
+    EXPECT_EQ(f.text("TFMEIS.EditVecsize"), "500") << c.value;
+    EXPECT_EQ(f.session.state().numericSpectra.at("Hf").values, before);
+    // The fields still convert: every later command runs, with the value corrected.
+    f.set(c.field, c.field == std::string("TFMEIS.EditS") ? "20740" : "5");
+    f.host.messages.clear();
+    f.session.run("CalcSimulation");
+    EXPECT_TRUE(f.host.messages.empty()) << c.value;
+    EXPECT_EQ(f.host.statuses.back(), "Numeric calculation ready!") << c.value;
+    EXPECT_EQ(f.session.state().numericSpectra.at("Hf").values, before) << c.value;
+  }
+}
+
+TEST(MeisEngineChecks, NumericManualGridMessagesNameTheField) {
+  struct {
+    const char *step, *nc, *bins, *message;
+  } cases[] = {
+      {"300", "5", "500",
+       "Step size (eV): 300 leaves no bin between Emin (42.85 eV) and Emax (217.85 eV) of Hf"},
+      {"10", "0", "500", "# Convolutions: 0 must be at least 1"},
+      {"10", "5", "20", "Error! Check parameters!"},
+      {"10", "5", "22",
+       "Vector size: 22 bins of 10 eV cannot hold the single-collision distribution up to Emax "
+       "(217.85 eV); it needs 23"},
+  };
+  for (const auto& c : cases) {
+    Sample f(kNumeric);
+    f.session.setCheckedAsClick("TFMEIS.CheckAuto", false);
+    f.set("TFMEIS.EditStep", c.step);
+    f.set("TFMEIS.EditNc", c.nc);
+    f.set("TFMEIS.EditVecsize", c.bins);
+    f.session.run("CalcSimulation");
+    ASSERT_FALSE(f.host.messages.empty()) << c.step;
+    EXPECT_EQ(f.host.messages.front(), c.message);
+    EXPECT_EQ(f.host.statuses.back(), "Numeric ERROR!");
+    EXPECT_FALSE(f.session.state().meisAutoValid);
+  }
+}
+
+TEST(MeisEngineChecks, NumericTablesFollowTheirParametersWhateverMovedTheBaseline) {
+  const std::vector<double> fresh =
+      freshSpectrum(kNumeric, [](Sample& f) { f.set("TFMEIS.Editdedx", "300"); });
+  struct {
+    const char* what;
+    std::function<void(Sample&)> consume;
+  } paths[] = {
+      {"a run failing on a number read after the stopping",
+       [](Sample& f) {
+         f.set("TFMEIS.EditVecsize", "500x");
+         f.session.run("CalcSimulation");
+         EXPECT_EQ(f.host.statuses.back(), "Numeric ERROR!");
+         f.set("TFMEIS.EditVecsize", "500");
+       }},
+      {"a resonant NRA numeric run",
+       [](Sample& f) {
+         f.session.setCheckedAsClick("TFOptions.RadioNRP", true);
+         f.session.run("CalcSimulation");
+         f.session.setCheckedAsClick("TFOptions.RadioMEIS", true);
+       }},
+      {"Save Param",
+       [](Sample& f) {
+         TempFolder dir;
+         f.session.state().startDirectory = dir.path.string();
+         f.session.run("SaveParameters");
+       }},
+  };
+  for (const auto& path : paths) {
+    Sample f(kNumeric);
+    f.session.run("CalcSimulation");
+    ASSERT_EQ(f.text("TFMEIS.EditNc"), "72");
+    f.set("TFMEIS.Editdedx", "300");
+    path.consume(f);
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.statuses.back(), "Numeric calculation ready!") << path.what;
+    EXPECT_EQ(f.session.state().numericSpectra.at("Hf").values, fresh) << path.what;
+  }
+}
+
+TEST(MeisEngineChecks, AStoppedBuildLeavesThePreviousTables) {
+  for (const Model* m : {&kNumeric, &kExternal}) {
+    const bool numeric = m == &kNumeric;
+    const char* field = numeric ? "TFMEIS.Editdedx" : "TFExternCS.EditNcExt";
+    const char* value = numeric ? "300" : "150";
+    const std::vector<double> fresh = freshSpectrum(*m, [&](Sample& f) { f.set(field, value); });
+    Sample f(*m);
+    f.session.run("CalcSimulation");
+    const WorkingState& st = f.session.state();
+    const auto numericTables = st.numericLossDistributions;
+    const auto extTables = st.extCsLossDistributions;
+    const auto numericKeys = st.numericTableKeys;
+    const auto extKeys = st.extCsTableKeys;
+    const std::vector<double> before = (st.*(m->spectra)).at("Hf").values;
+
+    f.set(field, value);
+    f.host.stopAfter = f.host.eventsProcessed + 30;  // inside the convolutions
+    f.session.run("CalcSimulation");
+    EXPECT_NE(f.host.statuses.back(), m->ready) << m->radio;
+    EXPECT_TRUE(numeric ? st.meisAutoValid : st.meisExtAutoValid);
+    ASSERT_EQ(st.numericLossDistributions.size(), numericTables.size());
+    for (const auto& [name, table] : numericTables) {
+      ASSERT_EQ(st.numericLossDistributions.at(name).size(), table.size()) << name;
+      for (std::size_t k = 0; k < table.size(); ++k)
+        ASSERT_EQ(st.numericLossDistributions.at(name)[k].values, table[k].values);
+    }
+    EXPECT_EQ(st.extCsLossDistributions, extTables);  // the very same shared tables
+    EXPECT_EQ(st.numericTableKeys, numericKeys);
+    EXPECT_EQ(st.extCsTableKeys, extKeys);
+    EXPECT_EQ((st.*(m->spectra)).at("Hf").values, before);
+
+    f.host.stopAfter = -1;
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.statuses.back(), m->ready) << m->radio;
+    EXPECT_EQ((st.*(m->spectra)).at("Hf").values, fresh) << m->radio;
+  }
+}
+
+TEST(MeisEngineChecks, ExternalTablesFollowTheCrossSectionFile) {
+  TempFolder dir;
+  const std::string a = dir.write("a.dat", "10 1e-16\n");
+  const std::string b = dir.write("b.dat", "10 1e-16\n20 1e-16\n");
+  const auto withFile = [](const std::string& file) {
+    return [file](Sample& f) { f.set("TFExternCS.EditCSFile", file); };
+  };
+  const std::vector<double> freshA = freshSpectrum(kExternal, withFile(a));
+  const std::vector<double> freshB = freshSpectrum(kExternal, withFile(b));
+  ASSERT_NE(freshA, freshB);
+
+  Sample f(kExternal);
+  f.set("TFExternCS.EditCSFile", a);
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.session.state().extCsSpectra.at("Hf").values, freshA);
+  f.set("TFExternCS.EditCSFile", b);  // another file
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.session.state().extCsSpectra.at("Hf").values, freshB);
+  dir.write("b.dat", "10 1e-16\n");  // the same file with other contents
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.session.state().extCsSpectra.at("Hf").values, freshA);
+  EXPECT_EQ(f.logCount("Numeric convolutions ECS"), 3);
+  f.session.run("CalcSimulation");  // nothing changed: no build
+  EXPECT_EQ(f.logCount("Numeric convolutions ECS"), 3);
+  EXPECT_EQ(f.host.statuses.back(), kExternal.ready);
+}
+
+TEST(MeisEngineChecks, ExternalFilesThatCannotServe) {
+  TempFolder dir;
+  struct {
+    std::string file, message;
+  } cases[] = {
+      {(dir.path / "missing.dat").string(),
+       "Cannot open \"" + (dir.path / "missing.dat").string() + "\""},
+      {dir.write("zero.dat", "0 5e-16\n"),
+       "The cross section file " + (dir.path / "zero.dat").string() +
+           " holds no loss value above 0 eV: there is no collision to count"},
+  };
+  for (const auto& c : cases) {
+    Sample f(kExternal);
+    f.session.run("CalcSimulation");
+    const WorkingState& st = f.session.state();
+    const auto tables = st.extCsLossDistributions;
+    const std::vector<double> before = st.extCsSpectra.at("Hf").values;
+    f.set("TFExternCS.EditCSFile", c.file);
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(f.host.statuses.back(), "Numeric ECS ERROR!");
+    EXPECT_EQ(st.extCsLossDistributions, tables);
+    EXPECT_EQ(st.extCsSpectra.at("Hf").values, before);
+    EXPECT_TRUE(st.meisExtAutoValid);  // the old tables stay valid for the old file
+  }
+}
+
+}  // namespace
+}  // namespace tarvex
