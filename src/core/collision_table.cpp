@@ -51,6 +51,17 @@ bool curveFitsInMemory(double bins) {
   return curveMemoryValues(bins) <= kMaxTableValues;
 }
 
+void checkPoissonWork(double points, double orders) {
+  const double terms = points * orders;
+  if (terms > kMaxPoissonTerms) {
+    throw std::invalid_argument("A profile of " + formatGeneral(points) + " points weighted over " +
+                                formatGeneral(orders) + " collision orders needs " +
+                                formatGeneral(terms, 3) + " Poisson terms; the limit is " +
+                                formatGeneral(kMaxPoissonTerms, 3) +
+                                " (a larger profile step or fewer convolutions bring it down)");
+  }
+}
+
 std::vector<spectro> buildCollisionTable(spectro zeroLoss, spectro single, int nc,
                                          const CollisionTableProgress& progress) {
   if (nc < 1) throw std::invalid_argument("a collision table needs at least one collision");

@@ -50,6 +50,13 @@ double curveMemoryValues(double bins);
 // closed-form curve: about a minute of work on two cores.
 inline constexpr double kMaxLossEvaluations = 1.0e9;
 
+// Largest number of Poisson terms (profile points times collision orders) of one depth
+// weighting: tens of seconds of work.
+inline constexpr double kMaxPoissonTerms = 5.0e10;
+// Throws std::invalid_argument, giving the size and the limit, when the Poisson weights of a
+// profile of `points` points over `orders` collision orders would exceed kMaxPoissonTerms.
+void checkPoissonWork(double points, double orders);
+
 // ---- Building and mixing -------------------------------------------------------------------
 
 // Called after distribution k (1 .. nc) of the table under construction is complete.

@@ -257,6 +257,7 @@ void externalMeis(Session& s) {
     s.parametersChanged();
 
     const profile& p = st.elementProfiles[name];
+    checkPoissonWork(p.count, static_cast<double>(d.size()));
     const std::vector<double> w = p.collisionWeights(static_cast<int>(d.size()) - 1, m, 1.0);
     spectro sp = mixCollisionTable(d, w, p.step * e.sigma, MixOrder::valueTimesWeight);
     spectro b(d[1].size(), d[1].step);

@@ -233,6 +233,7 @@ void numericMeis(Session& s) {
     s.parametersChanged();  // a new baseline: the next elements do not rebuild
     const std::vector<spectro>& table = st.numericLossDistributions[name];
     const profile& p = st.elementProfiles[name];
+    checkPoissonWork(p.count, static_cast<double>(table.size()));
     const std::vector<double> w = p.collisionWeights(static_cast<int>(table.size()) - 1, mef, 1.0);
     spectro sp = mixCollisionTable(table, w, p.step * e.sigma, MixOrder::valueTimesWeight);
     sp.offset = e.k * run.e0 * 1000.0;

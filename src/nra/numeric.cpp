@@ -223,6 +223,7 @@ void numericExcitation(Session& s) {
 
   const std::vector<spectro>& table = st.nraLossDistributions;
   const profile& prof = st.nraProfile;
+  checkPoissonWork(prof.count, static_cast<double>(table.size()));
   const std::vector<double> weights =
       prof.collisionWeights(static_cast<int>(table.size()) - 1, a, 1.0);
   spectro curve = mixCollisionTable(table, weights, prof.step, MixOrder::weightTimesFactor);

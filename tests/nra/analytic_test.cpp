@@ -120,5 +120,59 @@ TEST(CalcAnaliticExcitation, StepEditDoesNotMatter) {
   EXPECT_EQ(f.session.state().analyticExcitation.size(), 500);
 }
 
+TEST(CalcAnaliticExcitation, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
+  struct {
+    const char *field, *value, *message;
+  } cases[] = {
+      {"TFNRP.EditMaxE", "-1", "Max Energy (keV): -1 leaves no energy grid: it must be positive"},
+      {"TFNRP.EditMaxE", "0", "Max Energy (keV): 0 leaves no energy grid: it must be positive"},
+      {"TFNRP.EditMaxE", "4e5",
+       "Max Energy (keV): 400000 needs 4E7 bins of 10 eV, 8E8 values in memory; the limit is 4E8 "
+       "values"},
+      {"TFNRP.EditS", "0",
+       "Straggling: 0 leaves the loss per collision undefined: it must not be 0"},
+      {"TFNRP.Editdedx", "0", "Stopping Power: 0 must be positive"},
+      {"TFNRP.EditGauss", "-100",
+       "Gaussian spread (eV): -100 is not a width: it must be zero or positive"},
+  };
+  for (const auto& c : cases) {
+    SessionFixture f;
+    f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+    profile& p = f.session.state().nraProfile;
+    for (int i = 0; i < p.count; ++i)
+      p.values[static_cast<std::size_t>(i)] = 1.0;
+    f.session.run("CalcSimulation");
+    const spectro before = f.session.state().analyticExcitation;
+    const profile undo = f.session.state().undoProfile;
+    f.set(c.field, c.value);
+    f.set("TFNRP.EditMaxDepth", "9.5");  // a profile update would drop points
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message}) << c.value;
+    EXPECT_EQ(f.host.statuses.back(), "Bessel calculation ERROR!") << c.value;
+    EXPECT_EQ(f.session.state().analyticExcitation.values, before.values) << c.value;
+    EXPECT_EQ(f.session.state().nraProfile.count, 2000) << c.value;
+    EXPECT_EQ(f.session.state().undoProfile.values, undo.values) << c.value;
+  }
+}
+
+TEST(CalcAnaliticExcitation, WorkBeyondTheLimitIsRefusedBeforeItStarts) {
+  // 1e5 bins of 10 eV for each of 20 000 occupied points: 2e9 densities, minutes of work.
+  SessionFixture f;
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  f.set("TFNRP.EditMaxE", "1000");
+  f.set("TFNRP.EditMaxDepth", "100");
+  f.session.run("Updateplot");
+  for (double& v : f.session.state().nraProfile.values)
+    v = 1.0;
+  f.session.run("CalcSimulation");
+  EXPECT_EQ(f.host.messages,
+            std::vector<std::string>{
+                "Max Energy (keV): 1000 on a profile of 20000 occupied points needs 2E9 loss "
+                "densities; the limit is 1E9 (a larger profile step or a smaller Max Energy "
+                "brings it down)"});
+  EXPECT_EQ(f.host.statuses.back(), "Bessel calculation ERROR!");
+  EXPECT_TRUE(f.session.state().analyticExcitation.values.empty());
+}
+
 }  // namespace
 }  // namespace tarvex
