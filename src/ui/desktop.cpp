@@ -85,7 +85,10 @@ QGridLayout* tightGrid() {
 
 void narrowEdits(const Form& f) {
   for (const auto& [name, w] : f.widgets()) {
-    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setMaximumWidth(70);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+      e->setMinimumWidth(56);
+      e->setMaximumWidth(70);
+    }
   }
 }
 
@@ -321,6 +324,9 @@ void Desktop::buildMain() {
   auto* stop = new QAction(q(findActionSpec("Stop")->caption), w);
   QObject::connect(stop, &QAction::triggered, w, [this] { s_.requestStop(); });
   shortcut(stop, {QKeySequence(Qt::Key_Escape)});
+  // Esc belongs to the dialogs unless a command is running.
+  stop->setEnabled(false);
+  stopAction_ = stop;
 
   w->move(15, 15);
   w->resize(711, 454);
@@ -487,6 +493,7 @@ void Desktop::buildOptions() {
   for (const char* e : {"EditBack", "EditShift", "EditMult"}) {
     topRow->addWidget(f.label(e));
     topRow->addWidget(f.edit(e));
+    f.edit(e)->setMinimumWidth(40);
     f.edit(e)->setMaximumWidth(50);
   }
   topRow->addStretch(1);
@@ -599,8 +606,10 @@ void Desktop::buildOptions() {
     profile->addWidget(p->widget("Button3"), row, 0, 1, 2);
     auto* grid = qobject_cast<QGridLayout*>(p == &n ? nraBox->layout() : meisBox->layout());
     grid->addWidget(boxed(p->group("GroupProfile"), profile), 0, p == &n ? 2 : 3, Qt::AlignTop);
-    for (const char* e : {"Editx1", "Editx2", "Editc1", "Editc2"})
+    for (const char* e : {"Editx1", "Editx2", "Editc1", "Editc2"}) {
+      p->edit(e)->setMinimumWidth(40);
       p->edit(e)->setMaximumWidth(45);
+    }
   }
   // Both frames in one place; the mode display shows the one of the current mode.
   auto* frames = new QGridLayout;
@@ -761,9 +770,8 @@ void Desktop::setBusy(bool busy) {
   // While a command runs, nothing but "Stop" can start another one.
   if (QMainWindow* m = mainWindow()) m->menuBar()->setEnabled(!busy);
   popup_->setEnabled(!busy);
-  for (QAction* a : shortcuts_) {
-    if (a->text() != q(findActionSpec("Stop")->caption)) a->setEnabled(!busy);
-  }
+  for (QAction* a : shortcuts_)
+    a->setEnabled(a == stopAction_ ? busy : !busy);
   for (const std::string& f : order_) {
     if (f == "TFTarvex3" || f == "TFLog") continue;
     windows_[f]->setEnabled(!busy);

@@ -100,6 +100,7 @@ class Desktop {
   std::map<std::string, QAction*> commands_;
   std::vector<QAction*> shortcuts_;
   QMenu* popup_ = nullptr;
+  QAction* stopAction_ = nullptr;
   QWidget* optionsLower_ = nullptr;
   QProgressBar* busyBar_ = nullptr;
   bool busy_ = false;

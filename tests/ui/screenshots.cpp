@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
   settle(g);
   ok &= save(g.desktop->window("TFLog"), out.filePath(QStringLiteral("log.png")));
 
-  // Ion scattering: a hafnium oxide layer.
+  // Ion scattering: a hafnium oxide layer (the measured points of the resonance go).
+  g.session.run("ClearPlots");
   g.session.setCheckedAsClick("TFOptions.RadioMEIS", true);
   for (const char* el : {"Hf", "O"}) {
     c.setText("TFMEIS.EditElname", el);

@@ -60,6 +60,7 @@ class WindowsTest : public QObject {
   void calculateDrawsTheSeriesOfEachModeAndModel();
   void cursorReadoutShowsEnergyAndCounts();
   void rectangleZoomAndZoomOut();
+  void stopEndsALongRunAndKeepsEarlierResults_data();
   void stopEndsALongRunAndKeepsEarlierResults();
   void aFieldThatIsNotANumberShowsItsMessage();
   void closingKeepsTheWindowWhenAFieldDoesNotConvert();
@@ -70,6 +71,7 @@ class WindowsTest : public QObject {
   void decimalSeparatorOfTheLocale();
   void fileDialogFilters();
   void saveChartAsPngAndPdf();
+  void linearBackgroundNeedsTwoEnergies();
 };
 
 void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
@@ -244,7 +246,14 @@ void WindowsTest::rectangleZoomAndZoomOut() {
   QCOMPARE(chart->yAxis->scaleType(), QCPAxis::stLinear);
 }
 
+void WindowsTest::stopEndsALongRunAndKeepsEarlierResults_data() {
+  QTest::addColumn<bool>("stopWithEsc");
+  QTest::newRow("Stop button") << false;
+  QTest::newRow("Esc") << true;
+}
+
 void WindowsTest::stopEndsALongRunAndKeepsEarlierResults() {
+  QFETCH(bool, stopWithEsc);
   Gui g;
   g.sevenElementSample(g.crossSectionFile());
   // An earlier result: the Bessel spectrum.
@@ -265,7 +274,11 @@ void WindowsTest::stopEndsALongRunAndKeepsEarlierResults() {
               g.desktop->busyIndicator()->isVisible() && g.desktop->stopButton()->isVisible();
     // A second command arriving now is refused.
     QTest::mouseClick(g.widget("TFOptions.Button1"), Qt::LeftButton);
-    QTest::mouseClick(g.desktop->stopButton(), Qt::LeftButton);
+    if (stopWithEsc) {
+      QTest::keyClick(g.desktop->mainWindow(), Qt::Key_Escape);
+    } else {
+      QTest::mouseClick(g.desktop->stopButton(), Qt::LeftButton);
+    }
   };
   g.desktop->menuItem("TFSample.Calculate1")->trigger();
   QVERIFY(sawBusy);
@@ -443,6 +456,30 @@ void WindowsTest::saveChartAsPngAndPdf() {
   }
   QCOMPARE(g.host.dialogs.back().defaultExt, std::string("png"));
   QVERIFY(g.host.messages.empty());
+}
+
+void WindowsTest::linearBackgroundNeedsTwoEnergies() {
+  Gui g;
+  click(g.widget("TFOptions.Button3"));
+  auto* box = qobject_cast<QGroupBox*>(g.widget("TFBackground.Bkgrdradio"));
+  const QList<QRadioButton*> radios = box->findChildren<QRadioButton*>();
+  QCOMPARE(radios.size(), 2);
+  QCOMPARE(radios[1]->text(), QString("Linear"));
+  click(radios[1]);
+  QCOMPARE(g.controls().get("TFBackground.Bkgrdradio").itemIndex, 1);
+  typeInto(g.edit("TFBackground.EditYs"), "5");
+  typeInto(g.edit("TFBackground.EditEf"), "0");
+  QCOMPARE(g.controls().text("TFBackground.EditEf"), std::string("0"));
+  QCOMPARE(g.controls().text("TFBackground.EditEs"), std::string("0"));
+  const tarvex::backgroundLine before = g.session.state().nraBackgroundLine;
+  click(g.widget("TFBackground.Button2"));  // "OK" redraws like "Preview"
+  QCOMPARE(g.host.messages.size(), std::size_t(1));
+  QVERIFY(g.session.state().nraBackgroundLine.x2 == before.x2);
+  // The window stays open.
+  QVERIFY(g.desktop->window("TFBackground")->isVisible());
+  typeInto(g.edit("TFBackground.EditEf"), "500");
+  click(g.widget("TFBackground.Button1"));
+  QCOMPARE(g.host.messages.size(), std::size_t(1));
 }
 
 int main(int argc, char** argv) {
