@@ -478,8 +478,8 @@ int runScript(std::istream& script, std::ostream& out, std::ostream& err) {
   std::string line;
   int number = 0;
   while (!interruptRequested.load() && std::getline(script, line)) {
+    if (interruptRequested.load()) break;  // arrived while the line was being read
     ++number;
-    if (interruptRequested.load()) break;
     try {
       interpreter.line(line, number);
     } catch (const ScriptError& e) {

@@ -210,6 +210,8 @@ bool Session::command(const Command& body, bool guardNested) {
       showStatusText("Stopped");
     } catch (const std::exception& e) {
       gate_.showMessage(e.what());
+    } catch (...) {
+      gate_.showMessage("The command ended with an unexpected error");
     }
   }
   gate_.busyChanged(false);
