@@ -160,19 +160,11 @@ FileDialog dataFileDialog(const std::string& fileName) {
                     "dat", fileName};
 }
 
-void Loaddata(Session& s) {
+void loadDataContent(Session& s, const std::string& path, const std::string& content) {
   WorkingState& st = s.state();
-  const auto chosen = s.host().openFile(dataFileDialog(st.lastDataFile));
-  if (!chosen) return;
-  st.lastDataFile = *chosen;
-  const std::string file = "\"" + *chosen + "\"";
-  std::string content;
-  // What is loaded stays until a file gives at least one pair.
-  if (!readWholeFile(*chosen, &content, std::size_t{256} << 20)) {
-    s.host().showMessage("File Error! Cannot read " + file);
-    return;
-  }
+  const std::string file = "\"" + path + "\"";
   DataFileRead r = readDataText(content);
+  // What is loaded stays until a file gives at least one pair.
   if (r.pairs == 0) {
     s.host().showMessage("File Error! " + file +
                          (r.ok ? " holds no data pair" : ", " + r.reason + "; nothing was loaded"));
@@ -181,7 +173,20 @@ void Loaddata(Session& s) {
   st.measuredPoints = std::move(r.points);
   if (!r.ok) s.host().showMessage("File Error! " + file + ", " + r.reason);
   s.invoke("PlotExp");
-  s.setPanel(2, fileNameOnly(*chosen));
+  s.setPanel(2, fileNameOnly(path));
+}
+
+void Loaddata(Session& s) {
+  WorkingState& st = s.state();
+  const auto chosen = s.host().openFile(dataFileDialog(st.lastDataFile));
+  if (!chosen) return;
+  st.lastDataFile = *chosen;
+  std::string content;
+  if (!readWholeFile(*chosen, &content, std::size_t{256} << 20)) {
+    s.host().showMessage("File Error! Cannot read \"" + *chosen + "\"");
+    return;
+  }
+  loadDataContent(s, *chosen, content);
 }
 
 }  // namespace tarvex

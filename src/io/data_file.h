@@ -34,6 +34,10 @@ DataFileRead readDataText(const std::string& content);
 // The same, as a list and a verdict (false: "File Error!").
 bool parseDataFile(const std::string& content, std::vector<datapoint>* points);
 
+// The part of "Load data" after the file was read: the points, the plot and status panel 2,
+// or a message "File Error! ..." naming path; content without a pair changes nothing.
+void loadDataContent(Session& s, const std::string& path, const std::string& content);
+
 // "Load data": dialog, read, plot, file name in status panel 2. A file that cannot be read or
 // holds no pair changes nothing; every failure names the file.
 void Loaddata(Session& s);

@@ -54,6 +54,18 @@ void applyParameterBytes(Session& s, const std::string& bytes, const std::string
                                "\" was not applied: " + slotName(s, at) + " holds " +
                                (std::isnan(v) ? "NaN" : "infinity") + ", not a number");
     }
+    // A value shown in an edit must read back from its text there (a number at the very ends
+    // of the double range does not), or every later save would stop at that field.
+    if (at >= 120 && *kParamControls[(at - 120) / 8]) {
+      const std::string shown = formatGeneral(v, 15, s.decimalSeparator());
+      try {
+        parseFloat(shown, s.decimalSeparator());
+      } catch (const ConversionError&) {
+        throw ParameterFileError("The parameter file \"" + fileName +
+                                 "\" was not applied: " + slotName(s, at) + " holds " + shown +
+                                 ", which its field cannot hold");
+      }
+    }
   }
   WorkingState& st = s.state();
   decodeParameters(bytes, st.optionFlags, st.paramValues);

@@ -59,8 +59,10 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
   for (int i = 0; i < 6; ++i)
     h[i] = readDouble(bytes, 8 * static_cast<std::size_t>(i));
   const double start = h[0], step = h[1], depth = h[2];
-  if (!(step > 0.0) || !std::isfinite(step) || !std::isfinite(depth) || !std::isfinite(start) ||
-      start < 0.0 || depth < 0.0 || depth / step > 5.0e7) {
+  // A subnormal step, or one whose points do not multiply back to a finite depth, is no grid.
+  if (!(step > 0.0) || !std::isnormal(step) || !std::isfinite(depth) || !std::isfinite(start) ||
+      start < 0.0 || depth < 0.0 || depth / step > 5.0e7 ||
+      !std::isfinite(pointsOfDepth(depth, step) * step)) {
     throw std::runtime_error("its header does not describe a depth grid (start " +
                              formatGeneral(start) + ", step " + formatGeneral(step) + ", depth " +
                              formatGeneral(depth) + ")");
@@ -158,6 +160,24 @@ void SaveProfile(Session& s) {
   if (chosen) writeProfileFiles(s, *chosen);
 }
 
+void loadProfileContent(Session& s, const std::string& path, const std::string& bytes) {
+  ProfileHeader h;
+  profile p;
+  try {
+    p = decodeProfile(bytes, &h);
+  } catch (const std::exception& e) {
+    s.host().showMessage("\"" + path + "\" is not a profile file: " + e.what());
+    return;
+  }
+  s.controls().setText("TFrameNRPSample.StatusDraw", "Profile loaded from file!");
+  s.host().processEvents();
+  s.state().nraProfile = std::move(p);
+  s.setNumber("TFOptions.EditBack", h.background);
+  s.setNumber("TFOptions.EditMult", h.dose);
+  s.setNumber("TFOptions.EditShift", h.shift);
+  s.Plotprofile();
+}
+
 void LoadProfile(Session& s) {
   const auto chosen = s.host().openFile(profileDialog(""));
   if (!chosen) return;
@@ -166,21 +186,7 @@ void LoadProfile(Session& s) {
     s.host().showMessage("Cannot read the profile file \"" + *chosen + "\"");
     return;
   }
-  ProfileHeader h;
-  profile p;
-  try {
-    p = decodeProfile(bytes, &h);
-  } catch (const std::exception& e) {
-    s.host().showMessage("\"" + *chosen + "\" is not a profile file: " + e.what());
-    return;
-  }
-  s.controls().setText("TFrameNRPSample.StatusDraw", "Profile loaded from file!");
-  s.host().processEvents();
-  s.state().nraProfile = p;
-  s.setNumber("TFOptions.EditBack", h.background);
-  s.setNumber("TFOptions.EditMult", h.dose);
-  s.setNumber("TFOptions.EditShift", h.shift);
-  s.Plotprofile();
+  loadProfileContent(s, *chosen, bytes);
 }
 
 void loadBuffer(Session& s, int k) {

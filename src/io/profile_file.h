@@ -44,6 +44,10 @@ bool writeReported(Session& s, const std::vector<FileImage>& files);
 // mode once they are.
 void writeProfileFiles(Session& s, const std::string& n);
 
+// The part of "Load File" after the file was read: the profile, the Options fields and the
+// plot, or a message naming path when the bytes are refused (then nothing changes).
+void loadProfileContent(Session& s, const std::string& path, const std::string& bytes);
+
 void SaveProfile(Session& s);
 void LoadProfile(Session& s);
 void loadBuffer(Session& s, int k);

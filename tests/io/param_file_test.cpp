@@ -111,8 +111,9 @@ TEST(ParameterFiles, ABadEditLeavesTheOldFile) {
   EXPECT_EQ(slurp(f.path("tarvex.ini")), before);
 }
 
-// A NaN or an infinity anywhere in a parameter file: the file is refused with a message naming
-// it and the slot; the record, every control and the selected mode stay as they were.
+// A NaN or an infinity anywhere in a parameter file, or a number its edit cannot show: the file
+// is refused with a message naming it and the slot; the record, every control and the selected mode
+// stay as they were.
 TEST(ParameterFiles, NonFiniteNumbersRefuseTheFile) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
@@ -126,6 +127,9 @@ TEST(ParameterFiles, NonFiniteNumbersRefuseTheFile) {
       {488, -inf, "a reserved value slot, bytes 488-495 holds infinity"},
       {24, nan, "(TFOptions.RadioMEIS), bytes 24-31 holds NaN"},
       {0, nan, "a reserved flag slot, bytes 0-7"},
+      // The edit would show 1.79769313486232E308, above the largest double: no save could
+      // read it back.
+      {136, std::numeric_limits<double>::max(), "(TFOptions.EditShift), bytes 136-143 holds "},
   };
   for (const auto& c : cases) {
     FileFixture f;
