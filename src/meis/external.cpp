@@ -229,10 +229,10 @@ void externalMeis(Session& s) {
     const ElementSetup e = prepareElement(el, run);
     // Built from another file, grid or count than those of now (or not for this element):
     // rebuilt, like tables that were never built.
-    const auto current = [&] {
+    const auto current = [&, &element = name] {
       const TableKey key = extTableKey(
           tableParams, crossSectionIdentity(s.controls().text("TFExternCS.EditCSFile")));
-      return extTablesCurrent(st, key, name);
+      return extTablesCurrent(st, key, element);
     };
     if (!st.meisExtAutoValid) buildExtTables(s, tableParams);
     if (!current()) buildExtTables(s, tableParams);
