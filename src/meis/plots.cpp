@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/limits.h"
+#include "core/numtext.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -30,7 +32,12 @@ MeisTotal meisTotal(Session& s, std::map<std::string, spectro>& spectra, bool le
   t.step = meisPlotStep(s, lenientSpread);
   const double lo = std::trunc(s.integer("TFMEIS.EditSimMin") * 1000.0 / t.step);
   const double hi = std::trunc(s.integer("TFMEIS.EditSimMax") * 1000.0 / t.step);
-  if (hi > 5.0e7 || lo < -5.0e7) throw std::invalid_argument("The energy window is too wide");
+  if (hi > kMaxGridPoints || lo < -kMaxGridPoints) {
+    throw std::invalid_argument("Min (keV): " + s.controls().text("TFMEIS.EditSimMin") +
+                                " and Max (keV): " + s.controls().text("TFMEIS.EditSimMax") +
+                                " make an energy window of more than " +
+                                formatGeneral(kMaxGridPoints, 3, s.decimalSeparator()) + " points");
+  }
   t.first = static_cast<long long>(lo);
   const long long n = static_cast<long long>(hi);
   // Only the points of the window, q = first .. n-1, are summed.

@@ -44,6 +44,7 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
       work.values.assign(static_cast<std::size_t>(n), 0.0);
       if (n > 0) work.setValue(0, static_cast<float>(std::exp(-mu) * c * dx * (kStep * kStep)));
       for (int i = 1; i < n; ++i) {
+        if ((i & 0xFFFF) == 0) checkCancel();  // a long grid: every few milliseconds
         work.setValue(i, static_cast<float>(besselLossDensity(c, mu, g, i * kStep * 0.001) * dx));
       }
       for (int i = 0; i < n; ++i)
