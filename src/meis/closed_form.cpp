@@ -83,9 +83,9 @@ void gaussianMeis(Session& s) {
   s.Updateplot();
   checkClosedFormWork(s, p);
   s.SetStatus("Gaussian calculation...");
-  s.host().processEvents();
+  s.eventPoint();
   for (const auto& [name, el] : st.elementMap) {
-    s.host().processEvents();
+    s.eventPoint();
     checkCancel();
     ElementSetup e = prepareElement(el, run);
     e.sEf = run.straggling * 0.0001 * e.fW;  // keV^2 per 1000 A in this model
@@ -107,7 +107,7 @@ void gaussianMeis(Session& s) {
       sp.convolveExponential(1.0 / el.sigma);
     }
     st.gaussianSpectra[name] = std::move(sp);
-    s.host().processEvents();
+    s.eventPoint();
     PlotGaussianMEIS(s);
   }
   s.SetStatus("Gaussian calculation ready");
@@ -126,9 +126,9 @@ void besselMeis(Session& s) {
   s.Updateplot();
   checkClosedFormWork(s, p);
   s.SetStatus("Bessel calculation...");
-  s.host().processEvents();
+  s.eventPoint();
   for (const auto& [name, el] : st.elementMap) {
-    s.host().processEvents();
+    s.eventPoint();
     checkCancel();
     const ElementSetup e = prepareElement(el, run);
     const double beta = e.dedxEf * 2000.0 / e.sEf;  // 1/keV: inverse mean loss per collision
@@ -148,7 +148,7 @@ void besselMeis(Session& s) {
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);
     st.besselSpectra[name] = std::move(sp);
-    s.host().processEvents();
+    s.eventPoint();
     PlotAnaliticMEIS(s);
   }
   s.SetStatus("Bessel calculation ready!");

@@ -98,7 +98,7 @@ ExtTableParams readExtTableParams(Session& s) {
 void buildExtTables(Session& s, const ExtTableParams& p) {
   WorkingState& st = s.state();
   s.AddElement();
-  s.host().processEvents();
+  s.eventPoint();
   s.controls().setText("TFMEIS.EditStep", general(s, 1.0));
   const char sep = s.decimalSeparator();
   const double binsReal = std::trunc(p.deltaE * 1000.0);
@@ -175,13 +175,13 @@ void buildExtTables(Session& s, const ExtTableParams& p) {
       built = std::make_shared<const std::vector<spectro>>(buildCollisionTable(
           zeroLoss, single, p.nc, [&](int k, const std::vector<spectro>& table) {
             logEntry(k, table);
-            if (k > 1) s.host().processEvents();
+            if (k > 1) s.eventPoint();
           }));
     } else {
       for (int k = 1; k <= p.nc; ++k)
         logEntry(k, *built);
     }
-    s.host().processEvents();
+    s.eventPoint();
   }
   // Published together: the tables of every element, their keys, the raw table and its display.
   const TableKey key = extTableKey(p, crossSectionIdentity(file, &content));
@@ -213,7 +213,7 @@ void externalMeis(Session& s) {
   WorkingState& st = s.state();
   if (ensureComposition(s)) s.Updateplot();
   s.SetStatus("External cross section calculation...");
-  s.host().processEvents();
+  s.eventPoint();
   MeisRun run;
   run.e0 = s.number("TFMEIS.EditEnrg");
   run.thetaIn = s.number("TFMEIS.EditTIn");
@@ -242,7 +242,7 @@ void externalMeis(Session& s) {
     }
     const std::shared_ptr<const std::vector<spectro>> shared = st.extCsLossDistributions[name];
     const std::vector<spectro>& d = *shared;
-    s.host().processEvents();
+    s.eventPoint();
     s.logAppend("\nNumeric ECS Calculation: \n");
     s.logAppend("Element: " + name + "\n");
     s.logAppend("ki: " + general(s, e.k) + "\n");
@@ -276,7 +276,7 @@ void externalMeis(Session& s) {
       sp.broadenGaussian(run.spread);
     }
     st.extCsSpectra[name] = std::move(sp);
-    s.host().processEvents();
+    s.eventPoint();
     PlotNumericMEISExt(s);
   }
   s.SetStatus(failed ? "Numeric ECS ERROR!" : "External cross section calculation ready!");

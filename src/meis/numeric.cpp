@@ -112,7 +112,7 @@ void buildMeisTables(Session& s, const MeisTableParams& p) {
       collisionEnergyRange(p.run.e0, p.run.m1, p.run.stopping * 0.1, p.run.straggling * 0.1);
   if (std::isfinite(r0.emax)) s.controls().setText("TFMEIS.EditEmax", general(s, r0.emax, 5));
   if (std::isfinite(r0.emin)) s.controls().setText("TFMEIS.EditEmin", general(s, r0.emin, 4));
-  s.host().processEvents();
+  s.eventPoint();
 
   MeisTableGrid g;
   std::string refusal =
@@ -172,7 +172,7 @@ void buildMeisTables(Session& s, const MeisTableParams& p) {
                               s.logAppend("M1= " + general(s, ratio, 3) + "\n");
                               if (k == 1) return;
                               s.setPanel(0, std::to_string(k));
-                              s.host().processEvents();
+                              s.eventPoint();
                             });
   }
   for (auto& [name, table] : built) {
@@ -203,7 +203,7 @@ void numericMeis(Session& s) {
   WorkingState& st = s.state();
   if (ensureComposition(s)) s.Updateplot();
   s.SetStatus("Numeric calculation...");
-  s.host().processEvents();
+  s.eventPoint();
   const MeisRun run = readMeisRun(s);
   const MeisTableParams tableParams = readMeisTableParams(s);
   checkGeometry(s, run, st.elementMap);
@@ -239,7 +239,7 @@ void numericMeis(Session& s) {
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);
     st.numericSpectra[name] = std::move(sp);
-    s.host().processEvents();
+    s.eventPoint();
     PlotNumericMEIS(s);
   }
   if (!failed) {

@@ -122,7 +122,7 @@ void buildNraTables(Session& s, const NraTableParams& p) {
   // Non-finite values have no place in a field; the check below refuses such a table anyway.
   if (std::isfinite(c.emax)) s.controls().setText("TFNRP.EditEmax", general(s, c.emax, 5));
   if (std::isfinite(c.emin)) s.controls().setText("TFNRP.EditEmin", general(s, c.emin, 4));
-  s.host().processEvents();
+  s.eventPoint();
 
   NraTableGrid g;
   const std::string refusal = nraTableGrid(p, c, g, s.decimalSeparator());
@@ -136,7 +136,7 @@ void buildNraTables(Session& s, const NraTableParams& p) {
     s.controls().setText("TFNRP.EditNc", formatGeneral(g.nc));
     s.controls().setText("TFNRP.EditVecsize", formatGeneral(g.bins));
   }
-  s.host().processEvents();
+  s.eventPoint();
 
   const int n = static_cast<int>(g.bins);
   const int count = static_cast<int>(g.nc);
@@ -150,7 +150,7 @@ void buildNraTables(Session& s, const NraTableParams& p) {
         logEntry(s, k, t[static_cast<std::size_t>(k)], c.lambda, step, k == 1);
         if (k == 1) return;
         s.setPanel(0, std::to_string(k) + " of " + std::to_string(count));
-        s.host().processEvents();
+        s.eventPoint();
       });
   s.setPanel(0, std::to_string(count) + " of " + std::to_string(count) + " OK!");
   s.setPanel(0, std::to_string(count) + " done!");
@@ -227,7 +227,7 @@ void numericExcitation(Session& s) {
   const std::vector<double> weights =
       prof.collisionWeights(static_cast<int>(table.size()) - 1, a, 1.0);
   spectro curve = mixCollisionTable(table, weights, prof.step, MixOrder::weightTimesFactor);
-  s.host().processEvents();
+  s.eventPoint();
   broadenExcitation(s, curve, p.resonanceWidth, p.beamSpread);
   st.numericExcitation = std::move(curve);
   PlotNumericExcitation(s);

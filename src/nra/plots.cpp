@@ -86,7 +86,7 @@ void PlotExp(Session& s) {
   ChartStore& charts = s.charts();
   charts.clear("ChartPrinc.SeriesExp");
   charts.clear("ChartNRPSpec.SeriesExp");
-  s.host().processEvents();
+  s.eventPoint();
   const auto& points = s.state().measuredPoints;
   // The reader leaves one entry from the read that met the end of the file: never plotted.
   for (std::size_t i = 0; i + 1 < points.size(); ++i) {

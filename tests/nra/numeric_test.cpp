@@ -7,7 +7,6 @@
 #include <functional>
 #include <random>
 
-#include "core/cancel.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
@@ -41,13 +40,15 @@ struct TempFolder {
   }
 };
 
-// A host whose event processing stops the command after a number of calls (a "Stop" pressed
-// while the tables are being built).
+// A host that presses "Stop" after a number of event points (while the tables are being built).
 struct StoppingHost : testing::RecordingHost {
+  Session* session = nullptr;
   int stopAfter = -1;
   void processEvents() override {
     testing::RecordingHost::processEvents();
-    if (stopAfter >= 0 && eventsProcessed > stopAfter) throw Cancelled();
+    if (session != nullptr && stopAfter >= 0 && eventsProcessed > stopAfter) {
+      session->requestStop();
+    }
   }
 };
 
@@ -237,6 +238,7 @@ TEST(CalcNumericExcitation, AStoppedBuildLeavesThePreviousTables) {
   const spectro fresh = freshCurve("700");
   StoppingHost host;
   Session session(host);
+  host.session = &session;
   registerAllActions(session);
   session.setCheckedAsClick("TFOptions.RadioNumeric", true);
   layer(session);
@@ -250,7 +252,8 @@ TEST(CalcNumericExcitation, AStoppedBuildLeavesThePreviousTables) {
   session.controls().setText("TFNRP.Editdedx", "700");
   host.stopAfter = host.eventsProcessed + 100;  // half-way through the 610 convolutions
   session.run("CalcSimulation");
-  EXPECT_NE(host.statuses.back(), "Done!");
+  EXPECT_EQ(host.statuses.back(), "Stopped");
+  EXPECT_LT(host.eventsProcessed, host.stopAfter + 5);  // at the next convolution
   ASSERT_EQ(st.nraLossDistributions.size(), table.size());
   for (std::size_t k = 0; k < table.size(); ++k)
     ASSERT_EQ(st.nraLossDistributions[k].values, table[k].values) << k;
