@@ -72,6 +72,7 @@ class WindowsTest : public QObject {
   void fileDialogFilters();
   void saveChartAsPngAndPdf();
   void linearBackgroundNeedsTwoEnergies();
+  void windowGeometryIsRestoredAtTheNextStart();
 };
 
 void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
@@ -272,6 +273,8 @@ void WindowsTest::stopEndsALongRunAndKeepsEarlierResults() {
     sawBusy = g.desktop->busy() && !g.desktop->window("TFOptions")->isEnabled() &&
               !g.desktop->mainWindow()->menuBar()->isEnabled() &&
               g.desktop->busyIndicator()->isVisible() && g.desktop->stopButton()->isVisible();
+    // The main window does not close under a running command.
+    sawBusy = sawBusy && !g.desktop->mainWindow()->close() && g.desktop->mainWindow()->isVisible();
     // A second command arriving now is refused.
     QTest::mouseClick(g.widget("TFOptions.Button1"), Qt::LeftButton);
     if (stopWithEsc) {
@@ -480,6 +483,28 @@ void WindowsTest::linearBackgroundNeedsTwoEnergies() {
   typeInto(g.edit("TFBackground.EditEf"), "500");
   click(g.widget("TFBackground.Button1"));
   QCOMPARE(g.host.messages.size(), std::size_t(1));
+}
+
+void WindowsTest::windowGeometryIsRestoredAtTheNextStart() {
+  QTemporaryDir folder;
+  const QString settings = folder.filePath("windows.conf");
+  {
+    FakeHost host;
+    tarvex::Session session(host);
+    tarvex::registerAllActions(session);
+    session.state().startDirectory = folder.path().toStdString();
+    tarvex::ui::Desktop desktop(session, host, {folder.path(), settings, true});
+    desktop.window("TFExternCS")->setGeometry(200, 150, 500, 330);
+    QVERIFY(desktop.mayCloseMainWindow());
+  }
+  FakeHost host;
+  tarvex::Session session(host);
+  tarvex::registerAllActions(session);
+  session.state().startDirectory = folder.path().toStdString();
+  tarvex::ui::Desktop desktop(session, host, {folder.path(), settings, true});
+  QCOMPARE(desktop.window("TFExternCS")->size(), QSize(500, 330));
+  // The parameters were saved on closing and applied at the start.
+  QVERIFY(QFile::exists(folder.filePath("tarvex.ini")));
 }
 
 int main(int argc, char** argv) {
