@@ -23,6 +23,52 @@ CollisionRange solveCollisionRange(double emax, double d, double s, int iteratio
   return r;
 }
 
+double singleLossDeviation(const CollisionRange& r) {
+  return std::sqrt(r.emin * r.emax - r.mean * r.mean);
+}
+
+CollisionGrid autoCollisionGrid(const CollisionRange& r, double lossKeV, double maxStep) {
+  CollisionGrid g;
+  g.step = 0.7 * r.emin;
+  if (g.step > maxStep) g.step = maxStep;
+  g.nc = std::trunc(std::ceil((30.0 * singleLossDeviation(r) + 1000.0 * lossKeV) / r.mean));
+  g.bins = std::trunc(std::ceil(1000.0 * lossKeV / g.step));
+  return g;
+}
+
+bool autoGridWritable(const CollisionGrid& g) {
+  return std::isfinite(g.step) && g.step > 0.0 && std::isfinite(g.nc) && g.nc >= 1.0 &&
+         std::isfinite(g.bins) && g.bins >= 1.0;
+}
+
+std::string collisionGridRefusal(const CollisionGrid& g, double emax, double copies,
+                                 const std::string& sizeFields, char sep) {
+  const auto text = [sep](double v, int digits = 15) { return formatGeneral(v, digits, sep); };
+  if (!(g.bins * g.step >= emax)) return "Error! Check parameters!";
+  if (!(std::isfinite(g.step) && g.step > 0.0)) {
+    return "Step size (eV): " + text(g.step) + " must be a positive number of eV";
+  }
+  if (g.nc < 1.0) return "# Convolutions: " + text(g.nc) + " must be at least 1";
+  // The single-collision distribution reaches the bin after emax.
+  const double needed = std::floor(emax / g.step) + 2.0;
+  if (g.bins < needed) {
+    return "Vector size: " + text(g.bins) + " bins of " + text(g.step, 5) +
+           " eV cannot hold the single-collision distribution up to Emax (" + text(emax, 5) +
+           " eV); it needs " + text(needed);
+  }
+  if (!collisionTableFits(g.nc, g.bins, copies)) {
+    return sizeFields + collisionTableSizeText(g.nc, g.bins, copies) + "; " +
+           collisionTableLimitText();
+  }
+  return {};
+}
+
+std::string collisionBinRefusal(double step, double emin, double emax, char sep) {
+  if (!(std::ceil(emin / step) > std::floor(emax / step))) return {};
+  return "Step size (eV): " + formatGeneral(step, 15, sep) + " leaves no bin between Emin (" +
+         formatGeneral(emin, 4, sep) + " eV) and Emax (" + formatGeneral(emax, 5, sep) + " eV)";
+}
+
 double collisionTableValues(double nc, double bins, double copies) {
   return (nc + 1.0) * bins * copies;
 }

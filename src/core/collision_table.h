@@ -29,6 +29,37 @@ double maxElectronTransfer(double e0, double m1);
 // straggling: the second-to-first-moment ratio of the 1/E^2 law equals s/d.
 CollisionRange solveCollisionRange(double emax, double d, double s, int iterations);
 
+// Standard deviation of the loss in one collision: sqrt(emin emax - mean^2) (emin emax is the
+// mean square of the 1/E^2 law).
+double singleLossDeviation(const CollisionRange& r);
+
+// ---- The grid of a table ------------------------------------------------------------------
+
+struct CollisionGrid {
+  double step = 0.0;  // eV
+  double nc = 0.0;    // collisions (the table holds nc + 1 distributions)
+  double bins = 0.0;
+};
+
+// Auto mode: the step 0.7 emin (at most maxStep), enough collisions for their mean loss to
+// pass lossKeV by 30 single-collision deviations, and enough bins of the step to reach lossKeV.
+// The counts are whole numbers, or not finite when the range is not.
+CollisionGrid autoCollisionGrid(const CollisionRange& r, double lossKeV, double maxStep);
+// Whether an Auto grid can be written into the fields and built: a positive finite step and
+// finite counts of at least 1.
+bool autoGridWritable(const CollisionGrid& g);
+
+// Checks a grid for `copies` tables whose single-collision losses reach emax, in the order
+// the program has always refused grids: the grid not reaching emax ("Error! Check
+// parameters!"), then a step that is not positive, no collision, too few bins for the bin after
+// emax, a table above the size limit. Returns the message, or nothing for a usable grid.
+// sizeFields names what chose the size ("Max Energy (keV): 2000 needs "); numbers use sep.
+std::string collisionGridRefusal(const CollisionGrid& g, double emax, double copies,
+                                 const std::string& sizeFields, char sep);
+// The message when no bin centre of the grid lies between emin and emax (nothing when one
+// does).
+std::string collisionBinRefusal(double step, double emin, double emax, char sep);
+
 // ---- Size and work limits ------------------------------------------------------------------
 
 // The number of values of `copies` tables of nc + 1 distributions of `bins` bins.

@@ -18,10 +18,6 @@ std::string general(const Session& s, double v, int digits = 15) {
   return formatGeneral(v, digits, s.decimalSeparator());
 }
 
-bool wholeAndPositive(double v) {
-  return std::isfinite(v) && v >= 1.0;
-}
-
 }  // namespace
 
 MeisTableParams readMeisTableParams(Session& s) {
@@ -55,43 +51,19 @@ TableKey meisTableKey(const MeisTableParams& p, const element& el) {
 
 std::string meisTableGrid(const MeisTableParams& p, const CollisionRange& r0, double elements,
                           MeisTableGrid& g, char sep) {
-  const auto text = [sep](double v, int digits = 15) { return formatGeneral(v, digits, sep); };
   if (p.autoMode) {
-    g.step = 0.7 * r0.emin;
-    if (g.step > 10.0) g.step = 10.0;
-    g.nc = std::trunc(std::ceil(
-        (30.0 * std::sqrt(r0.emin * r0.emax - r0.mean * r0.mean) + 1000.0 * p.deltaE) / r0.mean));
-    g.bins = std::trunc(std::ceil(1000.0 * p.deltaE / g.step));
+    g = autoCollisionGrid(r0, p.deltaE, 10.0);
     // Nothing that could not be written as a step and whole numbers reaches the fields.
-    if (!(std::isfinite(g.step) && g.step > 0.0) || !wholeAndPositive(g.nc) ||
-        !wholeAndPositive(g.bins) || !std::isfinite(r0.emax)) {
-      return "Error! Check parameters!";
-    }
+    if (!autoGridWritable(g) || !std::isfinite(r0.emax)) return "Error! Check parameters!";
   } else {
-    g.step = p.step;
-    g.nc = p.nc;
-    g.bins = p.bins;
+    g = {p.step, static_cast<double>(p.nc), static_cast<double>(p.bins)};
   }
-  if (!(g.bins * g.step >= r0.emax)) return "Error! Check parameters!";
-  if (!(std::isfinite(g.step) && g.step > 0.0)) {
-    return "Step size (eV): " + text(g.step) + " must be a positive number of eV";
-  }
-  if (g.nc < 1.0) return "# Convolutions: " + text(g.nc) + " must be at least 1";
-  // The largest single loss is the same for every element: the bin after it must be inside.
-  const double needed = std::floor(r0.emax / g.step) + 2.0;
-  if (g.bins < needed) {
-    return "Vector size: " + text(g.bins) + " bins of " + text(g.step, 5) +
-           " eV cannot hold the single-collision distribution up to Emax (" + text(r0.emax, 5) +
-           " eV); it needs " + text(needed);
-  }
-  if (!collisionTableFits(g.nc, g.bins, elements)) {
-    const std::string fields = p.autoMode ? "Delta E (keV): " + text(p.deltaE) + " needs "
-                                          : "# Convolutions: " + text(g.nc) +
-                                                " and Vector size: " + text(g.bins) + " give ";
-    return fields + collisionTableSizeText(g.nc, g.bins, elements) + "; " +
-           collisionTableLimitText();
-  }
-  return {};
+  // The largest single loss is the same for every element.
+  const std::string sizeFields =
+      p.autoMode ? "Delta E (keV): " + formatGeneral(p.deltaE, 15, sep) + " needs "
+                 : "# Convolutions: " + formatGeneral(g.nc, 15, sep) +
+                       " and Vector size: " + formatGeneral(g.bins, 15, sep) + " give ";
+  return collisionGridRefusal(g, r0.emax, elements, sizeFields, sep);
 }
 
 namespace {
@@ -126,10 +98,9 @@ void buildMeisTables(Session& s, const MeisTableParams& p) {
     t.range = collisionEnergyRange(p.run.e0, p.run.m1, t.setup.dedxEf, t.setup.sEf);
     if (!(t.range.emin > 0.0) || !std::isfinite(t.range.emax)) {
       refusal = "Error! Check parameters!";
-    } else if (std::ceil(t.range.emin / g.step) > std::floor(t.range.emax / g.step)) {
-      refusal = "Step size (eV): " + general(s, g.step) + " leaves no bin between Emin (" +
-                general(s, t.range.emin, 4) + " eV) and Emax (" + general(s, t.range.emax, 5) +
-                " eV) of " + name;
+    } else {
+      refusal = collisionBinRefusal(g.step, t.range.emin, t.range.emax, s.decimalSeparator());
+      if (!refusal.empty()) refusal += " of " + name;
     }
     plan[name] = t;
   }

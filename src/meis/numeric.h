@@ -28,11 +28,7 @@ TableKey meisTableKey(const MeisTableParams& p, const element& el);
 
 // The common grid of the tables: chosen from the run-wide range r0 in Auto mode, else the
 // manual fields.
-struct MeisTableGrid {
-  double step = 0.0;
-  double nc = 0.0;
-  double bins = 0.0;
-};
+using MeisTableGrid = CollisionGrid;
 // Computes the grid and checks it for `elements` tables; returns the message that refuses it
 // (empty when usable). Numbers in the message use the decimal separator sep.
 std::string meisTableGrid(const MeisTableParams& p, const CollisionRange& r0, double elements,

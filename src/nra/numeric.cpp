@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ SingleCollision singleCollision(double resonanceKeV, double stopping, double str
   c.emax = range.emax;
   c.emin = range.emin;
   c.lambda = range.mean;
-  c.sigma1 = std::sqrt(c.emin * c.emax - c.lambda * c.lambda);
+  c.sigma1 = singleLossDeviation(range);
   return c;
 }
 
@@ -38,11 +39,6 @@ void logEntry(Session& s, int k, const spectro& d, double lambda, double step, b
   s.logAppend(formatGeneral(d.integral(), 3, s.decimalSeparator()) + "\n");
   s.logAppend("M1:\t" + pad);
   s.logAppend(formatGeneral(m1, 3, s.decimalSeparator()) + "\n\n");
-}
-
-// A derived grid value that can be a bin count or a count of collisions.
-bool wholeAndPositive(double v) {
-  return std::isfinite(v) && v >= 1.0;
 }
 
 }  // namespace
@@ -74,46 +70,22 @@ TableKey nraTableKey(const NraTableParams& p) {
 
 std::string nraTableGrid(const NraTableParams& p, const SingleCollision& c, NraTableGrid& g,
                          char sep) {
-  const auto text = [sep](double v, int digits = 15) { return formatGeneral(v, digits, sep); };
+  const CollisionRange range{c.emax, c.emin, c.lambda};
   if (p.autoMode) {
-    g.step = 0.7 * c.emin;
-    g.nc = std::ceil((30.0 * c.sigma1 + 1000.0 * p.maxEnergy) / c.lambda);
-    g.bins = std::ceil(1000.0 * p.maxEnergy / (0.7 * c.emin));
+    g = autoCollisionGrid(range, p.maxEnergy, std::numeric_limits<double>::infinity());
     // Values that could not be written as a step and whole numbers are refused before any
     // field changes.
-    if (!(std::isfinite(g.step) && g.step > 0.0) || !wholeAndPositive(g.nc) ||
-        !wholeAndPositive(g.bins) || !std::isfinite(c.emax)) {
-      return "Error! Check parameters!";
-    }
+    if (!autoGridWritable(g) || !std::isfinite(c.emax)) return "Error! Check parameters!";
   } else {
-    g.step = p.step;
-    g.nc = p.nc;
-    g.bins = p.bins;
+    g = {p.step, static_cast<double>(p.nc), static_cast<double>(p.bins)};
   }
-  if (!(g.bins * g.step >= c.emax)) return "Error! Check parameters!";
-  if (!(std::isfinite(g.step) && g.step > 0.0)) {
-    return "Step size (eV): " + text(g.step) + " must be a positive number of eV";
-  }
-  if (g.nc < 1.0) return "# Convolutions: " + text(g.nc) + " must be at least 1";
-  // The single-collision distribution needs a bin centre between Emin and Emax and the bin
-  // after Emax inside the grid.
-  if (std::ceil(c.emin / g.step) > std::floor(c.emax / g.step)) {
-    return "Step size (eV): " + text(g.step) + " leaves no bin between Emin (" + text(c.emin, 4) +
-           " eV) and Emax (" + text(c.emax, 5) + " eV)";
-  }
-  const double needed = std::floor(c.emax / g.step) + 2.0;
-  if (g.bins < needed) {
-    return "Vector size: " + text(g.bins) + " bins of " + text(g.step, 5) +
-           " eV cannot hold the single-collision distribution up to Emax (" + text(c.emax, 5) +
-           " eV); it needs " + text(needed);
-  }
-  if (!collisionTableFits(g.nc, g.bins)) {
-    const std::string fields = p.autoMode ? "Max Energy (keV): " + text(p.maxEnergy) + " needs "
-                                          : "# Convolutions: " + text(g.nc) +
-                                                " and Vector size: " + text(g.bins) + " give ";
-    return fields + collisionTableSizeText(g.nc, g.bins) + "; " + collisionTableLimitText();
-  }
-  return {};
+  const std::string sizeFields =
+      p.autoMode ? "Max Energy (keV): " + formatGeneral(p.maxEnergy, 15, sep) + " needs "
+                 : "# Convolutions: " + formatGeneral(g.nc, 15, sep) +
+                       " and Vector size: " + formatGeneral(g.bins, 15, sep) + " give ";
+  std::string refusal = collisionGridRefusal(g, c.emax, 1.0, sizeFields, sep);
+  if (refusal.empty()) refusal = collisionBinRefusal(g.step, c.emin, c.emax, sep);
+  return refusal;
 }
 
 void buildNraTables(Session& s, const NraTableParams& p) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/collision_table.h"
 #include "core/spectro.h"
 #include "state/working_state.h"
 
@@ -41,11 +42,7 @@ NraTableParams readNraTableParams(Session& s);
 TableKey nraTableKey(const NraTableParams& p);
 
 // The grid of a table: chosen from the physics in Auto mode, else the manual fields.
-struct NraTableGrid {
-  double step = 0.0;
-  double nc = 0.0;
-  double bins = 0.0;
-};
+using NraTableGrid = CollisionGrid;
 // Computes the grid and checks it; on refusal returns the message to show (empty when usable).
 // Numbers in the message use the decimal separator sep.
 std::string nraTableGrid(const NraTableParams& p, const SingleCollision& c, NraTableGrid& grid,
