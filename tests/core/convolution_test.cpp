@@ -81,7 +81,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"shorterOperands", 50, 0, 50, 70, 10, 70, 200},
                       Case{"emptyLeft", 100, 0, 0, 100, 0, 100, 100},
                       Case{"singleBins", 64, 7, 8, 64, 9, 10, 64},
-                      Case{"largeFft", 5000, 0, 5000, 5000, 0, 5000, 5000}),
+                      Case{"largeFft", 5000, 0, 5000, 5000, 0, 5000, 5000},
+                      Case{"threeTimesPowerOfTwo", 700, 0, 700, 700, 0, 60, 700},
+                      Case{"oddProduct", 333, 0, 333, 333, 0, 333, 333},
+                      Case{"threeOutputs", 2, 0, 2, 2, 0, 2, 3},
+                      Case{"twoOutputs", 2, 0, 2, 1, 0, 1, 2}),
     [](const ::testing::TestParamInfo<Case>& i) { return std::string(i.param.name); });
 
 TEST(Convolution, EmptyOutputIsFine) {
@@ -111,6 +115,23 @@ TEST(Convolution, RepeatedFftConvolutionsStayWithinTolerance) {
   const double tol = 1e-12 * maxAbs(slow);
   for (std::size_t i = 0; i < slow.size(); ++i)
     ASSERT_NEAR(fast[i], slow[i], tol) << i;
+}
+
+// The transform of an operand seen in the previous convolution is reused: the results must be
+// the very bits of a fresh transform, whichever side the operand is on.
+TEST(Convolution, AReusedTransformGivesTheSameBits) {
+  const std::vector<double> one = block(4000, 3, 90, 7);
+  const std::vector<double> x = block(4000, 10, 3000, 8);
+  const std::vector<double> y = block(4000, 40, 3500, 9);
+  const auto run = [](const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> out(4000);
+    causalConvolveFft(a, b, out);
+    return out;
+  };
+  const std::vector<double> fresh = run(x, one);  // nothing of `one` kept yet on this side
+  run(one, y);                                    // keeps the transform of `one`
+  EXPECT_EQ(run(one, x), fresh);
+  EXPECT_EQ(run(x, one), fresh);
 }
 
 }  // namespace
