@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "app/builders.h"
 #include "core/physics.h"
 
 namespace tarvex {
@@ -60,6 +61,7 @@ void registerAllActions(Session& s) {
   s.registerAction("Preview", [&s] { Preview(s); });
   s.registerAction("ClearPlots", [&s] { ClearPlots(s); });
   s.registerAction("Sigma", [&s] { Sigma(s); });
+  registerBuilderActions(s);
 }
 
 }  // namespace tarvex
