@@ -23,9 +23,29 @@ class TimingHost : public tarvex::ui::testing::FakeHost {
 
   void start() {
     points.clear();
+    statuses.clear();
     clock.start();
     points.push_back(0);
     lastProcessed = 0;
+  }
+  std::vector<std::pair<qint64, std::string>> statuses;
+  void statusChanged(const std::string& text) override {
+    statuses.emplace_back(clock.nsecsElapsed(), text);
+  }
+  // The status text shown when the longest gap began.
+  std::string gapStatus() const {
+    qint64 gap = 0, at = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+      if (points[i] - points[i - 1] > gap) {
+        gap = points[i] - points[i - 1];
+        at = points[i - 1];
+      }
+    }
+    std::string text;
+    for (const auto& [t, s] : statuses) {
+      if (t <= at) text = s;
+    }
+    return text;
   }
   void processEvents() override {
     const qint64 now = clock.nsecsElapsed();
@@ -53,6 +73,7 @@ void report(const char* what, Gui& g) {
   const double gap = g.host.longestGap();
   std::printf("%-46s run %8.1f ms  event points %7zu  longest gap %6.1f ms%s\n", what, total, n,
               gap, g.host.messages.empty() ? "" : "  (messages!)");
+  std::printf("  longest gap after the status \"%s\"\n", g.host.gapStatus().c_str());
   for (const std::string& m : g.host.messages)
     std::printf("  message: %s\n", m.c_str());
 }
@@ -114,8 +135,10 @@ void repaint() {
     QElapsedTimer t;
     t.start();
     chart->flush();
+    const double data = t.nsecsElapsed() / 1e6;
     chart->replot(QCustomPlot::rpImmediateRefresh);
     const double ms = t.nsecsElapsed() / 1e6;
+    std::printf("  data %.1f ms, drawn %.1f ms\n", data, ms);
     best = std::min(best, ms);
     worst = std::max(worst, ms);
   }

@@ -307,7 +307,7 @@ void Desktop::buildMain() {
   buildMenu("MainMenu1", w, nullptr, w->menuBar());
 
   // Shortcuts: F5 and Ctrl+R calculate, Ctrl+O loads data, Ctrl+Q quits, Esc stops.
-  const auto shortcut = [&](QAction* a, QList<QKeySequence> keys) {
+  const auto shortcut = [&](QAction* a, const QList<QKeySequence>& keys) {
     a->setShortcuts(keys);
     a->setShortcutContext(Qt::ApplicationShortcut);
     w->addAction(a);
