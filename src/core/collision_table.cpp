@@ -57,8 +57,8 @@ std::string collisionGridRefusal(const CollisionGrid& g, double emax, double cop
            " eV); it needs " + text(needed);
   }
   if (!collisionTableFits(g.nc, g.bins, copies)) {
-    return sizeFields + collisionTableSizeText(g.nc, g.bins, copies) + "; " +
-           collisionTableLimitText();
+    return sizeFields + collisionTableSizeText(g.nc, g.bins, copies, sep) + "; " +
+           collisionTableLimitText(sep);
   }
   return {};
 }
@@ -77,16 +77,17 @@ bool collisionTableFits(double nc, double bins, double copies) {
   return collisionTableValues(nc, bins, copies) <= kMaxTableValues;
 }
 
-std::string collisionTableSizeText(double nc, double bins, double copies) {
+std::string collisionTableSizeText(double nc, double bins, double copies, char sep) {
   std::string text = "a collision table of " +
-                     formatGeneral(collisionTableValues(nc, bins, copies), 3) + " values (" +
-                     formatGeneral(nc + 1.0) + " distributions of " + formatGeneral(bins) + " bins";
-  if (copies != 1.0) text += ", for " + formatGeneral(copies) + " elements";
+                     formatGeneral(collisionTableValues(nc, bins, copies), 3, sep) + " values (" +
+                     formatGeneral(nc + 1.0, 15, sep) + " distributions of " +
+                     formatGeneral(bins, 15, sep) + " bins";
+  if (copies != 1.0) text += ", for " + formatGeneral(copies, 15, sep) + " elements";
   return text + ")";
 }
 
-std::string collisionTableLimitText() {
-  return "the limit is " + formatGeneral(kMaxTableValues, 3) + " values";
+std::string collisionTableLimitText(char sep) {
+  return "the limit is " + formatGeneral(kMaxTableValues, 3, sep) + " values";
 }
 
 double curveMemoryValues(double bins) {

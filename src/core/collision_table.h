@@ -68,8 +68,8 @@ double collisionTableValues(double nc, double bins, double copies = 1.0);
 bool collisionTableFits(double nc, double bins, double copies = 1.0);
 // "a collision table of 2.6E+10 values (Nc + 1 = 259 distributions of 1E+08 bins)" style text
 // for the messages that refuse a table, and the limit text "the limit is 4E+08 values".
-std::string collisionTableSizeText(double nc, double bins, double copies = 1.0);
-std::string collisionTableLimitText();
+std::string collisionTableSizeText(double nc, double bins, double copies = 1.0, char sep = '.');
+std::string collisionTableLimitText(char sep = '.');
 
 // Whether a curve of `bins` bins can be computed in memory: the depth sums keep one partial
 // curve per slice of the work (at most 16) besides the curve and its broadened copies.

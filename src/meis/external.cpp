@@ -111,9 +111,10 @@ void buildExtTables(Session& s, const ExtTableParams& p) {
   }
   // One table serves every element.
   if (!collisionTableFits(p.nc, binsReal)) {
-    throw std::invalid_argument(
-        "Nc: " + std::to_string(p.nc) + " and Delta E (keV): " + formatGeneral(p.deltaE, 15, sep) +
-        " give " + collisionTableSizeText(p.nc, binsReal) + "; " + collisionTableLimitText());
+    throw std::invalid_argument("Nc: " + std::to_string(p.nc) +
+                                " and Delta E (keV): " + formatGeneral(p.deltaE, 15, sep) +
+                                " give " + collisionTableSizeText(p.nc, binsReal, 1.0, sep) + "; " +
+                                collisionTableLimitText(sep));
   }
   const int bins = static_cast<int>(binsReal);
 
