@@ -184,11 +184,12 @@ LossTableRead readLossTableText(const std::string& content, const std::string& n
   Scanner sc(content);
 
   std::string firstWhy;
-  const auto unused = [&](long long line, const std::string& why) {
+  // Counts a pair not used; its reason is put into words only when it is the first one.
+  const auto unused = [&](long long line, const auto& why) {
     ++r.notUsed;
     if (r.firstUnusedLine == 0 || line < r.firstUnusedLine) {
       r.firstUnusedLine = line;
-      firstWhy = why;
+      firstWhy = why();
     }
   };
 
@@ -211,13 +212,13 @@ LossTableRead readLossTableText(const std::string& content, const std::string& n
     double v = 0.0;
     const Scanner::Item b = sc.real(&v);
     if (b == Scanner::Item::End) {
-      unused(line, "index " + index + " has no value");
+      unused(line, [&] { return "index " + index + " has no value"; });
       break;
     }
     if (b == Scanner::Item::NotANumber) {
       if (reading) {
         stopped = sc.token(), stoppedLine = sc.line();
-        unused(line, "index " + index + " has no value");
+        unused(line, [&] { return "index " + index + " has no value"; });
       }
       break;
     }
@@ -230,20 +231,27 @@ LossTableRead readLossTableText(const std::string& content, const std::string& n
       return refused;
     }
     if (!reading) {
-      unused(line, "index " + endIndex + " on line " + std::to_string(endLine) +
-                       " ended the table before it");
+      unused(line, [&] {
+        return "index " + endIndex + " on line " + std::to_string(endLine) +
+               " ended the table before it";
+      });
       continue;
     }
     if (b == Scanner::Item::NotFinite) {
-      unused(line, "its value " + sc.token() + " is not finite in single precision");
+      unused(line,
+             [&] { return "its value " + sc.token() + " is not finite in single precision"; });
     } else if (i < 0) {
-      unused(line, "index " + index + " is negative");
+      unused(line, [&] { return "index " + index + " is negative"; });
     } else if (i >= n) {
-      unused(line, "index " + index + " lies beyond the grid 0 to " + std::to_string(n - 1));
+      unused(line, [&] {
+        return "index " + index + " lies beyond the grid 0 to " + std::to_string(n - 1);
+      });
     } else {
       long long& before = lineOf[static_cast<std::size_t>(i)];
       if (before != 0) {
-        unused(before, "index " + index + " is given again on line " + std::to_string(line));
+        unused(before, [&] {
+          return "index " + index + " is given again on line " + std::to_string(line);
+        });
       } else {
         ++r.stored;
       }

@@ -42,6 +42,17 @@ std::string slotName(const Session& s, std::size_t at) {
   return name + ", bytes " + std::to_string(at) + "-" + std::to_string(at + 7);
 }
 
+ParameterFileError refusal(const Session& s, const std::string& fileName, std::size_t at,
+                           const std::string& holds) {
+  std::string m = "The parameter file \"";
+  m += fileName;
+  m += "\" was not applied: ";
+  m += slotName(s, at);
+  m += " holds ";
+  m += holds;
+  return ParameterFileError(m);
+}
+
 }  // namespace
 
 void applyParameterBytes(Session& s, const std::string& bytes, const std::string& fileName) {
@@ -50,9 +61,8 @@ void applyParameterBytes(Session& s, const std::string& bytes, const std::string
   for (std::size_t at = 0; at + 8 <= std::min(bytes.size(), kParameterFileSize); at += 8) {
     const double v = readDouble(bytes, at);
     if (!std::isfinite(v)) {
-      throw ParameterFileError("The parameter file \"" + fileName +
-                               "\" was not applied: " + slotName(s, at) + " holds " +
-                               (std::isnan(v) ? "NaN" : "infinity") + ", not a number");
+      throw refusal(s, fileName, at,
+                    std::isnan(v) ? "NaN, not a number" : "infinity, not a number");
     }
     // A value shown in an edit must read back from its text there (a number at the very ends
     // of the double range does not), or every later save would stop at that field.
@@ -61,9 +71,7 @@ void applyParameterBytes(Session& s, const std::string& bytes, const std::string
       try {
         parseFloat(shown, s.decimalSeparator());
       } catch (const ConversionError&) {
-        throw ParameterFileError("The parameter file \"" + fileName +
-                                 "\" was not applied: " + slotName(s, at) + " holds " + shown +
-                                 ", which its field cannot hold");
+        throw refusal(s, fileName, at, shown + ", which its field cannot hold");
       }
     }
   }

@@ -111,7 +111,9 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
 
 std::string profileText(const profile& p) {
   std::string out;
+  // The contamination layer is not listed; a start at or beyond the last point lists nothing.
   const double first = std::ceil(p.startDepth / p.step);
+  if (!(first < p.count)) return out;
   for (long long i = first > 0.0 ? static_cast<long long>(first) : 0; i < p.count; ++i) {
     out += formatG6(static_cast<double>(i) * p.step);
     out += "   ";

@@ -81,6 +81,7 @@ TEST(Files, WritersInOneFolderDoNotCollide) {
   TempFolder t;
   constexpr int kWriters = 4;
   std::vector<std::thread> threads;
+  threads.reserve(kWriters);
   std::vector<int> failures(kWriters, 0);
   for (int w = 0; w < kWriters; ++w) {
     threads.emplace_back([&, w] {

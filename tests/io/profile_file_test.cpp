@@ -61,6 +61,17 @@ TEST(ProfileFiles, TheSmallExample) {
   EXPECT_EQ(profileText(p), "1   0.2\n1.5   0.7\n2   1\n");
 }
 
+// A start at or beyond the last point (a header can say anything) lists no point instead of
+// reading before the values.
+TEST(ProfileFiles, AStartBeyondTheLastPointListsNothing) {
+  profile p = sampleProfile(4, 0.5, 1.5);
+  EXPECT_EQ(profileText(p), "1.5   " + formatG6(p.values[3]) + "\n");
+  for (double start : {2.0, 7.0, 3.5e57, 1e300}) {
+    p.startDepth = start;
+    EXPECT_EQ(profileText(p), "") << start;
+  }
+}
+
 // Every point count up to 20000 comes back from the header the writer writes, at steps whose
 // products round up and down. Counts up to 600, and a sample of the larger ones for which the
 // ceiling of depth/step was wrong (thickness 5.1 at step 0.005 gave 1021 points for 1020, one
