@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "core/parallel.h"
+#include "core/profile.h"
 #include "core/spectro.h"
 
 namespace {
@@ -152,6 +154,35 @@ void BM_ConvolveFullDirect(benchmark::State& state) {
     benchmark::DoNotOptimize(directConvolve(a, b));
 }
 
+// (e) Poisson weights of a 1 um film: "Thickness" 9800 at 0.005 A (1.96 million depths), up to
+// 1035 collisions, 0.08 collisions per A. Checked against the single weights (each its own
+// pass with powers and factorial in logarithms) at a few collision numbers. Argument: threads.
+tarvex::profile thickFilmProfile() {
+  tarvex::profile p(9800.0, 0.005);
+  for (int i = 0; i < p.count; ++i)
+    p.values[i] = 1.0 + 0.3 * std::sin(1e-5 * i);
+  return p;
+}
+
+void BM_PoissonWeightsThickFilm(benchmark::State& state) {
+  const int previous = tarvex::workerThreads();
+  tarvex::setWorkerThreads(static_cast<int>(state.range(0)));
+  const tarvex::profile p = thickFilmProfile();
+  const std::vector<double> all = p.collisionWeights(1035, 0.08, 1.0);
+  const double peak = *std::max_element(all.begin(), all.end());
+  double worst = 0.0;
+  for (int n : {0, 1, 150, 500, 784, 1035})
+    worst = std::max(worst, std::fabs(all[n] - p.collisionWeight(n, 0.08, 1.0)) / peak);
+  state.counters["maxRelDev"] = worst;
+  if (worst > 1e-12) {
+    state.SkipWithError("result differs from the direct reference");
+  } else {
+    for (auto _ : state)
+      benchmark::DoNotOptimize(p.collisionWeights(1035, 0.08, 1.0));
+  }
+  tarvex::setWorkerThreads(previous);
+}
+
 BENCHMARK(BM_DefaultNraTable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultNraTableDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThickFilmTable)->Arg(kThickFilm.convolutions)->Unit(benchmark::kMillisecond);
@@ -160,6 +191,7 @@ BENCHMARK(BM_BroadenGaussian)->Arg(2000)->Arg(8103)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_BroadenGaussianDirect)->Arg(2000)->Arg(8103)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvolveFull)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvolveFullDirect)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PoissonWeightsThickFilm)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

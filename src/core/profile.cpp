@@ -213,12 +213,16 @@ std::vector<double> profile::collisionWeights(int nmax, double a, double b) cons
     const auto window = [&](int i) {
       Window w;
       w.m = ab * (static_cast<long double>(i) * step);
-      if (!std::isfinite(w.m)) return w;  // no finite Poisson mean: every term is 0
-      const long double spread = 10.0L * std::sqrt(w.m) + 8.0L;
-      const long double lowest = w.m - spread;
-      if (lowest >= static_cast<long double>(n)) return w;
-      w.lo = lowest > 1.0L ? static_cast<std::size_t>(lowest) : 0;
-      w.hi = static_cast<std::size_t>(std::min<long double>(w.m + spread, n - 1.0L));
+      // The bounds in double: they can only move by one where m - spread lies within 1e-13 of a
+      // whole number, which adds or drops a term below 1e-21 of the largest.
+      const double md = static_cast<double>(w.m);
+      // No finite Poisson mean (or none a double holds): every term is 0.
+      if (!std::isfinite(md)) return w;
+      const double spread = 10.0 * std::sqrt(std::max(md, 0.0)) + 8.0;
+      const double lowest = md - spread;
+      if (lowest >= static_cast<double>(n)) return w;
+      w.lo = lowest > 1.0 ? static_cast<std::size_t>(lowest) : 0;
+      w.hi = static_cast<std::size_t>(std::min(md + spread, static_cast<double>(n) - 1.0));
       w.empty = false;
       return w;
     };
