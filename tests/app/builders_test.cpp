@@ -558,6 +558,25 @@ TEST(MarkerRuns, RunTheFourModelsOnAMarkerAtFiveAngstromsWithTheirCorrection) {
   }
 }
 
+// A batch is one command: what the user clicks while it runs is refused and changes nothing.
+TEST(MarkerRuns, ClicksDuringABatchAreRefused) {
+  BatchFixture f;
+  std::vector<bool> accepted;
+  f.host.onProcessEvents = [&] {
+    if (accepted.size() < 3) {
+      accepted.push_back(f.session.click("TFLayers.Button6"));
+      accepted.push_back(f.session.click("TFLayers.BitBtn2"));
+    }
+  };
+  ASSERT_TRUE(f.session.click("TFLayers.Button11"));
+  ASSERT_FALSE(accepted.empty());
+  EXPECT_EQ(std::count(accepted.begin(), accepted.end(), true), 0);
+  EXPECT_EQ(f.text("TFLayers.EditFileName"), (f.dir.path() / "x5g0").string());
+  const auto& hf = f.session.state().elementProfiles.at("Hf").values;
+  EXPECT_EQ(hf[100], 0.0);  // no layer 2 drawn
+  EXPECT_FALSE(f.session.lastCommandFailed());
+}
+
 // The single-collision correction of each model: off for all in "F(DE,1nm)"; in "Hf delta at
 // 0.5nm" on for the first three and off for the Gaussian, whose spectrum therefore matches the
 // one of "F(DE,1nm)" while the Bessel one does not.
