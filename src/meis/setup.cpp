@@ -90,8 +90,13 @@ void checkGeometry(Session& s, const MeisRun& run, const std::map<std::string, e
   if (!(run.m1 > 0.0) || !std::isfinite(run.m1)) {
     throw std::invalid_argument("Projectile mass: " + text(run.m1) + " must be positive");
   }
+  // A projectile as heavy as the target or heavier is only scattered forward, and only up to
+  // the angle where A sin(theta) = 1: beyond that no ion reaches the detector.
+  const double theta = 180.0 - run.thetaIn - run.thetaOut;
+  const double sinTheta = std::sin(theta * kDegreesToRadians);
   for (const auto& [name, el] : elements) {
-    if (!(run.m1 < el.mass)) {
+    const double a = run.m1 / el.mass;
+    if (!(run.m1 < el.mass) && !(theta < 90.0 && a * std::fabs(sinTheta) <= 1.0)) {
       throw std::invalid_argument("Projectile mass: " + text(run.m1) +
                                   " is not lighter than the element " + name + " (mass " +
                                   text(el.mass) + "): nothing is scattered back");

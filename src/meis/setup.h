@@ -66,8 +66,9 @@ void logElement(Session& s, const std::string& name, const ElementSetup& e);
 bool ensureComposition(Session& s);
 
 // Refuses, naming the field or the element, what cannot be scattered back into the detector: an
-// angle of incidence or exit of 90 degrees or more, a projectile mass that is not positive or
-// not lighter than an element of the composition.
+// angle of incidence or exit of 90 degrees or more, a projectile mass that is not positive, or
+// one not lighter than an element of the composition unless it is scattered forward at an angle
+// it can reach.
 void checkGeometry(Session& s, const MeisRun& run, const std::map<std::string, element>& elements);
 // With "Convolve" on: refuses an "Energy Spread (eV):" that is negative or not a number.
 void checkSpread(Session& s, const MeisRun& run);

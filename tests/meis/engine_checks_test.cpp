@@ -163,6 +163,33 @@ TEST(MeisEngineChecks, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
   }
 }
 
+TEST(MeisEngineChecks, HeavyProjectilesAreRefusedOnlyWhereNothingReachesTheDetector) {
+  // Hf has mass 178.5. Through 60 degrees (60 in, 60 out) a projectile of mass 200 is still
+  // scattered forward (A sin(theta) = 0.97); through 120 degrees, or at mass 210 (1.02), not.
+  struct {
+    const char *thetaIn, *thetaOut, *mass;
+    bool refused;
+  } cases[] = {
+      {"60", "60", "200", false},
+      {"60", "60", "210", true},
+      {"30", "30", "200", true},
+      {"60", "60", "178.5", false},
+  };
+  for (const auto& c : cases) {
+    Sample f(kGaussian);
+    f.set("TFMEIS.EditTIn", c.thetaIn);
+    f.set("TFMEIS.EditTOut", c.thetaOut);
+    f.set("TFMEIS.EditPmass", c.mass);
+    f.session.run("CalcSimulation");
+    const bool refused =
+        !f.host.messages.empty() &&
+        f.host.messages.front().find("is not lighter than the element Hf") != std::string::npos;
+    EXPECT_EQ(refused, c.refused) << c.thetaIn << " " << c.thetaOut << " " << c.mass;
+    EXPECT_EQ(f.host.statuses.back(), c.refused ? kGaussian.error : kGaussian.ready)
+        << c.thetaIn << " " << c.thetaOut << " " << c.mass;
+  }
+}
+
 TEST(MeisEngineChecks, NumericAutoModeNeverWritesWhatIsNotANumber) {
   // Straggling 0, or 20 typed in the wrong unit, leaves no smallest loss: step 0 and counts
   // that are not numbers. A Delta E of 1000 keV needs tables far beyond the memory.
