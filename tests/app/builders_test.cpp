@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/builders.h"
@@ -314,7 +317,34 @@ struct BatchFixture : SessionFixture {
   }
 };
 
+// Puts the environment variables a test changes back as they were.
+class SavedEnvironment {
+ public:
+  explicit SavedEnvironment(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name,
+                          value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    }
+  }
+  ~SavedEnvironment() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+  SavedEnvironment(const SavedEnvironment&) = delete;
+  SavedEnvironment& operator=(const SavedEnvironment&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
 TEST(BatchFolder, TheEnvironmentNamesTheFolderElseTheDocumentsFolderHoldsIt) {
+  const SavedEnvironment saved{"TARVEX_BATCH_DIR", "XDG_DOCUMENTS_DIR", "HOME"};
   TempDir dir("folder");
   const std::filesystem::path own = dir.path() / "runs" / "today";
   ::setenv("TARVEX_BATCH_DIR", own.c_str(), 1);
