@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang clang-format clang-tidy libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libfftw3-dev
+  libfftw3-dev libgsl-dev
   locales
   qt6-base-dev libqcustomplot-dev fonts-dejavu-core xvfb xauth
 )
