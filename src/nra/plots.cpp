@@ -1,6 +1,7 @@
 #include "nra/plots.h"
 
 #include <cmath>
+#include <vector>
 
 #include "core/limits.h"
 #include "core/numtext.h"
@@ -84,17 +85,23 @@ void PlotAnaliticExcitation(Session& s) {
 void PlotExp(Session& s) {
   const double shift = s.number("TFOptions.EditShift");
   ChartStore& charts = s.charts();
-  charts.clear("ChartPrinc.SeriesExp");
-  charts.clear("ChartNRPSpec.SeriesExp");
   s.eventPoint();
-  const auto& points = s.state().measuredPoints;
+  const auto& measured = s.state().measuredPoints;
   // The reader leaves one entry from the read that met the end of the file: never plotted.
-  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-    const double x = static_cast<double>(points[i].x) + shift;
-    const double y = points[i].y;
-    charts.add("ChartPrinc.SeriesExp", x, y);
-    charts.add("ChartNRPSpec.SeriesExp", x, y);
+  const std::size_t shown = measured.empty() ? 0 : measured.size() - 1;
+  std::vector<ChartPoint> points(shown);
+  for (std::size_t i = 0; i < shown; ++i) {
+    points[i].x = static_cast<double>(measured[i].x) + shift;
+    points[i].y = measured[i].y;
   }
+  // Each chart draws the points in its own series colour; one notification per series.
+  std::vector<ChartPoint> report = points;
+  for (ChartPoint& p : report)
+    p.colour = charts.colour("ChartNRPSpec.SeriesExp");
+  for (ChartPoint& p : points)
+    p.colour = charts.colour("ChartPrinc.SeriesExp");
+  charts.setPoints("ChartNRPSpec.SeriesExp", std::move(report));
+  charts.setPoints("ChartPrinc.SeriesExp", std::move(points));
 }
 
 }  // namespace tarvex

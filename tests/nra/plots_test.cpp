@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "support/recording_host.h"
 
 namespace tarvex {
@@ -50,6 +54,25 @@ TEST(NraPlots, MeasuredPointsLeaveOutTheLastEntry) {
       EXPECT_DOUBLE_EQ(pts[0].x, 1.5);
       EXPECT_DOUBLE_EQ(pts[0].y, 2.0);
     }
+  }
+}
+
+// A file of many thousand points is drawn at once: each chart is told once, with every point.
+TEST(NraPlots, MeasuredPointsReachEachChartInOneNotification) {
+  SessionFixture f;
+  for (int i = 0; i < 1001; ++i)
+    f.session.state().measuredPoints.push_back({static_cast<float>(i), 2.0f * i});
+  std::map<std::string, std::vector<std::size_t>> told;
+  f.session.charts().observe(
+      [&](const std::string& key) { told[key].push_back(f.series(key).points.size()); });
+  f.session.run("PlotExp");
+  EXPECT_EQ(told["ChartPrinc.SeriesExp"], std::vector<std::size_t>{1000});
+  EXPECT_EQ(told["ChartNRPSpec.SeriesExp"], std::vector<std::size_t>{1000});
+  for (const char* key : {"ChartPrinc.SeriesExp", "ChartNRPSpec.SeriesExp"}) {
+    const Series& series = f.series(key);
+    EXPECT_EQ(series.points.back().x, 999.0);
+    EXPECT_EQ(series.points.back().y, 1998.0);
+    EXPECT_EQ(series.points.front().colour, series.colour);
   }
 }
 
