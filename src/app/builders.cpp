@@ -27,15 +27,6 @@ std::string layerKey(const char* control, int slot, int layer) {
   return std::string("TFLayers.") + control + std::to_string(slot) + "L" + std::to_string(layer);
 }
 
-// Front ends whose host can paint a window (the desktop program) put an image of the window into
-// the picture of the ion-scattering report; without windows there is no picture.
-template <class H>
-void paintIntoReport(H& host, const std::string& form) {
-  if constexpr (requires { host.paintWindowIntoReport(form, std::string()); }) {
-    host.paintWindowIntoReport(form, "TFReport.QRImage1");
-  }
-}
-
 // The elements of the "100 keV" group: name, mass, Z and the single-collision-correction
 // energy sigma in eV.
 struct Preset {
@@ -162,7 +153,7 @@ void fillTitanium(Session& s) {
 
 void addLayer(Session& s, int k) {
   if (k == 1) {
-    paintIntoReport(s.host(), "TFLayers");
+    s.host().paintWindowIntoReport("TFLayers", "TFReport.QRImage1");
     s.eventPoint();
   }
   // The layer lies below the layers above it; every field is read before a profile changes.

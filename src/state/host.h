@@ -24,6 +24,9 @@ class Host {
   virtual std::optional<std::string> saveFile(const FileDialog& dialog) = 0;
   // Lets the front end repaint and react while a calculation runs; may throw to cancel.
   virtual void processEvents() {}
+  // Paints the client area of a window (a form, "TFLayers") into a report picture
+  // ("TFReport.QRImage1"); a front end without windows paints nothing.
+  virtual void paintWindowIntoReport(const std::string& /*form*/, const std::string& /*picture*/) {}
   // A new status text (already stored in the status controls).
   virtual void statusChanged(const std::string& /*text*/) {}
   // The session starts (true) or ends (false) a command. While busy it refuses every other

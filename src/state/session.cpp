@@ -171,6 +171,11 @@ void Session::Gate::busyChanged(bool busy) {
   s_.host_.busyChanged(busy);
 }
 
+void Session::Gate::paintWindowIntoReport(const std::string& form, const std::string& picture) {
+  HostCall call(s_);
+  s_.host_.paintWindowIntoReport(form, picture);
+}
+
 bool Session::command(const Command& body, bool guardNested) {
   if (busy_) {
     if (hostCalls_ > 0) return false;  // the user acted while a command runs: refused

@@ -158,6 +158,7 @@ class Session {
     void processEvents() override;
     void statusChanged(const std::string& text) override;
     void busyChanged(bool busy) override;
+    void paintWindowIntoReport(const std::string& form, const std::string& picture) override;
 
    private:
     Session& s_;
