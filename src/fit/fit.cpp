@@ -1,0 +1,592 @@
+#include "fit/fit.h"
+
+#include <gsl/gsl_blas.h>
+#include <gsl/gsl_errno.h>
+#include <gsl/gsl_matrix.h>
+#include <gsl/gsl_multifit_nlinear.h>
+#include <gsl/gsl_vector.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "core/cancel.h"
+#include "core/numtext.h"
+#include "core/physics.h"
+#include "state/session.h"
+
+namespace tarvex {
+namespace {
+
+// What a fit can put back: every field, the working state and every chart series.
+struct Snapshot {
+  std::map<std::string, Control> controls;
+  WorkingState state;
+  std::map<std::string, Series> series;
+  FitModel model;
+};
+
+struct FitSessionState {
+  FitModel model = defaultFitModel();
+  FitReport report;
+  std::optional<Snapshot> undo;
+};
+
+// One fit state per session, created when the session registers the fit's actions.
+std::map<const Session*, std::shared_ptr<FitSessionState>>& registry() {
+  static std::map<const Session*, std::shared_ptr<FitSessionState>> r;
+  return r;
+}
+
+FitSessionState& stateOf(Session& s) {
+  auto& r = registry();
+  auto it = r.find(&s);
+  if (it == r.end()) it = r.emplace(&s, std::make_shared<FitSessionState>()).first;
+  return *it->second;
+}
+
+constexpr const char* kLog = "TFLog.EditLog";
+
+// A fit that ended without a result, after it put everything back.
+class FitGivenUp : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+Snapshot takeSnapshot(Session& s) {
+  return {s.controls().all(), s.state(), s.charts().all(), stateOf(s).model};
+}
+
+// Puts the fields back (the log keeps what was written meanwhile) and, when whole, the working
+// state; otherwise only the profiles and curves a fit changes.
+void restore(Session& s, const Snapshot& snap, bool whole) {
+  ControlStore& c = s.controls();
+  for (const auto& [key, was] : snap.controls) {
+    if (key == kLog || !c.has(key)) continue;
+    const Control& now = c.get(key);
+    if (now.items != was.items) c.setItems(key, was.items);
+    if (now.itemIndex != was.itemIndex) c.setItemIndex(key, was.itemIndex);
+    if (now.text != was.text) c.setText(key, was.text);
+    if (now.checked != was.checked) c.setChecked(key, was.checked);
+    if (now.enabled != was.enabled) c.setEnabled(key, was.enabled);
+    if (now.visible != was.visible) c.setVisible(key, was.visible);
+  }
+  WorkingState& st = s.state();
+  if (whole) {
+    st = snap.state;
+  } else {
+    st.nraProfile = snap.state.nraProfile;
+    st.undoProfile = snap.state.undoProfile;
+    st.elementProfiles = snap.state.elementProfiles;
+    st.numericExcitation = snap.state.numericExcitation;
+    st.analyticExcitation = snap.state.analyticExcitation;
+    st.besselSpectra = snap.state.besselSpectra;
+    st.numericSpectra = snap.state.numericSpectra;
+    st.gaussianSpectra = snap.state.gaussianSpectra;
+    st.extCsSpectra = snap.state.extCsSpectra;
+  }
+  ChartStore& ch = s.charts();
+  for (const auto& [key, was] : snap.series) {
+    if (!ch.has(key)) continue;
+    const auto& now = ch.series(key).points;
+    const bool same = now.size() == was.points.size() &&
+                      std::equal(now.begin(), now.end(), was.points.begin(),
+                                 [](const ChartPoint& a, const ChartPoint& b) {
+                                   return a.x == b.x && a.y == b.y && a.colour == b.colour;
+                                 });
+    if (!same) ch.setPoints(key, was.points);
+  }
+  stateOf(s).model = snap.model;
+}
+
+// ---- Parameters -------------------------------------------------------------------------------
+
+struct Slot {
+  FitParameter* p;
+  std::string name;
+};
+
+std::vector<Slot> allSlots(FitModel& m, const std::vector<std::string>& elements, bool nra) {
+  std::vector<Slot> slots;
+  for (std::size_t k = 0; k < m.layers.size(); ++k) {
+    FitLayer& l = m.layers[k];
+    const std::string layer = "Layer " + std::to_string(k + 1) + " ";
+    slots.push_back({&l.thickness, layer + "thickness (Å)"});
+    for (std::size_t e = 0; e < l.concentration.size(); ++e) {
+      const std::string what =
+          nra ? "concentration"
+              : (e < elements.size() ? elements[e] : "element " + std::to_string(e + 1)) +
+                    " concentration";
+      slots.push_back({&l.concentration[e], layer + what});
+    }
+    slots.push_back({&l.sigma, layer + "edge σ (Å)"});
+  }
+  slots.push_back({&m.dose, "Ion dose"});
+  slots.push_back({&m.shift, "Shift (keV)"});
+  slots.push_back({&m.background, "Background"});
+  slots.push_back({&m.spread, "Beam spread (eV)"});
+  return slots;
+}
+
+// Bounds through a change of variable (the solver itself is unbounded).
+double toExternal(const FitParameter& p, double u) {
+  const bool lo = std::isfinite(p.lower), hi = std::isfinite(p.upper);
+  if (lo && hi) return p.lower + (p.upper - p.lower) * 0.5 * (std::sin(u) + 1.0);
+  if (lo) return p.lower - 1.0 + std::sqrt(u * u + 1.0);
+  if (hi) return p.upper + 1.0 - std::sqrt(u * u + 1.0);
+  return u;
+}
+
+double derivative(const FitParameter& p, double u) {
+  const bool lo = std::isfinite(p.lower), hi = std::isfinite(p.upper);
+  if (lo && hi) return (p.upper - p.lower) * 0.5 * std::cos(u);
+  if (lo) return u / std::sqrt(u * u + 1.0);
+  if (hi) return -u / std::sqrt(u * u + 1.0);
+  return 1.0;
+}
+
+double toInternal(const FitParameter& p, double x) {
+  const bool lo = std::isfinite(p.lower), hi = std::isfinite(p.upper);
+  if (lo && hi)
+    return std::asin(std::clamp(2.0 * (x - p.lower) / (p.upper - p.lower) - 1.0, -1.0, 1.0));
+  if (lo) return std::sqrt(std::max(0.0, (x - p.lower + 1.0) * (x - p.lower + 1.0) - 1.0));
+  if (hi) return std::sqrt(std::max(0.0, (p.upper - x + 1.0) * (p.upper - x + 1.0) - 1.0));
+  return x;
+}
+
+// ---- The fit ----------------------------------------------------------------------------------
+
+struct Fitter {
+  Fitter(Session& session, FitModel model) : s(session), m(std::move(model)) {}
+  Session& s;
+  FitModel m;
+  bool nra = true;
+  std::string series;
+  std::vector<std::string> elements;
+  bool flatBackground = true;
+  std::string spreadField;
+  std::vector<Slot> free;
+  // The measured points inside the plotted window, with 1/sqrt(max(y, 1)).
+  std::vector<double> x, y, weight;
+  // The last calculated curve with dose 1 and no background, and what it was calculated from.
+  std::vector<double> shapeKey;
+  std::vector<double> curveX, curveY;
+  backgroundLine line;
+  int evaluations = 0;
+  std::exception_ptr error;
+
+  std::vector<double> shapeValues() const {
+    std::vector<double> v;
+    for (const FitLayer& l : m.layers) {
+      v.push_back(l.thickness.value);
+      v.push_back(l.sigma.value);
+      for (const FitParameter& c : l.concentration)
+        v.push_back(c.value);
+    }
+    v.push_back(m.spread.value);
+    return v;
+  }
+
+  // Runs the model's calculation for the current layers and spread (unless they are those of
+  // the last one).
+  void calculate() {
+    std::vector<double> key = shapeValues();
+    if (key == shapeKey) return;
+    WorkingState& st = s.state();
+    if (nra) {
+      st.nraProfile = layeredProfile(st.nraProfile, m.layers, 0);
+    } else {
+      for (std::size_t e = 0; e < elements.size(); ++e) {
+        profile& p = st.elementProfiles[elements[e]];
+        p = layeredProfile(p, m.layers, e);
+      }
+    }
+    s.setNumber(spreadField, m.spread.value);
+    s.setNumber("TFOptions.EditMult", 1.0);
+    if (flatBackground) s.setNumber("TFBackground.EditYs", 0.0);
+    const bool failedBefore = s.lastCommandFailed();
+    shapeKey.clear();
+    s.CalcSimulation();
+    if (s.lastCommandFailed() && !failedBefore) {
+      throw std::runtime_error("The fit stopped: the calculation failed at " + describe());
+    }
+    const auto& points = s.charts().series(series).points;
+    if (points.size() < 2) throw std::runtime_error("The fit stopped: the model gave no curve");
+    line = nra ? st.nraBackgroundLine : st.meisBackgroundLine;
+    curveX.resize(points.size());
+    curveY.resize(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      curveX[i] = points[i].x;
+      curveY[i] = points[i].y - lineValue(line, points[i].x);
+    }
+    shapeKey = std::move(key);
+  }
+
+  std::string describe() {
+    std::string text;
+    for (const Slot& sl : free)
+      text += (text.empty() ? "" : ", ") + sl.name + " = " +
+              formatGeneral(sl.p->value, 6, s.decimalSeparator());
+    return text;
+  }
+
+  double curveAt(double e) const {
+    if (e <= curveX.front()) return curveY.front();
+    if (e >= curveX.back()) return curveY.back();
+    const auto it = std::upper_bound(curveX.begin(), curveX.end(), e);
+    const std::size_t j = static_cast<std::size_t>(it - curveX.begin());
+    const double t = (e - curveX[j - 1]) / (curveX[j] - curveX[j - 1]);
+    return curveY[j - 1] + t * (curveY[j] - curveY[j - 1]);
+  }
+
+  double modelAt(double measuredX) const {
+    const double e = measuredX + m.shift.value;
+    const double bg = flatBackground ? m.background.value : lineValue(line, e);
+    return bg + m.dose.value * curveAt(e);
+  }
+
+  void setInternal(const gsl_vector* u) {
+    for (std::size_t j = 0; j < free.size(); ++j)
+      free[j].p->value = toExternal(*free[j].p, gsl_vector_get(u, j));
+  }
+
+  int residuals(const gsl_vector* u, gsl_vector* f) {
+    try {
+      ++evaluations;
+      s.eventPoint();
+      setInternal(u);
+      calculate();
+      for (std::size_t i = 0; i < x.size(); ++i)
+        gsl_vector_set(f, i, (modelAt(x[i]) - y[i]) * weight[i]);
+      return GSL_SUCCESS;
+    } catch (...) {
+      error = std::current_exception();
+      return GSL_EBADFUNC;
+    }
+  }
+
+  static int f(const gsl_vector* u, void* self, gsl_vector* out) {
+    return static_cast<Fitter*>(self)->residuals(u, out);
+  }
+
+  static void progress(const std::size_t iteration, void* self,
+                       const gsl_multifit_nlinear_workspace* w) {
+    Fitter& t = *static_cast<Fitter*>(self);
+    const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w));
+    const double dof = static_cast<double>(t.x.size() - t.free.size());
+    t.s.setPanel(0, "Fit: iteration " + std::to_string(iteration) + ", reduced chi-square " +
+                        formatGeneral(norm * norm / dof, 4, t.s.decimalSeparator()));
+  }
+};
+
+struct GslHandlerOff {
+  gsl_error_handler_t* old = gsl_set_error_handler_off();
+  ~GslHandlerOff() { gsl_set_error_handler(old); }
+  GslHandlerOff() = default;
+  GslHandlerOff(const GslHandlerOff&) = delete;
+  GslHandlerOff& operator=(const GslHandlerOff&) = delete;
+};
+
+template <class T, void (*Free)(T*)>
+struct Owned {
+  T* p;
+  explicit Owned(T* q) : p(q) {}
+  ~Owned() {
+    if (p) Free(p);
+  }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+};
+
+// The model and its curve: refuses what cannot be fitted before anything changes.
+void prepare(Session& s, Fitter& t) {
+  const ControlStore& c = s.controls();
+  t.nra = s.nraMode();
+  const bool numeric = c.checked("TFOptions.RadioNumeric");
+  const bool bessel = c.checked("TFOptions.RadioAnalitic");
+  const bool gauss = c.checked("TFOptions.RadioGauss");
+  const bool external = c.checked("TFOptions.RadioExternal");
+  if (t.nra) {
+    if (!numeric && !bessel) {
+      throw std::invalid_argument(
+          "The fit needs a model that calculates resonant NRA: choose Numeric or Bessel");
+    }
+    t.series = numeric ? "ChartPrinc.SeriesPrinc" : "ChartPrinc.SeriesBessel";
+    t.spreadField = "TFNRP.EditGauss";
+  } else {
+    t.series = numeric  ? "ChartPrinc.SeriesPrinc"
+               : bessel ? "ChartPrinc.SeriesBessel"
+               : gauss  ? "ChartPrinc.SeriesGauss"
+                        : "ChartPrinc.SeriesExtCS";
+    (void)external;
+    t.spreadField = "TFMEIS.EditGauss";
+    for (const auto& [name, el] : s.state().elementMap)
+      t.elements.push_back(name);
+    if (t.elements.empty()) {
+      throw std::invalid_argument("The fit needs a sample composition: add its elements first");
+    }
+    if (static_cast<int>(t.elements.size()) > kMaxFitElements) {
+      throw std::invalid_argument("The fit model holds at most " + std::to_string(kMaxFitElements) +
+                                  " elements; the composition has " +
+                                  std::to_string(t.elements.size()));
+    }
+  }
+  FitModel& m = t.m;
+  if (m.layers.empty()) throw std::invalid_argument("The fit model has no layer");
+  if (static_cast<int>(m.layers.size()) > kMaxFitLayers) {
+    throw std::invalid_argument("The fit model holds at most " + std::to_string(kMaxFitLayers) +
+                                " layers");
+  }
+  const std::size_t per = t.nra ? 1 : t.elements.size();
+  for (FitLayer& l : m.layers) {
+    if (l.concentration.size() != per) {
+      l.concentration.resize(
+          per, l.concentration.empty() ? FitParameter{0.0, false, 0.0} : l.concentration.back());
+    }
+  }
+  // The scalar parameters start from their fields.
+  m.dose.value = s.number("TFOptions.EditMult");
+  m.shift.value = s.number("TFOptions.EditShift");
+  t.flatBackground = c.get("TFBackground.Bkgrdradio").itemIndex != 1;
+  m.background.value = t.flatBackground ? s.number("TFBackground.EditYs") : 0.0;
+  m.spread.value = s.number(t.spreadField);
+  if (!t.flatBackground && m.background.free) {
+    throw std::invalid_argument(
+        "The fit varies a flat background only: choose \"Flat\" in the background window, or fix "
+        "the background");
+  }
+  std::vector<Slot> slots = allSlots(m, t.elements, t.nra);
+  for (Slot& sl : slots) {
+    FitParameter& p = *sl.p;
+    if (!std::isfinite(p.value)) throw std::invalid_argument(sl.name + " is not a number");
+    if (!p.free) continue;
+    if (!(p.lower < p.upper)) {
+      throw std::invalid_argument(sl.name + ": the lower bound must lie below the upper bound");
+    }
+    // A start on a bound has no slope in the bounded variable: start just inside.
+    const double inside = 1e-3 * (std::fabs(p.value) + 1.0);
+    if (std::isfinite(p.upper) && std::isfinite(p.lower)) {
+      p.value = std::clamp(p.value, p.lower + std::min(inside, 0.01 * (p.upper - p.lower)),
+                           p.upper - std::min(inside, 0.01 * (p.upper - p.lower)));
+    } else {
+      if (std::isfinite(p.lower)) p.value = std::max(p.value, p.lower + inside);
+      if (std::isfinite(p.upper)) p.value = std::min(p.value, p.upper - inside);
+    }
+    t.free.push_back(sl);
+  }
+  if (t.free.empty()) {
+    throw std::invalid_argument("Nothing to fit: every parameter of the fit model is fixed");
+  }
+  const auto& measured = s.state().measuredPoints;
+  // The reader leaves one entry from the read that met the end of the file: never plotted.
+  if (measured.size() < 2)
+    throw std::invalid_argument("No measured points to fit: load data first");
+}
+
+void logReport(Session& s, const Fitter& t, const FitReport& r) {
+  const char sep = s.decimalSeparator();
+  std::string text = "Fit of " + std::to_string(r.values.size()) + " parameters to " +
+                     std::to_string(r.points) + " measured points:\n";
+  for (const FitValue& v : r.values) {
+    text += "  " + v.name + " = " + formatGeneral(v.value, 6, sep) + " ± " +
+            formatGeneral(v.uncertainty, 2, sep) + "\n";
+  }
+  text += "  Reduced chi-square: " + formatGeneral(r.reducedChiSquare, 4, sep) + " (" +
+          std::to_string(r.degreesOfFreedom) + " degrees of freedom)\n";
+  text += "  Evaluations: " + std::to_string(r.evaluations) +
+          ", iterations: " + std::to_string(r.iterations) +
+          ", time: " + formatGeneral(r.seconds, 3, sep) + " s\n";
+  for (const std::string& w : r.warnings)
+    text += "  Warning: " + w + "\n";
+  (void)t;
+  s.logAppend(text + "\n");
+}
+
+void fit(Session& s) {
+  FitSessionState& fs = stateOf(s);
+  const auto started = std::chrono::steady_clock::now();
+  Fitter t(s, fs.model);
+  prepare(s, t);
+  const Snapshot before = takeSnapshot(s);
+  const std::string logBefore = s.controls().text(kLog);
+  const auto giveUp = [&](const std::string& why) {
+    restore(s, before, true);
+    s.controls().setText(kLog, logBefore);
+    throw FitGivenUp(why);
+  };
+  try {
+    s.SetStatus("Fitting...");
+    t.calculate();
+    // The measured points inside the plotted energy window.
+    const auto& measured = s.state().measuredPoints;
+    for (std::size_t i = 0; i + 1 < measured.size(); ++i) {
+      const double e = static_cast<double>(measured[i].x) + t.m.shift.value;
+      if (e < t.curveX.front() || e > t.curveX.back()) continue;
+      const double y = measured[i].y;
+      t.x.push_back(measured[i].x);
+      t.y.push_back(y);
+      t.weight.push_back(1.0 / std::sqrt(std::max(y, 1.0)));
+    }
+    const std::size_t n = t.x.size(), p = t.free.size();
+    if (n <= p) {
+      giveUp("Only " + std::to_string(n) +
+             " measured points lie inside the plotted energy window (" +
+             formatGeneral(t.curveX.front(), 6, s.decimalSeparator()) + " to " +
+             formatGeneral(t.curveX.back(), 6, s.decimalSeparator()) +
+             " keV): the fit needs more than its " + std::to_string(p) + " free parameters");
+    }
+
+    GslHandlerOff handler;
+    gsl_multifit_nlinear_parameters params = gsl_multifit_nlinear_default_parameters();
+    params.trs = gsl_multifit_nlinear_trs_lm;
+    // The curves are single precision: a difference step far above their rounding.
+    params.h_df = 1e-4;
+    Owned<gsl_multifit_nlinear_workspace, gsl_multifit_nlinear_free> w{
+        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &params, n, p)};
+    Owned<gsl_vector, gsl_vector_free> u0{gsl_vector_alloc(p)};
+    Owned<gsl_matrix, gsl_matrix_free> covar{gsl_matrix_alloc(p, p)};
+    if (!w.p || !u0.p || !covar.p) throw std::bad_alloc();
+    for (std::size_t j = 0; j < p; ++j)
+      gsl_vector_set(u0.p, j, toInternal(*t.free[j].p, t.free[j].p->value));
+    gsl_multifit_nlinear_fdf fdf{};
+    fdf.f = &Fitter::f;
+    fdf.df = nullptr;
+    fdf.fvv = nullptr;
+    fdf.n = n;
+    fdf.p = p;
+    fdf.params = &t;
+    int status = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
+    int info = 0;
+    if (status == GSL_SUCCESS) {
+      status = gsl_multifit_nlinear_driver(static_cast<std::size_t>(t.m.maxIterations), 1e-8, 1e-8,
+                                           0.0, &Fitter::progress, &t, &info, w.p);
+    }
+    if (t.error) std::rethrow_exception(t.error);
+    const gsl_vector* best = gsl_multifit_nlinear_position(w.p);
+    const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w.p));
+    const double chi2 = norm * norm;
+    const int dof = static_cast<int>(n - p);
+    if (status == GSL_EMAXITER) {
+      giveUp("The fit did not converge within " + std::to_string(t.m.maxIterations) +
+             " iterations; the fields are as before");
+    }
+    if (status != GSL_SUCCESS && status != GSL_ENOPROG) {
+      giveUp(std::string("The fit failed: ") + gsl_strerror(status) + "; the fields are as before");
+    }
+    t.setInternal(best);
+    for (const Slot& sl : t.free) {
+      if (!std::isfinite(sl.p->value) || !std::isfinite(chi2)) {
+        giveUp("The fit diverged (" + sl.name + "); the fields are as before");
+      }
+    }
+    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(w.p), 0.0, covar.p);
+    FitReport r;
+    r.done = true;
+    r.points = static_cast<int>(n);
+    r.degreesOfFreedom = dof;
+    r.reducedChiSquare = chi2 / dof;
+    r.evaluations = t.evaluations;
+    r.iterations = static_cast<int>(gsl_multifit_nlinear_niter(w.p));
+    r.correlation.assign(p, std::vector<double>(p, 0.0));
+    for (std::size_t j = 0; j < p; ++j) {
+      const double cjj = gsl_matrix_get(covar.p, j, j);
+      const double d = derivative(*t.free[j].p, gsl_vector_get(best, j));
+      r.values.push_back({t.free[j].name, t.free[j].p->value,
+                          std::fabs(d) * std::sqrt(std::max(0.0, cjj * r.reducedChiSquare))});
+      for (std::size_t k = 0; k < p; ++k) {
+        const double ckk = gsl_matrix_get(covar.p, k, k);
+        const double ck = gsl_matrix_get(covar.p, j, k);
+        r.correlation[j][k] = cjj > 0.0 && ckk > 0.0 ? ck / std::sqrt(cjj * ckk) : 0.0;
+      }
+    }
+    for (std::size_t j = 0; j < p; ++j) {
+      for (std::size_t k = j + 1; k < p; ++k) {
+        if (std::fabs(r.correlation[j][k]) > 0.99) {
+          r.warnings.push_back(t.free[j].name + " and " + t.free[k].name + " are correlated (" +
+                               formatGeneral(r.correlation[j][k], 4, s.decimalSeparator()) +
+                               "): the data cannot tell them apart; fix one of them");
+        }
+      }
+    }
+    // The best values into the fields and the profile, and their curve drawn.
+    t.shapeKey.clear();
+    t.calculate();
+    s.setNumber("TFOptions.EditMult", t.m.dose.value);
+    s.setNumber("TFOptions.EditShift", t.m.shift.value);
+    if (t.flatBackground) s.setNumber("TFBackground.EditYs", t.m.background.value);
+    s.CalcSimulation();
+    if (s.hasAction("PlotExp")) s.invoke("PlotExp");
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    fs.model = t.m;
+    fs.report = r;
+    fs.undo = before;
+    s.controls().setText(kLog, logBefore);
+    logReport(s, t, r);
+    s.SetStatus("Fit done: reduced chi-square " +
+                formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()));
+  } catch (const Cancelled&) {
+    restore(s, before, true);
+    s.controls().setText(kLog, logBefore);
+    throw;
+  } catch (const FitGivenUp&) {
+    throw;  // already restored
+  } catch (...) {
+    restore(s, before, true);
+    s.controls().setText(kLog, logBefore);
+    throw;
+  }
+}
+
+}  // namespace
+
+FitModel& fitModel(Session& s) {
+  return stateOf(s).model;
+}
+
+const FitReport& lastFitReport(Session& s) {
+  return stateOf(s).report;
+}
+
+void FitFromProfile(Session& s) {
+  FitSessionState& fs = stateOf(s);
+  std::vector<const profile*> profiles;
+  if (s.nraMode()) {
+    profiles.push_back(&s.state().nraProfile);
+  } else {
+    for (const auto& [name, el] : s.state().elementMap)
+      profiles.push_back(&s.state().elementProfiles[name]);
+    if (profiles.empty()) {
+      throw std::invalid_argument("The sample has no elements: add its composition first");
+    }
+  }
+  std::vector<FitLayer> layers = layersFromProfiles(profiles, fs.model.layers);
+  if (layers.empty()) throw std::invalid_argument("The profile holds no layer");
+  fs.model.layers = std::move(layers);
+}
+
+void Fit(Session& s) {
+  fit(s);
+}
+
+void UndoFit(Session& s) {
+  FitSessionState& fs = stateOf(s);
+  if (!fs.undo) throw std::invalid_argument("No fit to undo");
+  const Snapshot snap = std::move(*fs.undo);
+  fs.undo.reset();
+  restore(s, snap, false);
+  s.SetStatus("Fit undone");
+}
+
+void registerFitActions(Session& s) {
+  registry()[&s] = std::make_shared<FitSessionState>();
+  s.registerAction("FitFromProfile", [&s] { FitFromProfile(s); });
+  s.registerAction("Fit", [&s] { Fit(s); });
+  s.registerAction("UndoFit", [&s] { UndoFit(s); });
+}
+
+}  // namespace tarvex

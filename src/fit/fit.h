@@ -1,0 +1,53 @@
+// Least-squares fit of the selected model's plotted curve to the measured points: the layered
+// sample, ion dose, shift, flat background and beam spread, by GSL's trust-region
+// Levenberg-Marquardt solver; each evaluation is the calculation "Calculate" runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fit/fit_model.h"
+
+namespace tarvex {
+
+class Session;
+
+// One fitted parameter as reported.
+struct FitValue {
+  std::string name;  // "Layer 1 thickness (Å)", "Ion dose", ...
+  double value = 0.0;
+  double uncertainty = 0.0;  // standard uncertainty, covariance scaled by the reduced chi-square
+};
+
+struct FitReport {
+  bool done = false;  // a fit ended with a result
+  std::vector<FitValue> values;
+  double reducedChiSquare = 0.0;
+  int points = 0;
+  int degreesOfFreedom = 0;
+  int evaluations = 0;
+  int iterations = 0;
+  double seconds = 0.0;
+  std::vector<std::string> warnings;  // strongly correlated pairs
+  std::vector<std::vector<double>> correlation;
+};
+
+// The fit model of the session: what the fit window edits and the commands use (the values of
+// the ion dose, shift, background and spread come from their fields when a fit starts).
+FitModel& fitModel(Session& s);
+// The result of the last successful fit of the session.
+const FitReport& lastFitReport(Session& s);
+
+// "From profile": the layers of the fit model from the current profile(s).
+void FitFromProfile(Session& s);
+// "Fit": fits the free parameters; on success the best values go into the fields and the fit
+// model, the profile into the working state, and the curve is drawn. A fit that cannot start,
+// diverges, fails or is stopped leaves fields, profiles and charts as they were.
+void Fit(Session& s);
+// "Undo fit": the fields, profiles and curves as they were before the last fit.
+void UndoFit(Session& s);
+
+// Registers FitFromProfile, Fit and UndoFit (and gives the session its fit model).
+void registerFitActions(Session& s);
+
+}  // namespace tarvex

@@ -1,0 +1,168 @@
+#include "fit/fit_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tarvex {
+namespace {
+
+// An antiderivative of erfc.
+double erfcIntegral(double z) {
+  return z * std::erfc(z) - std::exp(-z * z) / std::sqrt(std::numbers::pi);
+}
+
+// The mean over [t0, t1] of a step from 0 (above depth b) to 1 (below it) with an erfc edge of
+// width sigma; a sharp step gives the part of the cell below b.
+double stepMean(double t0, double t1, double b, double sigma) {
+  if (!(sigma > 0.0)) return std::clamp((t1 - b) / (t1 - t0), 0.0, 1.0);
+  const double a = std::numbers::sqrt2 * sigma;
+  const double z0 = (t0 - b) / a;
+  const double z1 = (t1 - b) / a;
+  if (z0 > 8.0) return 1.0;
+  if (z1 < -8.0) return 0.0;
+  // U(t) = 1 - erfc((t - b)/a)/2, averaged over the cell.
+  return 1.0 - 0.5 * a * (erfcIntegral(z1) - erfcIntegral(z0)) / (t1 - t0);
+}
+
+}  // namespace
+
+FitModel defaultFitModel() {
+  FitModel m;
+  FitLayer l;
+  l.thickness = {5.0, true, 0.0};
+  l.concentration = {FitParameter{1.0, true, 0.0}};
+  l.sigma = {0.0, false, 0.0};
+  m.layers.push_back(l);
+  return m;
+}
+
+profile layeredProfile(const profile& p, const std::vector<FitLayer>& layers, std::size_t element) {
+  profile out = p;
+  const double h = p.step;
+  const long long s0 = static_cast<long long>(std::floor(p.startDepth / h));
+  const auto conc = [&](std::size_t k) {
+    if (k >= layers.size() || element >= layers[k].concentration.size()) return 0.0;
+    return layers[k].concentration[element].value;
+  };
+  std::fill(out.values.begin(), out.values.end(), 0.0);
+  // Depths of the lower boundaries, from the surface of the sample (the profile's start).
+  std::vector<double> bottom(layers.size());
+  double depth = 0.0;
+  for (std::size_t k = 0; k < layers.size(); ++k) {
+    depth += std::max(0.0, layers[k].thickness.value);
+    bottom[k] = depth;
+  }
+  for (long long i = std::max(0LL, s0 + 1); i < out.count; ++i) {
+    const double x = static_cast<double>(i - s0) * h;
+    double c = conc(0);
+    for (std::size_t k = 0; k < layers.size(); ++k) {
+      const double jump = conc(k + 1) - conc(k);
+      if (jump == 0.0) continue;
+      c += jump *
+           stepMean(x - 0.5 * h, x + 0.5 * h, bottom[k], std::max(0.0, layers[k].sigma.value));
+    }
+    out.values[static_cast<std::size_t>(i)] = c;
+  }
+  return out;
+}
+
+std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& profiles,
+                                         const std::vector<FitLayer>& like) {
+  std::vector<FitLayer> layers;
+  if (profiles.empty() || profiles.front()->count <= 0) return layers;
+  const profile& ref = *profiles.front();
+  const double h = ref.step;
+  const long long s0 = static_cast<long long>(std::floor(ref.startDepth / h));
+  const long long first = std::max(0LL, s0 + 1);
+  long long n = ref.count;
+  for (const profile* p : profiles)
+    n = std::min<long long>(n, p->count);
+  if (first >= n) return layers;
+  double largest = 0.0;
+  for (const profile* p : profiles) {
+    for (long long i = first; i < n; ++i)
+      largest = std::max(largest, std::fabs(p->values[static_cast<std::size_t>(i)]));
+  }
+  const double tol = 1e-6 * std::max(largest, 1e-300);
+  const auto value = [&](std::size_t e, long long i) {
+    return profiles[e]->values[static_cast<std::size_t>(i)];
+  };
+  const auto same = [&](long long i, long long j) {
+    for (std::size_t e = 0; e < profiles.size(); ++e) {
+      if (std::fabs(value(e, i) - value(e, j)) > tol) return false;
+    }
+    return true;
+  };
+  // Plateaus: runs of at least two points of equal concentrations.
+  struct Run {
+    long long begin, end;  // [begin, end)
+  };
+  std::vector<Run> runs;
+  for (long long i = first; i < n;) {
+    long long j = i + 1;
+    while (j < n && same(i, j))
+      ++j;
+    if (j - i >= 2 || (i == first && j == n)) runs.push_back({i, j});
+    i = j;
+  }
+  if (runs.empty()) return layers;
+  const auto depthOf = [&](double i) { return (i - static_cast<double>(s0)) * h; };
+  const bool lastIsSubstrate = [&] {
+    const Run& r = runs.back();
+    for (std::size_t e = 0; e < profiles.size(); ++e) {
+      if (std::fabs(value(e, r.begin)) > tol) return false;
+    }
+    return runs.size() > 1 && r.end == n;
+  }();
+  const std::size_t count = lastIsSubstrate ? runs.size() - 1 : runs.size();
+  double top = 0.0;
+  for (std::size_t k = 0; k < count && static_cast<int>(k) < kMaxFitLayers; ++k) {
+    FitLayer l = k < like.size() ? like[k] : (like.empty() ? FitLayer{} : like.back());
+    l.concentration.resize(profiles.size(), l.concentration.empty() ? FitParameter{0.0, false, 0.0}
+                                                                    : l.concentration.back());
+    for (std::size_t e = 0; e < profiles.size(); ++e)
+      l.concentration[e].value = value(e, runs[k].begin);
+    double bottom = depthOf(static_cast<double>(runs[k].end) - 0.5);
+    double sigma = 0.0;
+    if (k + 1 < runs.size()) {
+      const Run& a = runs[k];
+      const Run& b = runs[k + 1];
+      // The element with the largest step describes the edge.
+      std::size_t e = 0;
+      double jump = 0.0;
+      for (std::size_t q = 0; q < profiles.size(); ++q) {
+        const double d = value(q, b.begin) - value(q, a.begin);
+        if (std::fabs(d) > std::fabs(jump)) {
+          jump = d;
+          e = q;
+        }
+      }
+      // Where the step has gone a fraction f of the way, between the plateaus.
+      const auto crossing = [&](double f) {
+        const double level = value(e, a.begin) + f * jump;
+        for (long long i = a.end - 1; i < b.begin; ++i) {
+          const double v0 = value(e, i), v1 = value(e, i + 1);
+          if ((v0 - level) * (v1 - level) <= 0.0 && v0 != v1) {
+            return depthOf(static_cast<double>(i) + (level - v0) / (v1 - v0));
+          }
+        }
+        return depthOf(static_cast<double>(a.end) - 0.5);
+      };
+      if (jump != 0.0) {
+        bottom = crossing(0.5);
+        // Between the 16 % and 84 % points an erfc edge spans two widths; a step over one cell
+        // is sharp.
+        const double width = 0.5 * (crossing(0.8413447460685429) - crossing(0.15865525393145707));
+        sigma = b.begin - a.end > 1 ? std::max(0.0, width) : 0.0;
+      }
+    }
+    l.thickness.value = std::max(0.0, bottom - top);
+    l.sigma.value = sigma;
+    top = bottom;
+    layers.push_back(l);
+  }
+  return layers;
+}
+
+}  // namespace tarvex

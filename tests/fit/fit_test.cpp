@@ -1,0 +1,227 @@
+// The least-squares fit: synthetic data from known parameters with Poisson noise, recovered
+// within their uncertainties; fits that cannot start, stop half-way or are undone leave every
+// field, profile and curve as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+
+#include "fit/fit.h"
+#include "support/recording_host.h"
+
+namespace tarvex {
+namespace {
+
+using testing::SessionFixture;
+
+struct FitFixture : SessionFixture {
+  FitFixture() {
+    if (!session.hasAction("Fit")) registerFitActions(session);
+  }
+
+  // The plotted curve of the selected model for a model's parameters, as the fit sees it.
+  std::vector<ChartPoint> curveFor(const FitModel& m, const std::string& series) {
+    Session& s = session;
+    if (s.nraMode()) {
+      s.state().nraProfile = layeredProfile(s.state().nraProfile, m.layers, 0);
+    } else {
+      std::size_t e = 0;
+      for (const auto& [name, el] : s.state().elementMap) {
+        profile& p = s.state().elementProfiles[name];
+        p = layeredProfile(p, m.layers, e++);
+      }
+    }
+    s.CalcSimulation();
+    return s.charts().series(series).points;
+  }
+
+  // Measured points: every `every`-th point of the curve with Poisson noise, at energies moved
+  // by -shift (the program adds the shift to the measured energies).
+  void measure(const std::vector<ChartPoint>& curve, double shift, int every, unsigned seed) {
+    std::mt19937 rng(seed);
+    auto& points = session.state().measuredPoints;
+    points.clear();
+    for (std::size_t i = 0; i < curve.size(); i += static_cast<std::size_t>(every)) {
+      std::poisson_distribution<int> counts(std::max(curve[i].y, 1e-9));
+      points.push_back({static_cast<float>(curve[i].x - shift), static_cast<float>(counts(rng))});
+    }
+    points.push_back({0.0f, 0.0f});  // the entry the reader leaves after the last line
+  }
+
+  std::string lastMessage() const { return host.messages.empty() ? "" : host.messages.back(); }
+};
+
+// Every field but the log and the status texts (a stopped command reports "Stopped").
+std::map<std::string, std::string> fields(const Session& s) {
+  std::map<std::string, std::string> out;
+  for (const auto& [key, c] : s.controls().all()) {
+    if (key == "TFLog.EditLog" || key == "TFrameNRPSample.StatusDraw" ||
+        key == "TFTarvex3.StatusBar1.3") {
+      continue;
+    }
+    out[key] = c.text + "|" + std::to_string(c.checked) + std::to_string(c.enabled) + "|" +
+               std::to_string(c.itemIndex);
+  }
+  return out;
+}
+
+std::vector<double> curveValues(Session& s, const std::string& key) {
+  std::vector<double> v;
+  for (const ChartPoint& p : s.charts().series(key).points)
+    v.push_back(p.y);
+  return v;
+}
+
+// A 6 Å layer with a 1 Å edge under a flat background, the measured energies shifted.
+struct NraTruth {
+  double thickness = 6.0, concentration = 1.0, sigma = 1.0, shift = 0.1, background = 5.0;
+};
+
+// Synthetic data of the numeric excitation curve; the fit model starts 20-30 % off.
+void prepareNra(FitFixture& f, const NraTruth& truth, unsigned seed) {
+  Session& s = f.session;
+  s.setNumber("TFOptions.EditMult", 800.0);
+  FitModel m = defaultFitModel();
+  m.layers[0].thickness.value = truth.thickness;
+  m.layers[0].concentration[0].value = truth.concentration;
+  m.layers[0].sigma.value = truth.sigma;
+  std::vector<ChartPoint> curve;
+  ASSERT_TRUE(s.guarded([&] { curve = f.curveFor(m, "ChartPrinc.SeriesPrinc"); }));
+  for (ChartPoint& p : curve)
+    p.y += truth.background;
+  f.measure(curve, truth.shift, 8, seed);
+  s.state().nraProfile = defaultProfile();
+  s.setNumber("TFOptions.EditShift", truth.shift * 1.25);
+  s.setNumber("TFBackground.EditYs", truth.background * 0.75);
+  FitModel& start = fitModel(s);
+  start.layers[0].thickness = {truth.thickness * 1.25, true, 0.0};
+  start.layers[0].concentration[0] = {truth.concentration * 0.75, true, 0.0};
+  start.layers[0].sigma = {truth.sigma * 1.3, true, 0.0};
+  start.shift.free = true;
+  start.background.free = true;
+}
+
+TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
+  FitFixture f;
+  const NraTruth truth;
+  prepareNra(f, truth, 1234);
+  ASSERT_TRUE(f.session.run("Fit"));
+  ASSERT_FALSE(f.session.lastCommandFailed()) << f.lastMessage();
+  const FitReport& r = lastFitReport(f.session);
+  ASSERT_TRUE(r.done);
+  const std::map<std::string, double> expected = {{"Layer 1 thickness (Å)", truth.thickness},
+                                                  {"Layer 1 concentration", truth.concentration},
+                                                  {"Layer 1 edge σ (Å)", truth.sigma},
+                                                  {"Shift (keV)", truth.shift},
+                                                  {"Background", truth.background}};
+  ASSERT_EQ(r.values.size(), expected.size());
+  for (const FitValue& v : r.values) {
+    SCOPED_TRACE(v.name);
+    ASSERT_TRUE(expected.count(v.name));
+    EXPECT_GT(v.uncertainty, 0.0);
+    EXPECT_LT(std::fabs(v.value - expected.at(v.name)), 3.0 * v.uncertainty) << v.value;
+  }
+  EXPECT_GT(r.reducedChiSquare, 0.75);
+  EXPECT_LT(r.reducedChiSquare, 1.3);
+  // The best values are in the fields and the profile, and the log says what was found.
+  Session& s = f.session;
+  EXPECT_NEAR(s.number("TFOptions.EditShift"), r.values[3].value, 1e-9);
+  EXPECT_NEAR(s.number("TFBackground.EditYs"), r.values[4].value, 1e-9);
+  const profile want = layeredProfile(s.state().nraProfile, fitModel(s).layers, 0);
+  EXPECT_EQ(s.state().nraProfile.values, want.values);
+  EXPECT_NE(s.logText().find("Reduced chi-square"), std::string::npos);
+}
+
+TEST(Fit, UndoFitPutsBackFieldsProfileAndCurve) {
+  FitFixture f;
+  prepareNra(f, NraTruth{}, 99);
+  Session& s = f.session;
+  ASSERT_TRUE(s.guarded([&] { s.CalcSimulation(); }));
+  const auto before = fields(s);
+  const profile p = s.state().nraProfile;
+  const auto curve = curveValues(s, "ChartPrinc.SeriesPrinc");
+  ASSERT_TRUE(s.run("Fit"));
+  ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+  ASSERT_NE(s.state().nraProfile.values, p.values);
+  ASSERT_TRUE(s.run("UndoFit"));
+  EXPECT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+  EXPECT_EQ(fields(s), before);
+  EXPECT_EQ(s.state().nraProfile.values, p.values);
+  EXPECT_EQ(curveValues(s, "ChartPrinc.SeriesPrinc"), curve);
+  // Only once.
+  s.run("UndoFit");
+  EXPECT_TRUE(s.lastCommandFailed());
+}
+
+// Fits that cannot start say why and change nothing.
+TEST(Fit, RefusesWhatCannotBeFittedAndChangesNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(FitFixture&)> setup;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"nothing free",
+       [](FitFixture& f) {
+         FitModel& m = fitModel(f.session);
+         m.layers[0].thickness.free = false;
+         m.layers[0].concentration[0].free = false;
+         m.shift.free = m.background.free = false;
+         m.layers[0].sigma.free = false;
+       },
+       "every parameter of the fit model is fixed"},
+      {"no data", [](FitFixture& f) { f.session.state().measuredPoints.clear(); },
+       "No measured points"},
+      {"model not ready",
+       [](FitFixture& f) { f.session.controls().setChecked("TFOptions.RadioGauss", true); },
+       "choose Numeric or Bessel"},
+      {"linear background free",
+       [](FitFixture& f) { f.session.controls().setItemIndex("TFBackground.Bkgrdradio", 1); },
+       "flat background"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FitFixture f;
+    prepareNra(f, NraTruth{}, 7);
+    c.setup(f);
+    Session& s = f.session;
+    const auto before = fields(s);
+    const profile p = s.state().nraProfile;
+    const auto curve = curveValues(s, "ChartPrinc.SeriesPrinc");
+    s.run("Fit");
+    EXPECT_TRUE(s.lastCommandFailed());
+    EXPECT_NE(f.lastMessage().find(c.says), std::string::npos) << f.lastMessage();
+    EXPECT_EQ(fields(s), before);
+    EXPECT_EQ(s.state().nraProfile.values, p.values);
+    EXPECT_EQ(curveValues(s, "ChartPrinc.SeriesPrinc"), curve);
+  }
+}
+
+TEST(Fit, StoppedHalfWayLeavesEverythingAsBefore) {
+  FitFixture f;
+  prepareNra(f, NraTruth{}, 5);
+  Session& s = f.session;
+  const auto before = fields(s);
+  const profile p = s.state().nraProfile;
+  const auto curve = curveValues(s, "ChartPrinc.SeriesPrinc");
+  const std::string log = s.logText();
+  int events = 0;
+  f.host.onProcessEvents = [&] {
+    if (++events == 40) s.run("Stop");
+  };
+  s.run("Fit");
+  EXPECT_TRUE(s.lastCommandFailed());
+  EXPECT_GE(events, 40);
+  EXPECT_EQ(s.controls().text("TFTarvex3.StatusBar1.3"), "Stopped");
+  EXPECT_EQ(fields(s), before);
+  EXPECT_EQ(s.state().nraProfile.values, p.values);
+  EXPECT_EQ(curveValues(s, "ChartPrinc.SeriesPrinc"), curve);
+  EXPECT_EQ(s.logText(), log);
+  EXPECT_FALSE(lastFitReport(s).done);
+}
+
+}  // namespace
+}  // namespace tarvex
