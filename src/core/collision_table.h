@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -87,6 +88,20 @@ inline constexpr double kMaxPoissonTerms = 5.0e10;
 // Throws std::invalid_argument, giving the size and the limit, when the Poisson weights of a
 // profile of `points` points over `orders` collision orders would exceed kMaxPoissonTerms.
 void checkPoissonWork(double points, double orders);
+
+// ---- The closed form of exponential single losses -----------------------------------------
+
+// The single-precision value float(besselLossDensity(c, mu, g, e) * scale) that the closed-form
+// curves store per depth and bin, bit for bit. It is taken in double precision wherever the
+// exponent lies inside the range of a double; the extended-precision density is evaluated only
+// for exponents beyond it and for the few values whose double result lies so close to the
+// midpoint between two floats that the rounding of either could decide it.
+float besselLossValue(double c, double mu, double g, double e, double scale);
+// The same values for the losses e = j * 10 eV of a grid of 10 eV bins, for first <= j < size,
+// into row[j] (first >= 1: bin 0 holds the part without collision). Four bins at a time where
+// the processor can.
+void besselLossRow(double c, double mu, double g, double scale, std::span<float> row,
+                   std::size_t first = 1);
 
 // ---- Building and mixing -------------------------------------------------------------------
 

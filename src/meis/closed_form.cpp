@@ -1,6 +1,7 @@
 // The closed-form ion-scattering models: Gaussian (mean loss and straggling only) and Bessel
 // (compound Poisson with exponentially distributed single losses).
 #include <cmath>
+#include <span>
 #include <stdexcept>
 
 #include "core/cancel.h"
@@ -140,10 +141,10 @@ void besselMeis(Session& s) {
     const profile& prof = st.elementProfiles[name];
     const double h = prof.step;
     spectro sp = zeroGrid(bins);
-    sp.values = depthSum(prof, bins, h * e.sigma, [&](int i, double c, int j) {
+    sp.values = depthSumRows(prof, bins, h * e.sigma, [&](int i, double c, std::span<float> row) {
       const double lambda = nu * (h * i * 0.001);
-      if (j == 0) return static_cast<long double>((std::exp(-lambda) * c) * 10.0 * 10.0);
-      return besselLossDensity(c, lambda, beta, j * 10.0 * 0.001);
+      row[0] = static_cast<float>((std::exp(-lambda) * c) * 10.0 * 10.0);
+      besselLossRow(c, lambda, beta, 1.0, row);
     });
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);

@@ -1,6 +1,8 @@
 #include "nra/analytic.h"
 
+#include <algorithm>
 #include <cmath>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -9,7 +11,6 @@
 #include "core/limits.h"
 #include "core/numtext.h"
 #include "core/parallel.h"
-#include "core/physics.h"
 #include "nra/plots.h"
 #include "state/session.h"
 
@@ -33,7 +34,7 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
                                            std::vector<double>(static_cast<std::size_t>(n), 0.0));
   parallelFor(p.count, [&](int worker, int begin, int end) {
     std::vector<double>& accumulator = partial[static_cast<std::size_t>(worker)];
-    spectro work = base;
+    std::vector<float> row(static_cast<std::size_t>(n));
     for (int k = begin; k < end; ++k) {
       const double c = p.values[k];
       // A point without the nuclide adds exactly nothing (its distribution is all zeros).
@@ -41,14 +42,15 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
       checkCancel();
       const double x = k * dx * 0.001;
       const double mu = h * x;
-      work.values.assign(static_cast<std::size_t>(n), 0.0);
-      if (n > 0) work.setValue(0, static_cast<float>(std::exp(-mu) * c * dx * (kStep * kStep)));
-      for (int i = 1; i < n; ++i) {
-        if ((i & 0xFFFF) == 0) checkCancel();  // a long grid: every few milliseconds
-        work.setValue(i, static_cast<float>(besselLossDensity(c, mu, g, i * kStep * 0.001) * dx));
+      row[0] = static_cast<float>(std::exp(-mu) * c * dx * (kStep * kStep));
+      // A long grid looks for a stop every few milliseconds.
+      for (std::size_t first = 1; first < row.size(); first += 0x10000) {
+        if (first > 1) checkCancel();
+        const std::size_t last = std::min(row.size(), first + 0x10000);
+        besselLossRow(c, mu, g, dx, std::span<float>(row).first(last), first);
       }
       for (int i = 0; i < n; ++i)
-        accumulator[i] += work.values[i];
+        accumulator[i] += static_cast<double>(row[static_cast<std::size_t>(i)]);
     }
   });
   std::vector<double> accumulator(static_cast<std::size_t>(n), 0.0);

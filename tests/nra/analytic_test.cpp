@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/collision_table.h"
+#include "core/physics.h"
 
 #include "support/recording_host.h"
 
@@ -72,6 +77,51 @@ TEST(AnalyticCurve, ThickLayersStayFinite) {
   // The plateau: the middle of the layer (about 16.5 keV of loss) is as high as near the surface.
   EXPECT_NEAR(c.values[1650] / c.values[300], 1.0, 0.05);
   EXPECT_LT(c.values[4900], 1e-3 * peak);  // beyond the back edge (33 keV)
+}
+
+// The density in double precision must store exactly the floats of the extended-precision
+// density, from the surface (mu = 0) through thin and thick layers to exponents beyond the
+// range of a double, for the few tail values that round to subnormal floats and for negative
+// concentrations; rows of every length modulo the four bins done side by side.
+TEST(BesselLossValues, StoreTheFloatsOfTheExtendedPrecisionDensity) {
+  const double gs[] = {0.05, 2.0, 73.0, 1100.0, 25000.0};
+  const double mus[] = {0.0, 1e-9, 3e-4, 0.02, 0.7, 5.0, 48.0, 650.0, 2.0e4};
+  const double cs[] = {1.0, 0.146, 32.03, -2.5};
+  std::vector<float> row;
+  long compared = 0;
+  for (double g : gs) {
+    for (double mu : mus) {
+      for (double c : cs) {
+        for (double scale : {1.0, 0.005, 1e-30}) {
+          row.assign(static_cast<std::size_t>(300 + compared % 7), -1.0f);
+          besselLossRow(c, mu, g, scale, row);
+          EXPECT_EQ(row[0], -1.0f);  // bin 0 is the caller's
+          for (std::size_t j = 1; j < row.size(); ++j) {
+            const double e = static_cast<double>(j) * 10.0 * 0.001;
+            const float want = static_cast<float>(besselLossDensity(c, mu, g, e) * scale);
+            const float one = besselLossValue(c, mu, g, e, scale);
+            ASSERT_EQ(std::memcmp(&want, &row[j], sizeof want), 0)
+                << "row g " << g << " mu " << mu << " c " << c << " bin " << j;
+            ASSERT_EQ(std::memcmp(&want, &one, sizeof want), 0)
+                << "value g " << g << " mu " << mu << " c " << c << " bin " << j;
+            ++compared;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 100000);
+}
+
+// A row started further up leaves the bins below its start alone.
+TEST(BesselLossValues, RowFromAGivenBin) {
+  std::vector<float> whole(40), part(40, 7.0f);
+  besselLossRow(1.0, 0.5, 3.0, 1.0, whole);
+  besselLossRow(1.0, 0.5, 3.0, 1.0, part, 13);
+  for (std::size_t j = 0; j < 13; ++j)
+    EXPECT_EQ(part[j], 7.0f);
+  for (std::size_t j = 13; j < 40; ++j)
+    EXPECT_EQ(part[j], whole[j]);
 }
 
 TEST(CalcAnaliticExcitation, BroadensAndPlots) {
