@@ -27,8 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs argv to its end with the output thrown away; returns the wall-clock seconds, or a
-// negative value when it did not end with status 0.
+// Runs argv to its end with its output and messages thrown away; returns the wall-clock seconds, or
+// a negative value when it did not end with status 0.
 double runOnce(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const std::string& a : args)
@@ -37,6 +37,7 @@ double runOnce(const std::vector<std::string>& args) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
   if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return -1.0;

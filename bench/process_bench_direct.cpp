@@ -14,7 +14,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   tarvex::profile p(10.0, 0.005);
+  // The profile "Draw line" from 0 to 10 A gives: concentration 1 below the surface point.
   p.values.assign(static_cast<std::size_t>(p.count), 1.0);
+  p.values[0] = 0.0;
   const tarvex::spectro curve = bench::directCurve(bench::directTable(), p);
   std::string text;
   char buf[40];
