@@ -84,7 +84,12 @@ std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& prof
     for (long long i = first; i < n; ++i)
       largest = std::max(largest, std::fabs(p->values[static_cast<std::size_t>(i)]));
   }
-  const double tol = 1e-6 * std::max(largest, 1e-300);
+  // Equal within a thousandth of the largest concentration: the far tails of an edge belong to
+  // the plateau they approach.
+  const double tol = 1e-3 * std::max(largest, 1e-300);
+  // A plateau is at least 0.1 Å long (and three points): inside a wide edge, neighbouring
+  // points differ by less than the tolerance, but not over that length.
+  const long long shortest = std::max(3LL, static_cast<long long>(std::ceil(0.1 / h)));
   const auto value = [&](std::size_t e, long long i) {
     return profiles[e]->values[static_cast<std::size_t>(i)];
   };
@@ -94,18 +99,38 @@ std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& prof
     }
     return true;
   };
-  // Plateaus: runs of at least two points of equal concentrations.
+  // Plateaus: runs of equal concentrations.
   struct Run {
     long long begin, end;  // [begin, end)
+    long long middle() const { return begin + (end - begin) / 2; }
   };
   std::vector<Run> runs;
   for (long long i = first; i < n;) {
     long long j = i + 1;
     while (j < n && same(i, j))
       ++j;
-    if (j - i >= 2 || (i == first && j == n)) runs.push_back({i, j});
+    if (j - i >= shortest || (i == first && j == n)) {
+      if (!runs.empty() && runs.back().end == i && same(runs.back().begin, i)) {
+        runs.back().end = j;
+      } else {
+        runs.push_back({i, j});
+      }
+    }
     i = j;
   }
+  // Plateaus in the far tail of an edge lie close to the one they approach: one layer.
+  std::vector<Run> merged;
+  for (const Run& r : runs) {
+    bool close = !merged.empty();
+    for (std::size_t e = 0; close && e < profiles.size(); ++e)
+      close = std::fabs(value(e, r.begin) - value(e, merged.back().begin)) <= 20.0 * tol;
+    if (close) {
+      merged.back().end = r.end;
+    } else {
+      merged.push_back(r);
+    }
+  }
+  runs = std::move(merged);
   if (runs.empty()) return layers;
   const auto depthOf = [&](double i) { return (i - static_cast<double>(s0)) * h; };
   const bool lastIsSubstrate = [&] {
@@ -122,7 +147,7 @@ std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& prof
     l.concentration.resize(profiles.size(), l.concentration.empty() ? FitParameter{0.0, false, 0.0}
                                                                     : l.concentration.back());
     for (std::size_t e = 0; e < profiles.size(); ++e)
-      l.concentration[e].value = value(e, runs[k].begin);
+      l.concentration[e].value = value(e, runs[k].middle());
     double bottom = depthOf(static_cast<double>(runs[k].end) - 0.5);
     double sigma = 0.0;
     if (k + 1 < runs.size()) {
@@ -132,7 +157,7 @@ std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& prof
       std::size_t e = 0;
       double jump = 0.0;
       for (std::size_t q = 0; q < profiles.size(); ++q) {
-        const double d = value(q, b.begin) - value(q, a.begin);
+        const double d = value(q, b.middle()) - value(q, a.middle());
         if (std::fabs(d) > std::fabs(jump)) {
           jump = d;
           e = q;
@@ -140,8 +165,8 @@ std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& prof
       }
       // Where the step has gone a fraction f of the way, between the plateaus.
       const auto crossing = [&](double f) {
-        const double level = value(e, a.begin) + f * jump;
-        for (long long i = a.end - 1; i < b.begin; ++i) {
+        const double level = value(e, a.middle()) + f * jump;
+        for (long long i = a.middle(); i < b.middle(); ++i) {
           const double v0 = value(e, i), v1 = value(e, i + 1);
           if ((v0 - level) * (v1 - level) <= 0.0 && v0 != v1) {
             return depthOf(static_cast<double>(i) + (level - v0) / (v1 - v0));

@@ -77,13 +77,13 @@ std::vector<double> curveValues(Session& s, const std::string& key) {
 
 // A 6 Å layer with a 1 Å edge under a flat background, the measured energies shifted.
 struct NraTruth {
-  double thickness = 6.0, concentration = 1.0, sigma = 1.0, shift = 0.1, background = 5.0;
+  double thickness = 6.0, concentration = 1.0, sigma = 1.0, shift = 0.1, background = 100.0;
 };
 
 // Synthetic data of the numeric excitation curve; the fit model starts 20-30 % off.
 void prepareNra(FitFixture& f, const NraTruth& truth, unsigned seed) {
   Session& s = f.session;
-  s.setNumber("TFOptions.EditMult", 800.0);
+  s.setNumber("TFOptions.EditMult", 4000.0);
   FitModel m = defaultFitModel();
   m.layers[0].thickness.value = truth.thickness;
   m.layers[0].concentration[0].value = truth.concentration;
@@ -221,6 +221,102 @@ TEST(Fit, StoppedHalfWayLeavesEverythingAsBefore) {
   EXPECT_EQ(curveValues(s, "ChartPrinc.SeriesPrinc"), curve);
   EXPECT_EQ(s.logText(), log);
   EXPECT_FALSE(lastFitReport(s).done);
+}
+
+// Hafnium and oxygen in one layer: their concentrations are told apart by their kinematic
+// factors, the thickness by the width of both peaks.
+TEST(Fit, RecoversATwoElementLayerOfAnIonScatteringSpectrum) {
+  FitFixture f;
+  Session& s = f.session;
+  f.meisMode();
+  s.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  // A coarser depth step and a shorter loss range than the defaults: a fast curve.
+  f.set("TFMEIS.EditProfstep", "0.05");
+  f.set("TFMEIS.EditDeltaE", "2");
+  // A flat background under the whole window: every point has counts.
+  f.set("TFBackground.EditYs", "20");
+  f.addElement("Hf");
+  f.set("TFMEIS.EditMass", "16");
+  f.set("TFMEIS.EditZ", "8");
+  f.addElement("O");
+  f.set("TFMEIS.EditSimMin", "80");
+  s.setNumber("TFOptions.EditMult", 200.0);
+  FitModel truth = defaultFitModel();
+  truth.layers[0].thickness.value = 8.0;
+  truth.layers[0].sigma.value = 1.0;
+  truth.layers[0].concentration = {FitParameter{0.3, true, 0.0}, FitParameter{0.6, true, 0.0}};
+  std::vector<ChartPoint> curve;
+  ASSERT_TRUE(s.guarded([&] { curve = f.curveFor(truth, "ChartPrinc.SeriesBessel"); }));
+  f.measure(curve, 0.0, 10, 2024);
+  for (auto& [name, p] : s.state().elementProfiles)
+    std::fill(p.values.begin(), p.values.end(), 0.0);
+  FitModel& start = fitModel(s);
+  start = truth;
+  start.layers[0].thickness.value = 8.0 * 0.75;
+  start.layers[0].concentration[0].value = 0.3 * 1.25;
+  start.layers[0].concentration[1].value = 0.6 * 0.8;
+  ASSERT_TRUE(s.run("Fit"));
+  ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+  const FitReport& r = lastFitReport(s);
+  const std::map<std::string, double> expected = {{"Layer 1 thickness (Å)", 8.0},
+                                                  {"Layer 1 Hf concentration", 0.3},
+                                                  {"Layer 1 O concentration", 0.6}};
+  ASSERT_EQ(r.values.size(), expected.size());
+  for (const FitValue& v : r.values) {
+    SCOPED_TRACE(v.name);
+    ASSERT_TRUE(expected.count(v.name));
+    EXPECT_GT(v.uncertainty, 0.0);
+    EXPECT_LT(std::fabs(v.value - expected.at(v.name)), 3.0 * v.uncertainty) << v.value;
+  }
+  EXPECT_GT(r.reducedChiSquare, 0.75);
+  EXPECT_LT(r.reducedChiSquare, 1.3);
+  // Each element's profile is its column of the layer table.
+  EXPECT_EQ(s.state().elementProfiles.at("O").values,
+            layeredProfile(s.state().elementProfiles.at("O"), fitModel(s).layers, 1).values);
+}
+
+// The yield of one element depends on the product of the dose and its concentration: the fit
+// names the pair.
+TEST(Fit, WarnsOfParametersTheDataCannotTellApart) {
+  FitFixture f;
+  prepareNra(f, NraTruth{}, 3);
+  FitModel& m = fitModel(f.session);
+  m.dose.free = true;
+  m.shift.free = m.background.free = false;
+  m.layers[0].sigma.free = false;
+  f.session.run("Fit");
+  const FitReport& r = lastFitReport(f.session);
+  ASSERT_TRUE(r.done) << f.lastMessage();
+  ASSERT_FALSE(r.warnings.empty());
+  EXPECT_NE(r.warnings[0].find("Layer 1 concentration and Ion dose"), std::string::npos)
+      << r.warnings[0];
+  EXPECT_NE(f.session.logText().find("fix one of them"), std::string::npos);
+}
+
+// "From profile" reads the layers back from a profile drawn by the model.
+TEST(Fit, FromProfileReadsLayersAndEdgesBack) {
+  FitFixture f;
+  Session& s = f.session;
+  std::vector<FitLayer> layers(2);
+  layers[0].thickness.value = 3.0;
+  layers[0].concentration = {FitParameter{0.5}};
+  layers[0].sigma.value = 0.4;
+  layers[1].thickness.value = 4.0;
+  layers[1].concentration = {FitParameter{1.5}};
+  layers[1].sigma.value = 0.0;
+  s.state().nraProfile = layeredProfile(s.state().nraProfile, layers, 0);
+  ASSERT_TRUE(s.run("FitFromProfile"));
+  ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+  const FitModel& m = fitModel(s);
+  ASSERT_EQ(m.layers.size(), 2u);
+  EXPECT_NEAR(m.layers[0].thickness.value, 3.0, 0.01);
+  EXPECT_NEAR(m.layers[0].sigma.value, 0.4, 0.02);
+  EXPECT_NEAR(m.layers[0].concentration[0].value, 0.5, 1e-6);
+  EXPECT_NEAR(m.layers[1].thickness.value, 4.0, 0.01);
+  EXPECT_NEAR(m.layers[1].sigma.value, 0.0, 0.01);
+  EXPECT_NEAR(m.layers[1].concentration[0].value, 1.5, 1e-6);
+  // The free boxes of the layer before stay.
+  EXPECT_TRUE(m.layers[0].thickness.free);
 }
 
 }  // namespace
