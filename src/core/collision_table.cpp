@@ -319,6 +319,22 @@ void besselLossRow(double c, double mu, double g, double scale, std::span<float>
   besselLossRowScalar(c, mu, g, scale, row, std::max<std::size_t>(first, 1));
 }
 
+DistributionStats distributionStats(const spectro& d) {
+  // The two sums of integral() and mean() in their own order, side by side.
+  double sum = 0.0;
+  double moment = 0.0;
+  const double* v = d.values.data();
+  const std::size_t n = d.values.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    sum += v[i];
+    moment += static_cast<double>(i) * d.step * v[i];
+  }
+  DistributionStats st;
+  st.integral = d.step * sum;
+  st.mean = moment / st.integral;
+  return st;
+}
+
 std::vector<spectro> buildCollisionTable(spectro zeroLoss, spectro single, int nc,
                                          const CollisionTableProgress& progress) {
   if (nc < 1) throw std::invalid_argument("a collision table needs at least one collision");
@@ -330,11 +346,11 @@ std::vector<spectro> buildCollisionTable(spectro zeroLoss, spectro single, int n
   table.reserve(static_cast<std::size_t>(nc) + 1);
   table.push_back(std::move(zeroLoss));
   table.push_back(std::move(single));
-  if (progress) progress(1, table);
+  if (progress) progress(1, table, distributionStats(table[1]));
   for (int k = 2; k <= nc; ++k) {
     checkCancel();
     table.push_back(convolve(table[1], table[static_cast<std::size_t>(k) - 1]));
-    if (progress) progress(k, table);
+    if (progress) progress(k, table, distributionStats(table.back()));
   }
   return table;
 }

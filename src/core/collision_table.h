@@ -105,8 +105,18 @@ void besselLossRow(double c, double mu, double g, double scale, std::span<float>
 
 // ---- Building and mixing -------------------------------------------------------------------
 
-// Called after distribution k (1 .. nc) of the table under construction is complete.
-using CollisionTableProgress = std::function<void(int k, const std::vector<spectro>& table)>;
+// What the log shows of each distribution: spectro::integral() and spectro::mean(), bit for
+// bit, from one pass over its values.
+struct DistributionStats {
+  double integral = 0.0;
+  double mean = 0.0;
+};
+DistributionStats distributionStats(const spectro& d);
+
+// Called after distribution k (1 .. nc) of the table under construction is complete, with its
+// statistics (taken as it is built, while its values are still in the cache).
+using CollisionTableProgress =
+    std::function<void(int k, const std::vector<spectro>& table, const DistributionStats& stats)>;
 
 // The table [zeroLoss, single, single*single, ...] of nc + 1 distributions, distribution k
 // being convolve(single, distribution k-1). Built in a local and returned whole: a cancel

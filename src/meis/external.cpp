@@ -154,15 +154,17 @@ void buildExtTables(Session& s, const ExtTableParams& p) {
   // Every element reads the same file, so every element gets the same table: it is built once
   // and shared; only the logged kinematic factor differs.
   std::shared_ptr<const std::vector<spectro>> built;
-  const auto logEntry = [&](int k, const std::vector<spectro>& table) {
-    const spectro& d = table[static_cast<std::size_t>(k)];
+  // The statistics of each distribution, taken once as it is built, serve every element's log.
+  std::vector<DistributionStats> stats(static_cast<std::size_t>(p.nc) + 1);
+  const auto logEntry = [&](int k) {
+    const DistributionStats& d = stats[static_cast<std::size_t>(k)];
     if (k == 1) {
-      s.logAppend("Auto #1: \tIntegral= " + general(s, d.integral(), 3) + "\t" +
-                  "M1= " + general(s, d.mean(), 3) + "\n");
+      s.logAppend("Auto #1: \tIntegral= " + general(s, d.integral, 3) + "\t" +
+                  "M1= " + general(s, d.mean, 3) + "\n");
       return;
     }
-    s.logAppend("Auto #" + std::to_string(k) + ": \tIntegral= " + general(s, d.integral(), 3) +
-                "\t" + "M1= " + general(s, d.mean() / (k * table[1].mean()), 3) + "\n");
+    s.logAppend("Auto #" + std::to_string(k) + ": \tIntegral= " + general(s, d.integral, 3) + "\t" +
+                "M1= " + general(s, d.mean / (k * stats[1].mean), 3) + "\n");
     s.setPanel(0, std::to_string(k));
   };
   for (const auto& [name, el] : st.elementMap) {
@@ -173,14 +175,16 @@ void buildExtTables(Session& s, const ExtTableParams& p) {
     s.logAppend("ki: " + general(s, k) + "\n");
     s.logAppend("Step: " + general(s, 1.0) + "\n\n");
     if (!built) {
-      built = std::make_shared<const std::vector<spectro>>(buildCollisionTable(
-          zeroLoss, single, p.nc, [&](int k, const std::vector<spectro>& table) {
-            logEntry(k, table);
-            if (k > 1) s.eventPoint();
-          }));
+      built = std::make_shared<const std::vector<spectro>>(
+          buildCollisionTable(zeroLoss, single, p.nc,
+                              [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
+                                stats[static_cast<std::size_t>(k)] = d;
+                                logEntry(k);
+                                if (k > 1) s.eventPoint();
+                              }));
     } else {
       for (int k = 1; k <= p.nc; ++k)
-        logEntry(k, *built);
+        logEntry(k);
     }
     s.eventPoint();
   }

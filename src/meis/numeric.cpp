@@ -135,11 +135,10 @@ void buildMeisTables(Session& s, const MeisTableParams& p) {
     single.makeSingleCollision(n, step, r.emin, r.emax);
     built[name] =
         buildCollisionTable(std::move(zeroLoss), std::move(single), count,
-                            [&](int k, const std::vector<spectro>& table) {
-                              const spectro& d = table[static_cast<std::size_t>(k)];
-                              const double ratio = d.mean() / (k * r.mean / step);
+                            [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
+                              const double ratio = d.mean / (k * r.mean / step);
                               s.logAppend("Auto #" + std::to_string(k) +
-                                          ": \tIntegral= " + general(s, d.integral(), 3) + "\t");
+                                          ": \tIntegral= " + general(s, d.integral, 3) + "\t");
                               s.logAppend("M1= " + general(s, ratio, 3) + "\n");
                               if (k == 1) return;
                               s.setPanel(0, std::to_string(k));

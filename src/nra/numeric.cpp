@@ -32,11 +32,12 @@ std::string general(const Session& s, double v, int digits = 15) {
   return formatGeneral(v, digits, s.decimalSeparator());
 }
 
-void logEntry(Session& s, int k, const spectro& d, double lambda, double step, bool first) {
+void logEntry(Session& s, int k, const DistributionStats& d, double lambda, double step,
+              bool first) {
   const std::string pad = first ? "" : " ";
-  const double m1 = d.mean() / (k * lambda / step);
+  const double m1 = d.mean / (k * lambda / step);
   s.logAppend("Auto #" + std::to_string(k) + ": \nIntegral:\t" + pad);
-  s.logAppend(formatGeneral(d.integral(), 3, s.decimalSeparator()) + "\n");
+  s.logAppend(formatGeneral(d.integral, 3, s.decimalSeparator()) + "\n");
   s.logAppend("M1:\t" + pad);
   s.logAppend(formatGeneral(m1, 3, s.decimalSeparator()) + "\n\n");
 }
@@ -117,13 +118,14 @@ void buildNraTables(Session& s, const NraTableParams& p) {
   zeroLoss.setValue(0, static_cast<float>(1.0 / step));
   spectro single(n, step);
   single.makeSingleCollision(n, step, c.emin, c.emax);
-  std::vector<spectro> table = buildCollisionTable(
-      std::move(zeroLoss), std::move(single), count, [&](int k, const std::vector<spectro>& t) {
-        logEntry(s, k, t[static_cast<std::size_t>(k)], c.lambda, step, k == 1);
-        if (k == 1) return;
-        s.setPanel(0, std::to_string(k) + " of " + std::to_string(count));
-        s.eventPoint();
-      });
+  std::vector<spectro> table =
+      buildCollisionTable(std::move(zeroLoss), std::move(single), count,
+                          [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
+                            logEntry(s, k, d, c.lambda, step, k == 1);
+                            if (k == 1) return;
+                            s.setPanel(0, std::to_string(k) + " of " + std::to_string(count));
+                            s.eventPoint();
+                          });
   s.setPanel(0, std::to_string(count) + " of " + std::to_string(count) + " OK!");
   s.setPanel(0, std::to_string(count) + " done!");
   st.nraLossDistributions = std::move(table);

@@ -423,3 +423,25 @@ TEST(CalcNumericExcitation, AThickFilmGivesAPlateauAndBothEdges) {
 
 }  // namespace
 }  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+// The log's statistics, taken in one pass, are the integral and mean of the distribution to
+// the last bit: the log text stays the same.
+TEST(DistributionStats, EqualTheIntegralAndMeanBitForBit) {
+  spectro single(1241, 4.03);
+  single.makeSingleCollision(1241, 4.03, 5.76, 328.4);
+  const spectro twice = convolve(single, single);
+  spectro ragged(997, 0.7);
+  for (int i = 0; i < ragged.size(); ++i)
+    ragged.values[static_cast<std::size_t>(i)] = std::sin(0.37 * i) * std::exp(-0.004 * i) + 1.0;
+  for (const spectro& d : {single, twice, ragged}) {
+    const DistributionStats st = distributionStats(d);
+    EXPECT_EQ(st.integral, d.integral());
+    EXPECT_EQ(st.mean, d.mean());
+  }
+}
+
+}  // namespace
+}  // namespace tarvex
