@@ -18,6 +18,7 @@
 #include "core/cancel.h"
 #include "core/numtext.h"
 #include "core/physics.h"
+#include "fit/fit_controls.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -407,9 +408,30 @@ void logReport(Session& s, const Fitter& t, const FitReport& r) {
   s.logAppend(text + "\n");
 }
 
+std::vector<std::string> elementNames(Session& s) {
+  std::vector<std::string> names;
+  if (!s.nraMode()) {
+    for (const auto& [name, el] : s.state().elementMap)
+      names.push_back(name);
+  }
+  return names;
+}
+
+// With the fit window's fields in the store, they are the model.
+void readModelFields(Session& s, FitSessionState& fs) {
+  if (!hasFitControls(s)) return;
+  const std::size_t elements = s.nraMode() ? 1 : s.state().elementMap.size();
+  fs.model = fitModelFromControls(s, elements);
+}
+
+void writeModelFields(Session& s, const FitModel& m) {
+  if (hasFitControls(s)) fitModelToControls(s, m, elementNames(s));
+}
+
 void fit(Session& s) {
   FitSessionState& fs = stateOf(s);
   const auto started = std::chrono::steady_clock::now();
+  readModelFields(s, fs);
   Fitter t(s, fs.model);
   prepare(s, t);
   const Snapshot before = takeSnapshot(s);
@@ -523,6 +545,7 @@ void fit(Session& s) {
     if (s.hasAction("PlotExp")) s.invoke("PlotExp");
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     fs.model = t.m;
+    writeModelFields(s, t.m);
     fs.report = r;
     fs.undo = before;
     s.controls().setText(kLog, logBefore);
@@ -564,9 +587,11 @@ void FitFromProfile(Session& s) {
       throw std::invalid_argument("The sample has no elements: add its composition first");
     }
   }
+  readModelFields(s, fs);
   std::vector<FitLayer> layers = layersFromProfiles(profiles, fs.model.layers);
   if (layers.empty()) throw std::invalid_argument("The profile holds no layer");
   fs.model.layers = std::move(layers);
+  writeModelFields(s, fs.model);
 }
 
 void Fit(Session& s) {
