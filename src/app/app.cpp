@@ -2,6 +2,7 @@
 
 #include "app/builders.h"
 #include "core/physics.h"
+#include "state/drawing.h"
 
 namespace tarvex {
 namespace {
@@ -62,6 +63,7 @@ void registerAllActions(Session& s) {
   s.registerAction("ClearPlots", [&s] { ClearPlots(s); });
   s.registerAction("Sigma", [&s] { Sigma(s); });
   registerBuilderActions(s);
+  registerDrawingActions(s);
 }
 
 }  // namespace tarvex
