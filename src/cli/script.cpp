@@ -60,12 +60,6 @@ void ScriptHost::queue(Answer kind, std::string path) {
 
 namespace {
 
-// A line the interpreter cannot read (an unknown name, a malformed line): the script stops.
-class ScriptError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Set by interruptScript(), possibly from a signal handler.
 std::atomic<bool> interruptRequested{false};
 std::atomic<CancelToken*> runningToken{nullptr};
@@ -192,7 +186,9 @@ constexpr const char* kScriptLines =
     "error; 2 when a line names something unknown or is malformed: the script stops there;\n"
     "130 when interrupted (Ctrl+C): the command in progress stops, what finished is kept.\n";
 
-class Interpreter {
+}  // namespace
+
+class ScriptRunner::Interpreter {
  public:
   Interpreter(std::ostream& out, std::ostream& err)
       : out_(out), err_(err), host_(out, err), session_(host_) {
@@ -424,6 +420,8 @@ class Interpreter {
   std::string line_;
 };
 
+namespace {
+
 // A host for listing the actions: says nothing.
 class QuietHost : public Host {
  public:
@@ -468,8 +466,25 @@ void interruptScript() {
   if (CancelToken* t = runningToken.load()) t->request();
 }
 
+ScriptRunner::ScriptRunner(std::ostream& out, std::ostream& err)
+    : interpreter_(std::make_unique<Interpreter>(out, err)) {}
+
+ScriptRunner::~ScriptRunner() = default;
+
+void ScriptRunner::line(const std::string& text, int number) {
+  interpreter_->line(text, number);
+}
+
+Session& ScriptRunner::session() {
+  return interpreter_->session();
+}
+
+bool ScriptRunner::failed() const {
+  return interpreter_->failed();
+}
+
 int runScript(std::istream& script, std::ostream& out, std::ostream& err) {
-  Interpreter interpreter(out, err);
+  ScriptRunner interpreter(out, err);
   interruptRequested.store(false);
   runningToken.store(&interpreter.session().cancelToken());
   struct Forget {

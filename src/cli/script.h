@@ -4,7 +4,9 @@
 
 #include <deque>
 #include <iosfwd>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "state/host.h"
@@ -41,6 +43,35 @@ inline constexpr int failed = 1;         // a command failed or an expectation d
 inline constexpr int badScript = 2;      // a line names something unknown: the script stops
 inline constexpr int interrupted = 130;  // stopped by interruptScript() (SIGINT)
 }  // namespace exitStatus
+
+// A line the interpreter cannot read (an unknown name, a malformed line): the script stops.
+class ScriptError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Session;
+
+// Runs a script line by line on one session, as tarvex-cli does: for drivers that look at the
+// session between lines (the random walk of the tests).
+class ScriptRunner {
+ public:
+  ScriptRunner(std::ostream& out, std::ostream& err);
+  ~ScriptRunner();
+  ScriptRunner(const ScriptRunner&) = delete;
+  ScriptRunner& operator=(const ScriptRunner&) = delete;
+
+  // Runs one line (number: its line number in messages); throws ScriptError for a line that
+  // names something unknown or is malformed.
+  void line(const std::string& text, int number);
+  Session& session();
+  // Whether a command failed or an expectation did not hold so far.
+  bool failed() const;
+
+ private:
+  class Interpreter;
+  std::unique_ptr<Interpreter> interpreter_;
+};
 
 // Runs a script and returns its exit status. A failed command (an error message, a refused
 // input, a failed write, an engine's error status, "Stopped") or an expectation that does not

@@ -1,0 +1,647 @@
+// A seeded random walk through the session as a user drives it. The steps are tarvex-cli script
+// lines drawn from the control catalogue and the action registry (never a hand-kept list) and
+// run through the interpreter tarvex-cli uses, so a failing walk is its own replay script. After
+// every line the session must be consistent: not busy, no number text that is not a number
+// written by the program, no NaN or infinity in a chart series the inputs cannot explain, the
+// element list and the element box built from the composition, and a refused line changed
+// nothing. A failure is shrunk to a short script that still fails the same way.
+//
+// TARVEX_WALK_SEED and TARVEX_WALK_STEPS set the seed and the length of the walk with the
+// changing seed (scripts/walk.sh runs long walks this way).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/script.h"
+#include "core/numtext.h"
+#include "state/session.h"
+#include "support/temp_dir.h"
+
+namespace tarvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- The pool of steps -------------------------------------------------------------------------
+
+// Files of the repository a file dialog may be answered with: data files, profiles, parameter
+// files, loss tables and cross sections, good and bad ones.
+std::vector<std::string> fixtureFiles() {
+  std::vector<std::string> files;
+  const fs::path root = TARVEX_SOURCE_DIR;
+  for (const char* dir : {"examples", "fuzz/corpus/data_file", "fuzz/corpus/profile_file",
+                          "fuzz/corpus/param_file", "fuzz/corpus/loss_table"}) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(root / dir, ec)) {
+      if (entry.is_regular_file()) files.push_back(entry.path().string());
+    }
+  }
+  std::sort(files.begin(), files.end());  // the same draw from the same seed everywhere
+  return files;
+}
+
+bool isNumberText(const std::string& text, double* value) {
+  try {
+    *value = parseFloat(text, '.');
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// A number text an edit shows that is not a finite number ("NAN", "-INF", "1e999"); a file name
+// with "nan" in it is none.
+bool nonFiniteText(const std::string& text) {
+  std::string upper;
+  for (unsigned char c : text) {
+    if (!std::isspace(c)) upper += static_cast<char>(std::toupper(c));
+  }
+  if (!upper.empty() && (upper[0] == '-' || upper[0] == '+')) upper.erase(0, 1);
+  if (upper == "NAN" || upper == "INF" || upper == "INFINITY") return true;
+  double v = 0.0;
+  return isNumberText(text, &v) && !std::isfinite(v);
+}
+
+// Texts a user mistypes or pastes.
+const std::vector<std::string>& hostileTexts() {
+  static const std::vector<std::string> texts = {
+      "",     "abc", "1e308", "-0",  "nan", "inf",  "-1e308",   "1e-300", "99999999",
+      "-5",   "0",   "1,5",   "2,0", " 7",  "1e9",  "-1",       "0.0",    "1e400",
+      "1e+5", "--1", "1.2.3", "x1",  "1 2", "1e-9", "12345678", "+3",     "0x10"};
+  return texts;
+}
+
+// Whether a text typed into an edit can make a calculation overflow: a number so large that
+// infinities are what the physics gives.
+bool overflowingText(const std::string& text) {
+  double v = 0.0;
+  if (!isNumberText(text, &v)) return false;
+  return !std::isfinite(v) || std::fabs(v) >= 1e100 || (v != 0.0 && std::fabs(v) <= 1e-100);
+}
+
+struct Pool {
+  std::vector<std::string> edits;
+  std::map<std::string, std::string> designText;
+  std::vector<std::string> toggles;  // check boxes and radio buttons
+  std::vector<std::string> selects;  // lists, combo boxes, radio groups
+  std::vector<std::string> clicks;   // buttons and menu items
+  std::vector<std::string> actions;
+  std::vector<std::string> loadActions, saveActions;
+  std::vector<std::string> fixtures;
+};
+
+Pool makePool(Session& s) {
+  Pool p;
+  for (const ControlSpec& spec : controlCatalogue())
+    p.designText[spec.key] = spec.text;
+  for (const auto& [key, c] : s.controls().all()) {
+    switch (c.kind) {
+      case ControlKind::Edit:
+        if (!c.readOnly) p.edits.push_back(key);
+        break;
+      case ControlKind::Check:
+      case ControlKind::Radio:
+        p.toggles.push_back(key);
+        p.clicks.push_back(key);
+        break;
+      case ControlKind::List:
+      case ControlKind::Combo:
+      case ControlKind::RadioGroup:
+        p.selects.push_back(key);
+        break;
+      case ControlKind::Button:
+      case ControlKind::MenuItem:
+        p.clicks.push_back(key);
+        break;
+      default:
+        break;
+    }
+  }
+  for (const std::string& name : s.actionNames()) {
+    p.actions.push_back(name);
+    const ActionSpec* spec = s.actionSpec(name);
+    const std::string category = spec ? spec->category : "";
+    if (category == "File-Load" || name.rfind("Load", 0) == 0) p.loadActions.push_back(name);
+    if (category == "File-Save" || name.rfind("Save", 0) == 0 || name.rfind("Ex", 0) == 0) {
+      p.saveActions.push_back(name);
+    }
+  }
+  p.fixtures = fixtureFiles();
+  return p;
+}
+
+// ---- Drawing steps -----------------------------------------------------------------------------
+
+class Drawer {
+ public:
+  Drawer(const Pool& pool, std::uint64_t seed, std::string folder)
+      : pool_(pool), rng_(seed), folder_(std::move(folder)) {}
+
+  // The next lines (usually one; a file command comes with its dialog answer first).
+  std::vector<std::string> next(const Session& s) {
+    const int r = uniform(0, 99);
+    if (r < 40) return {typeLine(s)};
+    if (r < 52) return {toggleLine()};
+    if (r < 60) {
+      if (auto line = selectLine(s)) return {*line};
+      return {typeLine(s)};
+    }
+    if (r < 76) return {"click " + pick(pool_.clicks)};
+    if (r < 88) return {"run " + pick(pool_.actions)};
+    return fileLines();
+  }
+
+ private:
+  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+  double real(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+  const std::string& pick(const std::vector<std::string>& v) {
+    return v[static_cast<std::size_t>(uniform(0, static_cast<int>(v.size()) - 1))];
+  }
+
+  // An edit of a field the user can type into now, mostly near its design value.
+  std::string typeLine(const Session& s) {
+    std::vector<const std::string*> open;
+    for (const std::string& key : pool_.edits) {
+      if (s.effectivelyEnabled(key)) open.push_back(&key);
+    }
+    const std::string& key =
+        open.empty()
+            ? pick(pool_.edits)
+            : *open[static_cast<std::size_t>(uniform(0, static_cast<int>(open.size()) - 1))];
+    std::string text;
+    if (uniform(0, 99) < 15) {
+      text = pick(hostileTexts());
+    } else {
+      text = plausible(key);
+    }
+    return "set " + key + " " + text;
+  }
+
+  std::string plausible(const std::string& key) {
+    const std::string design = pool_.designText.at(key);
+    double v = 0.0;
+    if (!isNumberText(design, &v)) {
+      static const std::vector<std::string> names = {"Hf", "O", "Si", "Zr", "Al", "Ti", "N"};
+      if (key.find("El") != std::string::npos) return pick(names);
+      return design;
+    }
+    const bool whole = design.find_first_of(".eE") == std::string::npos;
+    if (uniform(0, 9) == 0) return design;
+    if (v == 0.0) return whole ? std::to_string(uniform(0, 3)) : formatGeneral(real(0.0, 2.0), 3);
+    const double scaled = v * real(0.5, 2.0);
+    if (whole) return std::to_string(std::max<long long>(1, std::llround(scaled)));
+    return formatGeneral(scaled, 4);
+  }
+
+  std::string toggleLine() {
+    const std::string& key = pick(pool_.toggles);
+    return "check " + key + (uniform(0, 3) == 0 ? " off" : " on");
+  }
+
+  std::optional<std::string> selectLine(const Session& s) {
+    const std::string& key = pick(pool_.selects);
+    const Control& c = s.controls().get(key);
+    std::vector<std::string> items = c.items;
+    if (c.kind == ControlKind::RadioGroup && items.empty()) {
+      // A radio group keeps its items in its design text, "Flat|Linear".
+      std::istringstream in(c.text);
+      for (std::string item; std::getline(in, item, '|');)
+        items.push_back(item);
+    }
+    if (items.empty()) return std::nullopt;
+    return "select " + key + " " + pick(items);
+  }
+
+  std::vector<std::string> fileLines() {
+    const int r = uniform(0, 9);
+    std::string answer;
+    std::string action;
+    if (r < 4) {
+      answer = "answer open " + pick(pool_.fixtures);
+      action = pick(pool_.loadActions);
+    } else if (r < 7) {
+      answer = "answer save " + folder_ + "/walk" + std::to_string(uniform(1, 4)) + ".dat";
+      action = pick(pool_.saveActions);
+    } else if (r == 7) {
+      answer = "answer cancel";
+      action = pick(uniform(0, 1) ? pool_.loadActions : pool_.saveActions);
+    } else {
+      answer = uniform(0, 1) ? "answer yes" : "answer no";
+      action = pick(pool_.loadActions);
+    }
+    if (uniform(0, 4) == 0) return {answer};  // an answer no dialog asks for yet
+    return {answer, "run " + action};
+  }
+
+  const Pool& pool_;
+  std::mt19937_64 rng_;
+  std::string folder_;
+};
+
+// Failures to pass over while looking for others: TARVEX_WALK_IGNORE, comma-separated parts of
+// "kind (detail)" texts.
+bool ignored(const std::string& kind, const std::string& detail) {
+  static const std::vector<std::string> parts = [] {
+    std::vector<std::string> v;
+    const char* env = std::getenv("TARVEX_WALK_IGNORE");
+    std::istringstream in(env ? env : "");
+    for (std::string part; std::getline(in, part, ',');) {
+      if (!part.empty()) v.push_back(part);
+    }
+    return v;
+  }();
+  const std::string text = kind + " (" + detail + ")";
+  return std::any_of(parts.begin(), parts.end(),
+                     [&](const std::string& p) { return text.find(p) != std::string::npos; });
+}
+
+// ---- Running and checking ----------------------------------------------------------------------
+
+struct Failure {
+  std::size_t line = 0;  // index of the line after which a check failed
+  std::string kind;      // what went wrong, the same whatever values showed it
+  std::string detail;
+};
+
+struct Snapshot {
+  std::map<std::string, Control> controls;
+  std::map<std::string, Series> series;
+};
+
+bool sameControl(const Control& a, const Control& b) {
+  return a.text == b.text && a.caption == b.caption && a.enabled == b.enabled &&
+         a.checked == b.checked && a.visible == b.visible && a.items == b.items &&
+         a.itemIndex == b.itemIndex;
+}
+
+bool samePoints(const Series& a, const Series& b) {
+  if (a.points.size() != b.points.size()) return false;
+  for (std::size_t i = 0; i < a.points.size(); ++i) {
+    const ChartPoint &p = a.points[i], &q = b.points[i];
+    const bool sameX = p.x == q.x || (std::isnan(p.x) && std::isnan(q.x));
+    const bool sameY = p.y == q.y || (std::isnan(p.y) && std::isnan(q.y));
+    if (!sameX || !sameY) return false;
+  }
+  return true;
+}
+
+// One run of a script from a fresh session, checking after every line.
+class Runner {
+ public:
+  Runner(double stepLimitSeconds, std::ostream* journal)
+      : script_(out_, err_), limit_(stepLimitSeconds), journal_(journal) {
+    chartObserver_ = session().charts().observe([this](const std::string& key) {
+      if (session().charts().has(key)) changedSeries_[key] = overflowAllowed_;
+    });
+  }
+  ~Runner() { session().charts().unobserve(chartObserver_); }
+  Runner(const Runner&) = delete;
+  Runner& operator=(const Runner&) = delete;
+
+  Session& session() { return script_.session(); }
+  double seconds() const { return seconds_; }
+
+  // Runs one line and checks the session; the failure, if any. A line the interpreter cannot
+  // read (an item that a shorter script does not have) is reported as kind "script".
+  std::optional<Failure> step(const std::string& line, std::size_t index) {
+    if (journal_) *journal_ << line << '\n' << std::flush;
+    const std::optional<Snapshot> before =
+        refusalExpected(line) ? std::optional<Snapshot>(snapshot()) : std::nullopt;
+    overflowAllowed_ = anyOverflowingEdit();
+    out_.str({});
+    err_.str({});
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      script_.line(line, static_cast<int>(index) + 1);
+    } catch (const ScriptError& e) {
+      return Failure{index, "script", e.what()};
+    }
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    seconds_ += took;
+    if (took > limit_) {
+      return Failure{index, "a step ran longer than the limit",
+                     "it ran " + std::to_string(took) + " s"};
+    }
+    if (line.rfind("set ", 0) == 0) {
+      const std::size_t blank = line.find(' ', 4);
+      const std::string key = line.substr(4, blank - 4);
+      typed_[key] = blank == std::string::npos ? "" : line.substr(blank + 1);
+    }
+    if (before) {
+      if (err_.str().find("refused") == std::string::npos) {
+        return Failure{index, "a line on a disabled control was not refused", err_.str()};
+      }
+      if (auto f = changedSince(*before, index)) return f;
+    }
+    return check(index);
+  }
+
+ private:
+  // A click, check or selection of a control that cannot take it now.
+  bool refusalExpected(const std::string& line) {
+    for (const char* cmd : {"click ", "check ", "select "}) {
+      if (line.rfind(cmd, 0) != 0) continue;
+      const std::string rest = line.substr(std::string(cmd).size());
+      const std::string key = rest.substr(0, rest.find(' '));
+      return session().controls().has(key) && !session().effectivelyEnabled(key);
+    }
+    return false;
+  }
+
+  Snapshot snapshot() { return {session().controls().all(), session().charts().all()}; }
+
+  std::optional<Failure> changedSince(const Snapshot& before, std::size_t index) {
+    for (const auto& [key, c] : session().controls().all()) {
+      if (key.rfind("TFTarvex3.StatusBar1", 0) == 0 || key == "TFLog.EditLog") continue;
+      auto it = before.controls.find(key);
+      if (it == before.controls.end() || !sameControl(it->second, c)) {
+        return Failure{index, "a refused line changed a control", key};
+      }
+    }
+    for (const auto& [key, s] : session().charts().all()) {
+      auto it = before.series.find(key);
+      if (it == before.series.end() || !samePoints(it->second, s)) {
+        return Failure{index, "a refused line changed a series", key};
+      }
+    }
+    return std::nullopt;
+  }
+
+  bool anyOverflowingEdit() {
+    for (const auto& [key, text] : typed_) {
+      if (session().controls().text(key) == text && overflowingText(text)) return true;
+    }
+    return false;
+  }
+
+  std::optional<Failure> check(std::size_t index) {
+    Session& s = session();
+    if (s.busy()) return Failure{index, "the session is busy after a line", ""};
+    for (const auto& [key, c] : s.controls().all()) {
+      if (c.kind != ControlKind::Edit || !nonFiniteText(c.text)) continue;
+      auto it = typed_.find(key);
+      if (it != typed_.end() && it->second == c.text) continue;  // the user's own text
+      const char* kind = "an edit shows a number that is not finite";
+      if (!ignored(kind, key)) return Failure{index, kind, key + " = " + c.text};
+    }
+    for (const auto& [key, allowed] : changedSeries_) {
+      if (allowed) continue;
+      for (const ChartPoint& p : s.charts().series(key).points) {
+        const char* kind = "a series holds a value that is not finite";
+        if ((!std::isfinite(p.x) || !std::isfinite(p.y)) && !ignored(kind, key)) {
+          return Failure{index, kind, key};
+        }
+      }
+    }
+    changedSeries_.clear();
+    return composition(index);
+  }
+
+  // The element list is the composition's names in order; the element box offers every name
+  // of the composition (and, after a delete, the deleted names until the composition is
+  // rebuilt) and shows its selected item.
+  std::optional<Failure> composition(std::size_t index) {
+    Session& s = session();
+    const WorkingState& st = s.state();
+    std::vector<std::string> names;
+    for (const auto& [name, e] : st.elementMap)
+      names.push_back(name);
+    const Control& list = s.controls().get("TFMEIS.ListElements");
+    if (list.items != names) {
+      return Failure{index, "the element list differs from the composition",
+                     join(list.items) + " / " + join(names)};
+    }
+    const Control& box = s.controls().get("TFrameMEISSample.ComboEl_list");
+    for (const std::string& name : names) {
+      if (std::find(box.items.begin(), box.items.end(), name) == box.items.end()) {
+        return Failure{index, "the element box misses an element of the composition",
+                       join(box.items) + " / " + join(names)};
+      }
+    }
+    for (const std::string& item : box.items) {
+      if (st.elementMap.count(item) == 0 && st.elementProfiles.count(item) == 0) {
+        return Failure{index, "the element box offers an element with no profile", item};
+      }
+    }
+    const bool selected = box.itemIndex >= 0 && box.itemIndex < static_cast<int>(box.items.size());
+    if (selected ? box.text != box.items[static_cast<std::size_t>(box.itemIndex)]
+                 : box.itemIndex != -1) {
+      return Failure{index, "the element box shows another text than its selected item", box.text};
+    }
+    return std::nullopt;
+  }
+
+  static std::string join(const std::vector<std::string>& v) {
+    std::string s;
+    for (const std::string& x : v)
+      s += (s.empty() ? "" : ",") + x;
+    return "[" + s + "]";
+  }
+
+  std::ostringstream out_, err_;
+  ScriptRunner script_;
+  double limit_;
+  std::ostream* journal_;
+  double seconds_ = 0.0;
+  int chartObserver_ = 0;
+  bool overflowAllowed_ = false;
+  std::map<std::string, bool> changedSeries_;
+  std::map<std::string, std::string> typed_;
+};
+
+// ---- The walk ----------------------------------------------------------------------------------
+
+struct Options {
+  std::uint64_t seed = 1;
+  int steps = 100;
+  double stepLimitSeconds = 10.0;
+  double shrinkSeconds = 120.0;
+};
+
+struct Outcome {
+  int linesRun = 0;
+  double seconds = 0.0;
+  std::optional<Failure> failure;
+  std::vector<std::string> script;  // the shortest failing script found
+  int shrinkRuns = 0;
+};
+
+void emptyFolder(const fs::path& folder) {
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+  fs::create_directories(folder);
+}
+
+// Runs a script from a fresh session; the first failure. Lines the interpreter cannot read (a
+// selection of an item that a shorter script never made) change nothing and are dropped from
+// the script.
+std::optional<Failure> replay(std::vector<std::string>* script, const fs::path& folder,
+                              double limit) {
+  emptyFolder(folder);
+  Runner runner(limit, nullptr);
+  std::vector<std::string> kept;
+  std::optional<Failure> failure;
+  for (const std::string& line : *script) {
+    auto f = runner.step(line, kept.size());
+    if (f && f->kind == "script") continue;
+    kept.push_back(line);
+    if (f) {
+      failure = f;
+      break;
+    }
+  }
+  *script = std::move(kept);
+  return failure;
+}
+
+// Removes lines while the script still fails the same way: chunks of halving size, as long as
+// the time allows.
+std::vector<std::string> shrink(std::vector<std::string> script, const Failure& failure,
+                                const fs::path& folder, const Options& opts, int* runs) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(opts.shrinkSeconds);
+  // A candidate that fails the same way, cut at its failing line.
+  const auto stillFails = [&](std::vector<std::string>& candidate) {
+    ++*runs;
+    const auto f = replay(&candidate, folder, opts.stepLimitSeconds);
+    return f && f->kind == failure.kind;
+  };
+  for (std::size_t chunk = std::max<std::size_t>(1, script.size() / 2); chunk >= 1; chunk /= 2) {
+    // The failing line is last and stays; try the others, from the end towards the start.
+    std::size_t end = script.size() - 1;
+    while (end > 0) {
+      if (std::chrono::steady_clock::now() > deadline) return script;
+      const std::size_t begin = end >= chunk ? end - chunk : 0;
+      std::vector<std::string> candidate(script.begin(),
+                                         script.begin() + static_cast<std::ptrdiff_t>(begin));
+      candidate.insert(candidate.end(), script.begin() + static_cast<std::ptrdiff_t>(end),
+                       script.end());
+      if (stillFails(candidate)) {
+        script = std::move(candidate);
+        end = std::min(begin, script.size() - 1);
+      } else {
+        end = begin;
+      }
+    }
+    if (chunk == 1) break;
+  }
+  return script;
+}
+
+Outcome walk(const Options& opts, const fs::path& folder, const fs::path& journalPath) {
+  Outcome o;
+  emptyFolder(folder / "files");
+  std::ofstream journal(journalPath);
+  std::vector<std::string> lines;
+  {
+    Runner runner(opts.stepLimitSeconds, &journal);
+    const Pool pool = makePool(runner.session());
+    Drawer drawer(pool, opts.seed, (folder / "files").string());
+    for (int step = 0; step < opts.steps && !o.failure; ++step) {
+      for (const std::string& line : drawer.next(runner.session())) {
+        lines.push_back(line);
+        ++o.linesRun;
+        if (auto f = runner.step(line, lines.size() - 1)) {
+          o.failure = f;
+          break;
+        }
+      }
+    }
+    o.seconds = runner.seconds();
+  }
+  if (!o.failure) return o;
+  o.script = lines;
+  if (o.failure->kind != "script") {
+    o.script = shrink(lines, *o.failure, folder / "files", opts, &o.shrinkRuns);
+    if (auto f = replay(&o.script, folder / "files", opts.stepLimitSeconds)) o.failure = f;
+  }
+  return o;
+}
+
+std::string replayText(const Outcome& o, std::uint64_t seed, const fs::path& folder) {
+  std::ostringstream text;
+  text << "# Random walk of seed " << seed << ": after the last line, " << o.failure->kind << " ("
+       << o.failure->detail << ").\n"
+       << "# Shrunk from " << o.linesRun << " lines to " << o.script.size() << ". Saves go to "
+       << (folder / "files").string() << ": create it empty before replaying.\n";
+  for (const std::string& line : o.script)
+    text << line << '\n';
+  return text.str();
+}
+
+// ---- The tests ---------------------------------------------------------------------------------
+
+std::optional<long long> environmentNumber(const char* name) {
+  const char* v = std::getenv(name);
+  if (!v || !*v) return std::nullopt;
+  return std::strtoll(v, nullptr, 10);
+}
+
+void walkAndReport(std::uint64_t seed, int steps) {
+  testing::TempDir dir("walk");
+  Options opts;
+  opts.seed = seed;
+  opts.steps = steps;
+  const fs::path journal = dir.path() / "journal.tvs";
+  std::cout << "walk: seed " << seed << ", " << steps << " steps (TARVEX_WALK_SEED=" << seed
+            << " replays it); lines as they run: " << journal.string() << std::endl;
+  const Outcome o = walk(opts, dir.path(), journal);
+  ::testing::Test::RecordProperty("seed", std::to_string(seed));
+  std::cout << "walk: " << o.linesRun << " lines in " << o.seconds << " s of commands ("
+            << (o.seconds > 0 ? o.linesRun / o.seconds : 0.0) << " lines/s)" << std::endl;
+  if (!o.failure) return;
+  // The replay script stays where a user can run it: tarvex-cli FILE.
+  const fs::path kept = fs::temp_directory_path() / ("tarvex-walk-" + std::to_string(seed));
+  emptyFolder(kept / "files");
+  const std::string text = replayText(o, seed, kept);
+  std::string script;
+  for (const std::string& line : o.script)
+    script += line + '\n';
+  // The kept script names the kept folder for its saves.
+  const std::string from = (dir.path() / "files").string(), to = (kept / "files").string();
+  std::string keptText = text;
+  for (std::size_t at = keptText.find(from); at != std::string::npos;
+       at = keptText.find(from, at + to.size())) {
+    keptText.replace(at, from.size(), to);
+  }
+  std::ofstream(kept / "replay.tvs") << keptText;
+  FAIL() << "walk of seed " << seed << " failed after line " << o.failure->line + 1 << ": "
+         << o.failure->kind << " (" << o.failure->detail << ")\n"
+         << o.shrinkRuns << " shorter runs tried; replay with: tarvex-cli "
+         << (kept / "replay.tvs").string() << "\n"
+         << keptText;
+}
+
+constexpr int kShortWalk = 150;
+
+TEST(Walk, FixedSeed) {
+  walkAndReport(20261210, kShortWalk);
+}
+
+TEST(Walk, ChangingSeed) {
+  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+  const std::uint64_t seed = static_cast<std::uint64_t>(
+      environmentNumber("TARVEX_WALK_SEED").value_or(static_cast<long long>(now % 1000000007)));
+  const int steps = static_cast<int>(environmentNumber("TARVEX_WALK_STEPS").value_or(kShortWalk));
+  walkAndReport(seed, steps);
+}
+
+}  // namespace
+}  // namespace tarvex
