@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fit/fit.h"
+#include "fit/fit_controls.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
@@ -317,6 +318,40 @@ TEST(Fit, FromProfileReadsLayersAndEdgesBack) {
   EXPECT_NEAR(m.layers[1].concentration[0].value, 1.5, 1e-6);
   // The free boxes of the layer before stay.
   EXPECT_TRUE(m.layers[0].thickness.free);
+}
+
+// The fit window's fields hold the model: what is written reads back the same, bounds included,
+// and "From profile" fills them.
+TEST(Fit, WindowFieldsHoldTheModel) {
+  FitFixture f;
+  Session& s = f.session;
+  if (!hasFitControls(s)) GTEST_SKIP() << "the control catalogue has no fit window yet";
+  s.setDecimalSeparator(',');
+  FitModel m = defaultFitModel();
+  m.layers.push_back({{2.5, false, 0.0, 9.0}, {FitParameter{0.125, true}}, {0.75, true, 0.0}});
+  m.dose.free = true;
+  m.dose.lower = 1.0;
+  m.maxIterations = 40;
+  fitModelToControls(s, m, {});
+  EXPECT_EQ(s.controls().text("TFFit.EditThickL2"), "2,5");
+  FitModel back;
+  ASSERT_TRUE(s.guarded([&] { back = fitModelFromControls(s, 1); }));
+  ASSERT_EQ(back.layers.size(), 2u);
+  EXPECT_EQ(back.layers[1].thickness.value, 2.5);
+  EXPECT_EQ(back.layers[1].thickness.upper, 9.0);
+  EXPECT_FALSE(back.layers[1].thickness.free);
+  EXPECT_EQ(back.layers[1].concentration[0].value, 0.125);
+  EXPECT_TRUE(std::isinf(back.layers[1].concentration[0].lower));
+  EXPECT_EQ(back.layers[1].sigma.value, 0.75);
+  EXPECT_TRUE(back.dose.free);
+  EXPECT_EQ(back.dose.lower, 1.0);
+  EXPECT_EQ(back.maxIterations, 40);
+
+  s.state().nraProfile = layeredProfile(s.state().nraProfile, m.layers, 0);
+  f.set("TFFit.EditLayers", "1");
+  ASSERT_TRUE(s.run("FitFromProfile"));
+  EXPECT_EQ(s.controls().text("TFFit.EditLayers"), "2");
+  EXPECT_NEAR(s.number("TFFit.EditSigmaL2"), 0.75, 0.02);
 }
 
 }  // namespace
