@@ -13,6 +13,7 @@
 #include "core/numtext.h"
 #include "io/files.h"
 #include "state/action_catalogue.h"
+#include "state/drawing.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -161,6 +162,8 @@ constexpr const char* kScriptLines =
     "  click Form.Control               presses a button or menu item, clicks a check box or\n"
     "                                   radio button\n"
     "  run ACTION                       runs an action (below)\n"
+    "  mouse CHART X Y up|down [shift]  the mouse over ChartNRPProf or ChartMEISProf at depth X,\n"
+    "                                   concentration Y, left button up or down (draws)\n"
     "  answer open PATH | save PATH | cancel | yes | no\n"
     "                                   the answer to the next file dialog or question\n"
     "  print Form.Control               prints a text, on/off, the items of a list or a caption\n"
@@ -239,6 +242,10 @@ class ScriptRunner::Interpreter {
     } else if (cmd == "run") {
       if (!session_.hasAction(rest)) throw ScriptError("unknown action '" + rest + "'");
       commandDone(session_.run(rest));
+    } else if (cmd == "mouse") {
+      const auto event = parseProfileMouse(rest);
+      if (!event) throw ScriptError("malformed mouse line '" + rest + "'");
+      commandDone(profileMouse(session_, *event));
     } else if (cmd == "answer") {
       answer(rest);
     } else if (cmd == "print") {
