@@ -567,8 +567,15 @@ void fit(Session& s) {
 
 }  // namespace
 
-FitModel& fitModel(Session& s) {
-  return stateOf(s).model;
+FitModel currentFitModel(Session& s) {
+  FitSessionState& fs = stateOf(s);
+  readModelFields(s, fs);
+  return fs.model;
+}
+
+void setFitModel(Session& s, const FitModel& m) {
+  stateOf(s).model = m;
+  writeModelFields(s, m);
 }
 
 const FitReport& lastFitReport(Session& s) {

@@ -33,8 +33,10 @@ struct FitReport {
 };
 
 // The fit model of the session: what the fit window edits and the commands use (the values of
-// the ion dose, shift, background and spread come from their fields when a fit starts).
-FitModel& fitModel(Session& s);
+// the ion dose, shift, background and spread come from their fields when a fit starts). With the
+// fit window's fields in the control store, they hold it.
+FitModel currentFitModel(Session& s);
+void setFitModel(Session& s, const FitModel& m);
 // The result of the last successful fit of the session.
 const FitReport& lastFitReport(Session& s);
 

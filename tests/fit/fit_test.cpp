@@ -97,12 +97,13 @@ void prepareNra(FitFixture& f, const NraTruth& truth, unsigned seed) {
   s.state().nraProfile = defaultProfile();
   s.setNumber("TFOptions.EditShift", truth.shift * 1.25);
   s.setNumber("TFBackground.EditYs", truth.background * 0.75);
-  FitModel& start = fitModel(s);
+  FitModel start = currentFitModel(s);
   start.layers[0].thickness = {truth.thickness * 1.25, true, 0.0};
   start.layers[0].concentration[0] = {truth.concentration * 0.75, true, 0.0};
   start.layers[0].sigma = {truth.sigma * 1.3, true, 0.0};
   start.shift.free = true;
   start.background.free = true;
+  setFitModel(s, start);
 }
 
 TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
@@ -131,7 +132,7 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
   Session& s = f.session;
   EXPECT_NEAR(s.number("TFOptions.EditShift"), r.values[3].value, 1e-9);
   EXPECT_NEAR(s.number("TFBackground.EditYs"), r.values[4].value, 1e-9);
-  const profile want = layeredProfile(s.state().nraProfile, fitModel(s).layers, 0);
+  const profile want = layeredProfile(s.state().nraProfile, currentFitModel(s).layers, 0);
   EXPECT_EQ(s.state().nraProfile.values, want.values);
   EXPECT_NE(s.logText().find("Reduced chi-square"), std::string::npos);
 }
@@ -167,11 +168,12 @@ TEST(Fit, RefusesWhatCannotBeFittedAndChangesNothing) {
   const Case cases[] = {
       {"nothing free",
        [](FitFixture& f) {
-         FitModel& m = fitModel(f.session);
+         FitModel m = currentFitModel(f.session);
          m.layers[0].thickness.free = false;
          m.layers[0].concentration[0].free = false;
          m.shift.free = m.background.free = false;
          m.layers[0].sigma.free = false;
+         setFitModel(f.session, m);
        },
        "every parameter of the fit model is fixed"},
       {"no data", [](FitFixture& f) { f.session.state().measuredPoints.clear(); },
@@ -251,11 +253,11 @@ TEST(Fit, RecoversATwoElementLayerOfAnIonScatteringSpectrum) {
   f.measure(curve, 0.0, 10, 2024);
   for (auto& [name, p] : s.state().elementProfiles)
     std::fill(p.values.begin(), p.values.end(), 0.0);
-  FitModel& start = fitModel(s);
-  start = truth;
+  FitModel start = truth;
   start.layers[0].thickness.value = 8.0 * 0.75;
   start.layers[0].concentration[0].value = 0.3 * 1.25;
   start.layers[0].concentration[1].value = 0.6 * 0.8;
+  setFitModel(s, start);
   ASSERT_TRUE(s.run("Fit"));
   ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
   const FitReport& r = lastFitReport(s);
@@ -273,7 +275,7 @@ TEST(Fit, RecoversATwoElementLayerOfAnIonScatteringSpectrum) {
   EXPECT_LT(r.reducedChiSquare, 1.3);
   // Each element's profile is its column of the layer table.
   EXPECT_EQ(s.state().elementProfiles.at("O").values,
-            layeredProfile(s.state().elementProfiles.at("O"), fitModel(s).layers, 1).values);
+            layeredProfile(s.state().elementProfiles.at("O"), currentFitModel(s).layers, 1).values);
 }
 
 // The yield of one element depends on the product of the dose and its concentration: the fit
@@ -281,10 +283,11 @@ TEST(Fit, RecoversATwoElementLayerOfAnIonScatteringSpectrum) {
 TEST(Fit, WarnsOfParametersTheDataCannotTellApart) {
   FitFixture f;
   prepareNra(f, NraTruth{}, 3);
-  FitModel& m = fitModel(f.session);
+  FitModel m = currentFitModel(f.session);
   m.dose.free = true;
   m.shift.free = m.background.free = false;
   m.layers[0].sigma.free = false;
+  setFitModel(f.session, m);
   f.session.run("Fit");
   const FitReport& r = lastFitReport(f.session);
   ASSERT_TRUE(r.done) << f.lastMessage();
@@ -308,7 +311,7 @@ TEST(Fit, FromProfileReadsLayersAndEdgesBack) {
   s.state().nraProfile = layeredProfile(s.state().nraProfile, layers, 0);
   ASSERT_TRUE(s.run("FitFromProfile"));
   ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
-  const FitModel& m = fitModel(s);
+  const FitModel m = currentFitModel(s);
   ASSERT_EQ(m.layers.size(), 2u);
   EXPECT_NEAR(m.layers[0].thickness.value, 3.0, 0.01);
   EXPECT_NEAR(m.layers[0].sigma.value, 0.4, 0.02);
