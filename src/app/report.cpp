@@ -1,0 +1,212 @@
+#include "app/report.h"
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "core/numtext.h"
+
+namespace tarvex {
+namespace {
+
+constexpr const char* kDataFilePanel = "TFTarvex3.StatusBar1.2";
+
+std::string key(const char* label) {
+  return std::string("TFReport.") + label;
+}
+
+// Front ends with windows show the filled page in a print preview, or the report window; a
+// host without windows has nothing to show.
+template <class H>
+void showPreview(H& host, ReportPage page) {
+  if constexpr (requires { host.showReportPreview(std::string()); }) {
+    host.showReportPreview(page == ReportPage::Nra ? "RNRA" : "MEIS");
+  }
+}
+
+template <class H>
+void showWindow(H& host) {
+  if constexpr (requires { host.showReportWindow(); }) host.showReportWindow();
+}
+
+void writeLabels(Session& s, const std::vector<ReportLabel>& labels) {
+  ControlStore& c = s.controls();
+  for (const ReportLabel& l : labels) {
+    // A store built without the report window has no page to write into.
+    if (c.has(l.key)) c.setText(l.key, l.text);
+  }
+}
+
+}  // namespace
+
+std::string reportDate(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  const char* name = std::setlocale(LC_TIME, nullptr);
+  const bool plain =
+      name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0;
+  char buffer[128];
+  const std::size_t n =
+      std::strftime(buffer, sizeof buffer, plain ? "%Y-%m-%d %H:%M:%S" : "%x %X", &local);
+  return std::string(buffer, n);
+}
+
+std::string labelText(const std::vector<ReportLabel>& labels, const std::string& k) {
+  std::string text;
+  for (const ReportLabel& l : labels) {
+    if (l.key == k) text = l.text;
+  }
+  return text;
+}
+
+std::vector<ReportLabel> nraReportLabels(const Session& s) {
+  const ControlStore& c = s.controls();
+  const auto t = [&](const char* k) { return c.text(k); };
+  return {
+      {key("QRSample"), t(kDataFilePanel)},
+      {key("QRDate"), reportDate(std::time(nullptr))},
+      {key("QREr"), "Er (keV): " + t("TFNRP.EditEnrg")},
+      {key("QREGauss"), "Gauss (eV): " + t("TFNRP.EditGauss")},
+      {key("QRELor"), "Lorentz (eV): " + t("TFNRP.EditLor")},
+      {key("QRDEDX"), "Stopping: " + t("TFNRP.Editdedx")},
+      {key("QRS"), "Straggling: " + t("TFNRP.EditS")},
+      {key("QRShift"), "Shift (keV): " + t("TFOptions.EditShift")},
+      {key("QRBack"), "Background (counts): " + t("TFOptions.EditBack")},
+      {key("QRDose"), "Dose: " + t("TFOptions.EditMult")},
+      {key("QRCalc"), c.checked("TFOptions.RadioNumeric") ? "Model: Numeric" : "Model: Bessel"},
+      {key("QRFile"), s.state().lastDataFile},
+  };
+}
+
+std::vector<ReportLabel> meisReportLabels(const Session& s) {
+  const ControlStore& c = s.controls();
+  const WorkingState& st = s.state();
+  const char sep = s.decimalSeparator();
+  const auto t = [&](const char* k) { return c.text(k); };
+  const auto general = [&](double v) { return formatGeneral(v, 15, sep); };
+  std::vector<ReportLabel> l;
+  const auto set = [&](const char* label, std::string text) {
+    l.push_back({key(label), std::move(text)});
+  };
+
+  set("QRFileSCCFile", "");
+  set("QRFileECSFile", "");
+  set("QRDeltaE", "");
+  set("QRDeltaE", "Delta E (keV): " + t("TFMEIS.EditDeltaE"));
+  set("QRDensity", "");
+
+  set("QRSampleMEIS", t(kDataFilePanel));
+  set("QRDateMEIS", reportDate(std::time(nullptr)));
+  set("QREnergyMEIS", "Ion Energy (keV): " + t("TFMEIS.EditEnrg"));
+  set("QRGaussMEIS", c.checked("TFOptions.CheckConv") ? "Instr FWHM (eV): " + t("TFMEIS.EditGauss")
+                                                      : std::string("Instr. FWHM (eV): 0"));
+  set("QRDEDXMEIS", " (eV/nm): " + t("TFMEIS.Editdedx"));
+  set("QRSMEIS", " (eV^2/nm): " + t("TFMEIS.EditS"));
+  set("QRIonMass", "Ion Mass: " + t("TFMEIS.EditPmass"));
+  set("QRZ", "Ion Atomic #: " + t("TFMEIS.EditZp"));
+  set("QRShiftMEIS", "Shift (keV): " + t("TFOptions.EditShift"));
+  set("QRDoseMEIS", "Dose: " + t("TFOptions.EditMult"));
+  set("QRThetaIn", "Theta in: " + t("TFMEIS.EditTIn"));
+  set("QRThetaOut", "Theta out: " + t("TFMEIS.EditTOut"));
+  set("QRFileMEIS", st.lastDataFile);
+  set("QRTotal", t("TFrameMEISSample.StatusDraw.0"));
+  const backgroundLine& b = st.meisBackgroundLine;
+  set("QRLinback", "Linear Background= Es: " + general(b.x1) + "  Ys: " + general(b.y1) +
+                       "  Ef: " + general(b.x2) + "  Yf: " + general(b.y2));
+  // The selector can still name an element deleted from the composition: then the line has no
+  // number (and the lookup must not create the element).
+  const auto el = st.elementMap.find(t("TFrameMEISSample.ComboEl_list"));
+  set("QRMEISSigma", "SCC 1/alpha (eV): " +
+                         (el == st.elementMap.end() ? std::string() : general(el->second.sigma)));
+  set("QRMaxThick", "Sample thickness (angstrom): " + t("TFMEIS.EditMaxDepth"));
+  set("QRProfStep", "Stepsize (angstrom): " + t("TFMEIS.EditProfstep"));
+
+  if (c.checked("TFOptions.RadioNumeric")) {
+    set("QRNc", "Nc: " + t("TFMEIS.EditNc"));
+    set("QRCalcMEIS", "MEIS: Amsel calculation");
+    if (!c.checked("TFMEIS.CheckAuto")) {
+      // The energy window the manual grid spans, in keV.
+      const double window = s.number("TFMEIS.EditVecsize") * s.number("TFMEIS.EditStep") * 0.001;
+      set("QRDeltaE", "Delta E (keV): " + formatGeneral(window, 2, sep));
+    }
+  } else if (c.checked("TFOptions.RadioAnalitic")) {
+    set("QRCalcMEIS", "MEIS: Bessel calculation");
+    set("QRNc", "Nc: -");
+  } else if (c.checked("TFOptions.RadioGauss")) {
+    set("QRCalcMEIS", "MEIS: Gaussian calculation");
+    set("QRNc", "Nc: -");
+  } else if (c.checked("TFOptions.RadioExternal")) {
+    set("QRCalcMEIS", "MEIS External cross section");
+    set("QRDEDXMEIS", " (eV/nm): " + t("TFExternCS.Editdedx"));
+    set("QRSMEIS", " (eV^2/nm): " + t("TFExternCS.Editdw2dx"));
+    set("QRMEISSigma", "1/alpha (eV): " + t("TFExternCS.EditSigmaExtSCC"));
+    set("QRNc", "Nc: " + t("TFExternCS.EditNcExt"));
+    set("QRDensity", "Density: (molecules/cm^3): " + t("TFExternCS.EditDensity"));
+    if (c.checked("TFMEIS.CheckSCCorr")) {
+      set("QRFileSCCFile", c.checked("TFExternCS.RadioSCCFile")
+                               ? t("TFExternCS.EditSCCFile")
+                               : std::string("SCC = alpha*exp(-alpha*E)"));
+    }
+    set("QRFileECSFile", t("TFExternCS.EditCSFile"));
+  }
+  if (!c.checked("TFMEIS.CheckSCCorr")) {
+    set("QRMEISSigma", "1/alpha (eV): -");
+    set("QRFileSCCFile", "No SCC");
+  }
+  return l;
+}
+
+void fillNraReport(Session& s) {
+  const std::vector<ReportLabel> labels = nraReportLabels(s);
+  ChartStore& ch = s.charts();
+  // The report's profile chart shares its ranges with the sample window's resonant-NRA profile
+  // chart (one "ChartNRPProf" in the chart store), so they are already the same.
+  const profile& p = s.state().nraProfile;
+  std::vector<ChartPoint> area;
+  std::vector<ChartPoint> outline;
+  if (p.step > 0.0) {
+    // The points that fit in the profile's depth, count x step.
+    const double fit = std::floor(p.count * p.step / p.step);
+    const std::size_t n = std::min(p.values.size(), static_cast<std::size_t>(std::max(fit, 0.0)));
+    area.reserve(n);
+    outline.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double x = static_cast<double>(i) * p.step;
+      area.push_back({x, p.values[i], ch.colour("ChartNRPProf.SeriesProf")});
+      outline.push_back({x, p.values[i], ch.colour("ChartNRPProf.Series1")});
+    }
+  }
+  writeLabels(s, labels);
+  ch.setPoints("ChartNRPProf.SeriesProf", std::move(area));
+  ch.setPoints("ChartNRPProf.Series1", std::move(outline));
+}
+
+void fillMeisReport(Session& s) {
+  writeLabels(s, meisReportLabels(s));
+}
+
+void registerReportActions(Session& s) {
+  s.registerAction("PreviewNRPReport", [&s] { fillNraReport(s); });
+  s.registerAction("PreviewMEISReport", [&s] { fillMeisReport(s); });
+  s.registerAction("Report", [&s] {
+    if (s.nraMode()) {
+      fillNraReport(s);
+      showPreview(s.host(), ReportPage::Nra);
+    } else {
+      fillMeisReport(s);
+      // The page is drawn from the store, so the window shows the new texts once pending events
+      // have been processed.
+      s.eventPoint();
+      showPreview(s.host(), ReportPage::Meis);
+    }
+  });
+  s.registerAction("ShowReport", [&s] {
+    fillNraReport(s);
+    fillMeisReport(s);
+    showWindow(s.host());
+  });
+}
+
+}  // namespace tarvex

@@ -1,0 +1,327 @@
+// The report pages: their labels for each model and option, the ion-scattering page's energy
+// window, the profile chart of the resonant page, and the pages the report commands touch.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/report.h"
+#include "core/numtext.h"
+#include "support/recording_host.h"
+
+namespace tarvex {
+namespace {
+
+// Every action registered, the report commands included.
+struct SessionFixture : testing::SessionFixture {
+  SessionFixture() {
+    if (!session.hasAction("Report")) registerReportActions(session);
+  }
+};
+
+std::map<std::string, std::string> finalTexts(const std::vector<ReportLabel>& labels) {
+  std::map<std::string, std::string> m;
+  for (const ReportLabel& l : labels)
+    m[l.key] = l.text;
+  return m;
+}
+
+TEST(ReportTest, ResonantPageShowsTheFrameAsTypedInItsOrder) {
+  SessionFixture f;
+  f.set("TFNRP.EditEnrg", "429.6");
+  f.set("TFNRP.EditGauss", "1,5");  // shown as typed, not converted
+  f.set("TFOptions.EditBack", "abc");
+  f.set("TFTarvex3.StatusBar1.2", "n15.dat");
+  f.session.state().lastDataFile = "/data/n15.dat";
+  for (const auto& [radio, model] : {std::pair{"TFOptions.RadioNumeric", "Model: Numeric"},
+                                     std::pair{"TFOptions.RadioAnalitic", "Model: Bessel"},
+                                     std::pair{"TFOptions.RadioGauss", "Model: Bessel"}}) {
+    f.session.controls().setChecked(radio, true);
+    const std::vector<ReportLabel> labels = nraReportLabels(f.session);
+    std::vector<std::string> keys;
+    for (const ReportLabel& l : labels)
+      keys.push_back(l.key.substr(std::string("TFReport.").size()));
+    EXPECT_EQ(keys, (std::vector<std::string>{"QRSample", "QRDate", "QREr", "QREGauss", "QRELor",
+                                              "QRDEDX", "QRS", "QRShift", "QRBack", "QRDose",
+                                              "QRCalc", "QRFile"}));
+    std::map<std::string, std::string> t = finalTexts(labels);
+    EXPECT_FALSE(t["TFReport.QRDate"].empty());
+    t.erase("TFReport.QRDate");
+    EXPECT_EQ(t, (std::map<std::string, std::string>{
+                     {"TFReport.QRSample", "n15.dat"},
+                     {"TFReport.QREr", "Er (keV): 429.6"},
+                     {"TFReport.QREGauss", "Gauss (eV): 1,5"},
+                     {"TFReport.QRELor", "Lorentz (eV): 100"},
+                     {"TFReport.QRDEDX", "Stopping: 548.56"},
+                     {"TFReport.QRS", "Straggling: 6.62"},
+                     {"TFReport.QRShift", "Shift (keV): 0"},
+                     {"TFReport.QRBack", "Background (counts): abc"},
+                     {"TFReport.QRDose", "Dose: 8"},
+                     {"TFReport.QRCalc", model},
+                     {"TFReport.QRFile", "/data/n15.dat"},
+                 }))
+        << radio;
+  }
+}
+
+// A session in ion-scattering mode with the named model and the given changes.
+struct MeisCase {
+  const char* name;
+  const char* model;  // the radio button of the model
+  std::map<std::string, std::string> texts;
+  std::map<std::string, bool> checks;
+  std::map<std::string, std::string> expected;  // labels (without "TFReport.") and their texts
+};
+
+TEST(ReportTest, IonScatteringPageForEachModelAndOption) {
+  const std::vector<MeisCase> cases = {
+      {"numeric, auto",
+       "TFOptions.RadioNumeric",
+       {{"TFMEIS.EditNc", "7"}},
+       {},
+       {{"QRCalcMEIS", "MEIS: Amsel calculation"},
+        {"QRNc", "Nc: 7"},
+        {"QRDeltaE", "Delta E (keV): 5"},
+        {"QRGaussMEIS", "Instr FWHM (eV): 180"},
+        {"QRDEDXMEIS", " (eV/nm): 192"},
+        {"QRSMEIS", " (eV^2/nm): 20740"},
+        {"QRFileSCCFile", ""},
+        {"QRFileECSFile", ""},
+        {"QRDensity", ""}}},
+      {"numeric, manual grid",
+       "TFOptions.RadioNumeric",
+       {{"TFMEIS.EditVecsize", "1000"}, {"TFMEIS.EditStep", "10"}, {"TFMEIS.EditDeltaE", "7"}},
+       {{"TFMEIS.CheckAuto", false}},
+       {{"QRDeltaE", "Delta E (keV): 10"}}},
+      {"numeric, manual grid of two digits",
+       "TFOptions.RadioNumeric",
+       {{"TFMEIS.EditVecsize", "1234"}, {"TFMEIS.EditStep", "10"}},
+       {{"TFMEIS.CheckAuto", false}},
+       {{"QRDeltaE", "Delta E (keV): 12"}}},
+      {"bessel",
+       "TFOptions.RadioAnalitic",
+       {},
+       {},
+       {{"QRCalcMEIS", "MEIS: Bessel calculation"}, {"QRNc", "Nc: -"}}},
+      {"gaussian, no convolution",
+       "TFOptions.RadioGauss",
+       {{"TFMEIS.EditGauss", "350"}},
+       {{"TFOptions.CheckConv", false}},
+       {{"QRCalcMEIS", "MEIS: Gaussian calculation"},
+        {"QRNc", "Nc: -"},
+        {"QRGaussMEIS", "Instr. FWHM (eV): 0"}}},
+      {"external, SCC file",
+       "TFOptions.RadioExternal",
+       {{"TFExternCS.Editdedx", "300"},
+        {"TFExternCS.Editdw2dx", "9000"},
+        {"TFExternCS.EditSigmaExtSCC", "12"},
+        {"TFExternCS.EditNcExt", "50"}},
+       {},
+       {{"QRCalcMEIS", "MEIS External cross section"},
+        {"QRDEDXMEIS", " (eV/nm): 300"},
+        {"QRSMEIS", " (eV^2/nm): 9000"},
+        {"QRMEISSigma", "1/alpha (eV): 12"},
+        {"QRNc", "Nc: 50"},
+        {"QRDensity", "Density: (molecules/cm^3): 2.8e22"},
+        {"QRFileSCCFile", "scc.dat"},
+        {"QRFileECSFile", "crosssection.dat"}}},
+      {"external, basic SCC",
+       "TFOptions.RadioExternal",
+       {},
+       {{"TFExternCS.RadioSCCBasic", true}},
+       {{"QRFileSCCFile", "SCC = alpha*exp(-alpha*E)"}, {"QRFileECSFile", "crosssection.dat"}}},
+      {"external, no SCC",
+       "TFOptions.RadioExternal",
+       {},
+       {{"TFMEIS.CheckSCCorr", false}},
+       {{"QRMEISSigma", "1/alpha (eV): -"},
+        {"QRFileSCCFile", "No SCC"},
+        {"QRFileECSFile", "crosssection.dat"}}},
+      {"numeric, no SCC",
+       "TFOptions.RadioNumeric",
+       {},
+       {{"TFMEIS.CheckSCCorr", false}},
+       {{"QRMEISSigma", "1/alpha (eV): -"}, {"QRFileSCCFile", "No SCC"}}},
+      {"bessel, no SCC",
+       "TFOptions.RadioAnalitic",
+       {},
+       {{"TFMEIS.CheckSCCorr", false}},
+       {{"QRMEISSigma", "1/alpha (eV): -"}, {"QRFileSCCFile", "No SCC"}}},
+      {"gaussian, no SCC",
+       "TFOptions.RadioGauss",
+       {},
+       {{"TFMEIS.CheckSCCorr", false}},
+       {{"QRMEISSigma", "1/alpha (eV): -"}, {"QRFileSCCFile", "No SCC"}}},
+  };
+  for (const MeisCase& c : cases) {
+    SessionFixture f;
+    f.meisMode();
+    f.session.controls().setChecked(c.model, true);
+    for (const auto& [k, v] : c.texts)
+      f.set(k, v);
+    for (const auto& [k, on] : c.checks)
+      f.session.controls().setChecked(k, on);
+    const std::map<std::string, std::string> t = finalTexts(meisReportLabels(f.session));
+    for (const auto& [label, text] : c.expected) {
+      const auto it = t.find("TFReport." + std::string(label));
+      ASSERT_NE(it, t.end()) << c.name << ": " << label;
+      EXPECT_EQ(it->second, text) << c.name << ": " << label;
+    }
+  }
+}
+
+TEST(ReportTest, IonScatteringPageShowsTheSampleTheBackgroundAndTheGeometry) {
+  SessionFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.set("TFBackground.EditYs", "3");
+  f.session.run("updatebkgrnd");
+  f.set("TFrameMEISSample.ComboEl_list", "Hf");
+  f.set("TFrameMEISSample.StatusDraw.0", "Total: 1.5");
+  f.set("TFMEIS.EditTOut", "125.3");
+  f.set("TFOptions.EditMult", "2e3");
+  f.set("TFTarvex3.StatusBar1.2", "hfo2.dat");
+  f.session.state().lastDataFile = "/data/hfo2.dat";
+  const std::map<std::string, std::string> t = finalTexts(meisReportLabels(f.session));
+  const std::map<std::string, std::string> expected = {
+      {"QRLinback", "Linear Background= Es: 0  Ys: 3  Ef: 1  Yf: 3"},
+      {"QRMEISSigma", "SCC 1/alpha (eV): 216.8"},
+      {"QRTotal", "Total: 1.5"},
+      {"QRThetaIn", "Theta in: 0"},
+      {"QRThetaOut", "Theta out: 125.3"},
+      {"QRIonMass", "Ion Mass: 1"},
+      {"QRZ", "Ion Atomic #: 1"},
+      {"QREnergyMEIS", "Ion Energy (keV): 100"},
+      {"QRShiftMEIS", "Shift (keV): 0"},
+      {"QRDoseMEIS", "Dose: 2e3"},
+      {"QRMaxThick", "Sample thickness (angstrom): 10"},
+      {"QRProfStep", "Stepsize (angstrom): 0.01"},
+      {"QRSampleMEIS", "hfo2.dat"},
+      {"QRFileMEIS", "/data/hfo2.dat"},
+  };
+  for (const auto& [label, text] : expected)
+    EXPECT_EQ(t.at("TFReport." + label), text) << label;
+  EXPECT_FALSE(t.at("TFReport.QRDateMEIS").empty());
+
+  // An element that is no longer in the composition has no number, and stays out of it.
+  f.set("TFrameMEISSample.ComboEl_list", "Zr");
+  EXPECT_EQ(labelText(meisReportLabels(f.session), "TFReport.QRMEISSigma"), "SCC 1/alpha (eV): ");
+  EXPECT_EQ(f.session.state().elementMap.count("Zr"), 0U);
+}
+
+TEST(ReportTest, ManualGridWithoutANumberStopsTheFillBeforeAnyLabel) {
+  SessionFixture f;
+  f.meisMode();
+  f.session.controls().setChecked("TFMEIS.CheckAuto", false);
+  f.set("TFMEIS.EditVecsize", "1k");
+  EXPECT_THROW(
+      {
+        try {
+          meisReportLabels(f.session);
+        } catch (const ConversionError& e) {
+          EXPECT_STREQ(e.what(), "'1k' is not a valid floating point value");
+          throw;
+        }
+      },
+      ConversionError);
+  const std::map<std::string, Control> before = f.session.controls().all();
+  f.session.run("PreviewMEISReport");
+  EXPECT_TRUE(f.session.lastCommandFailed());
+  ASSERT_EQ(f.host.messages.size(), 1U);
+  EXPECT_EQ(f.host.messages[0], "'1k' is not a valid floating point value");
+  for (const auto& [k, c] : f.session.controls().all())
+    EXPECT_EQ(c.text, before.at(k).text) << k;
+
+  // With Auto Mode the grid fields are not read.
+  f.session.controls().setChecked("TFMEIS.CheckAuto", true);
+  EXPECT_EQ(labelText(meisReportLabels(f.session), "TFReport.QRDeltaE"), "Delta E (keV): 5");
+}
+
+TEST(ReportTest, ResonantPageDrawsTheProfileAndEachModeFillsOnlyItsOwnPage) {
+  SessionFixture f;
+  profile& p = f.session.state().nraProfile;
+  p.values = {0.0, 1.0, 0.5, 0.25};
+  p.count = 4;
+  p.step = 2.5;
+  const auto snapshot = [&] {
+    std::map<std::string, std::string> m;
+    for (const auto& [k, c] : f.session.controls().all())
+      if (k.rfind("TFReport.", 0) == 0) m[k] = c.text;
+    return m;
+  };
+
+  // Ion-scattering mode: "Report" leaves the resonant page alone.
+  f.meisMode();
+  f.set("TFTarvex3.StatusBar1.2", "a.dat");
+  auto before = snapshot();
+  ASSERT_TRUE(f.session.run("Report"));
+  EXPECT_FALSE(f.session.lastCommandFailed());
+  EXPECT_TRUE(f.series("ChartNRPProf.SeriesProf").points.empty());
+  for (const ReportLabel& l : nraReportLabels(f.session)) {
+    if (before.count(l.key)) {
+      EXPECT_EQ(f.text(l.key), before[l.key]) << l.key;
+    }
+  }
+
+  // Resonant mode: the profile is drawn, the ion-scattering page keeps its texts.
+  f.session.setCheckedAsClick("TFOptions.RadioNRP", true);
+  f.set("TFTarvex3.StatusBar1.2", "b.dat");
+  before = snapshot();
+  ASSERT_TRUE(f.session.run("Report"));
+  EXPECT_FALSE(f.session.lastCommandFailed());
+  const std::vector<ChartPoint>& area = f.series("ChartNRPProf.SeriesProf").points;
+  ASSERT_EQ(area.size(), 4U);
+  for (std::size_t i = 0; i < area.size(); ++i) {
+    EXPECT_DOUBLE_EQ(area[i].x, 2.5 * static_cast<double>(i));
+    EXPECT_DOUBLE_EQ(area[i].y, p.values[i]);
+  }
+  EXPECT_EQ(f.series("ChartNRPProf.Series1").points.size(), 4U);
+  for (const ReportLabel& l : meisReportLabels(f.session)) {
+    if (before.count(l.key)) {
+      EXPECT_EQ(f.text(l.key), before[l.key]) << l.key;
+    }
+  }
+  if (f.session.controls().has("TFReport.QRSample")) {
+    EXPECT_EQ(f.text("TFReport.QRSample"), "b.dat");
+    EXPECT_EQ(f.text("TFReport.QRSampleMEIS"), "a.dat");
+    // "ShowReport" fills both.
+    ASSERT_TRUE(f.session.run("ShowReport"));
+    EXPECT_EQ(f.text("TFReport.QRSampleMEIS"), "b.dat");
+  }
+}
+
+TEST(ReportTest, TheWindowHasEveryLabelTheCommandsWrite) {
+  SessionFixture f;
+  std::set<std::string> keys;
+  for (const ControlSpec& c : reportControls()) {
+    EXPECT_TRUE(keys.insert(c.key).second) << "twice: " << c.key;
+  }
+  std::vector<ReportLabel> written = nraReportLabels(f.session);
+  for (ReportLabel& l : meisReportLabels(f.session))
+    written.push_back(std::move(l));
+  for (const ReportLabel& l : written)
+    EXPECT_EQ(keys.count(l.key), 1U) << l.key;
+  std::map<std::string, std::string> texts;
+  for (const ControlSpec& c : reportControls())
+    texts[c.key] = c.text;
+  EXPECT_EQ(texts["TFReport.QRVersion"], "Tarvex 3.0 Beta");
+  EXPECT_EQ(texts["TFReport.QRVersionMEIS"], "Tarvex 3.0 Beta Report");
+  EXPECT_EQ(texts["TFReport.QRNRNA"], "Tarvex 3.0.0.12 - Resonant NRA mode");
+  EXPECT_EQ(texts["TFReport.QRMEIS"], "Tarvex 3.0.0.12 - Ion Scattering mode");
+}
+
+TEST(ReportTest, DateInThePlainLocaleIsWrittenAsIsoDate) {
+  const std::string old = std::setlocale(LC_TIME, nullptr);
+  std::setlocale(LC_TIME, "C");
+  const std::string date = reportDate(std::time(nullptr));
+  std::setlocale(LC_TIME, old.c_str());
+  EXPECT_TRUE(std::regex_match(date, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << date;
+}
+
+}  // namespace
+}  // namespace tarvex
