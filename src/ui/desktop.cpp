@@ -18,6 +18,7 @@
 
 #include "core/numtext.h"
 #include "state/action_catalogue.h"
+#include "state/drawing.h"
 #include "state/readout.h"
 #include "ui/gui_host.h"
 #include "ui/icon.h"
@@ -470,6 +471,39 @@ void Desktop::buildSample() {
         chartWidget, &QWidget::customContextMenuRequested, chartWidget,
         [this, chartWidget](const QPoint& at) { popup_->popup(chartWidget->mapToGlobal(at)); });
   }
+  // The mouse draws on the profile charts: every event goes to the session in chart values,
+  // and the status bar follows the cursor with the depth and concentration under it.
+  QStatusBar* cursor = w->statusBar();
+  for (ChartView* v : {nraChart, meisChart}) {
+    const auto send = [this, v, cursor](const QMouseEvent* e, bool leftDown) {
+      const double x = v->xAxis->pixelToCoord(e->position().x());
+      const double y = v->yAxis->pixelToCoord(e->position().y());
+      const char sep = s_.decimalSeparator();
+      cursor->showMessage(q("Depth: " + formatGeneral(x, 5, sep) +
+                            " Angstroms   Concentration: " + formatGeneral(y, 4, sep)));
+      profileMouse(s_,
+                   {v->chartName(), x, y, leftDown, e->modifiers().testFlag(Qt::ShiftModifier)});
+    };
+    QObject::connect(v, &QCustomPlot::mousePress, v, [send](QMouseEvent* e) {
+      if (e->button() == Qt::LeftButton) send(e, true);
+    });
+    QObject::connect(v, &QCustomPlot::mouseMove, v,
+                     [send](QMouseEvent* e) { send(e, e->buttons().testFlag(Qt::LeftButton)); });
+    QObject::connect(v, &QCustomPlot::mouseRelease, v, [send](QMouseEvent* e) {
+      if (e->button() == Qt::LeftButton) send(e, false);
+    });
+    QObject::connect(v, &QCustomPlot::mouseDoubleClick, v,
+                     [this](QMouseEvent*) { s_.click("TFSample.EnableZoom1"); });
+  }
+  // Rectangle zoom only in zoom mode, where the mouse does not draw.
+  QPointer<ChartView> nraView(nraChart);
+  QPointer<ChartView> meisView(meisChart);
+  binder_->onChange("TFSample.EnableZoom1", [this, nraView, meisView] {
+    const bool zoom = !drawingEnabled(s_);
+    for (ChartView* v : {nraView.data(), meisView.data()}) {
+      if (v != nullptr) v->setZoomEnabled(zoom);
+    }
+  });
   w->setCentralWidget(central);
   w->move(770, 15);
   w->resize(480, 420);

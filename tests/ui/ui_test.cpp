@@ -11,7 +11,9 @@
 #include <QTest>
 #include <set>
 
+#include "core/numtext.h"
 #include "state/action_catalogue.h"
+#include "state/drawing.h"
 #include "ui_fixture.h"
 
 using tarvex::ui::testing::FakeHost;
@@ -35,8 +37,8 @@ void typeInto(QLineEdit* e, const QString& text) {
 }
 
 void mouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button,
-           Qt::MouseButtons buttons) {
-  QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, buttons, Qt::NoModifier);
+           Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, buttons, modifiers);
   QApplication::sendEvent(w, &e);
 }
 
@@ -73,6 +75,9 @@ class WindowsTest : public QObject {
   void saveChartAsPngAndPdf();
   void linearBackgroundNeedsTwoEnergies();
   void windowGeometryIsRestoredAtTheNextStart();
+  void strokesOnTheProfileChartsDrawAsTheScriptDoes();
+  void doubleClickTogglesZoomModeAndShiftDrawsNothing();
+  void theElementBoxChoosesTheProfileDrawnAndSmoothTakesThemAll();
 };
 
 void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
@@ -505,6 +510,167 @@ void WindowsTest::windowGeometryIsRestoredAtTheNextStart() {
   QCOMPARE(desktop.window("TFExternCS")->size(), QSize(500, 330));
   // The parameters were saved on closing and applied at the start.
   QVERIFY(QFile::exists(folder.filePath("tarvex.ini")));
+}
+
+namespace {
+
+// A stroke on a chart, and the same events as the script's mouse lines (the values the
+// chart's pixels stand for) run in a session without windows.
+struct Stroke {
+  tarvex::ui::ChartView* chart;
+  std::vector<std::string> lines;
+  void event(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    mouse(chart, type, at, button, buttons);
+    const bool down = type == QEvent::MouseButtonRelease ? false : buttons.testFlag(Qt::LeftButton);
+    if (type == QEvent::MouseMove || button == Qt::LeftButton) {
+      lines.push_back(chart->chartName() + " " +
+                      tarvex::formatGeneral(chart->xAxis->pixelToCoord(at.x()), 17) + " " +
+                      tarvex::formatGeneral(chart->yAxis->pixelToCoord(at.y()), 17) +
+                      (down ? " down" : " up"));
+    }
+  }
+};
+
+QPoint inside(tarvex::ui::ChartView* v, double fx, double fy) {
+  const QRect r = v->axisRect()->rect();
+  return r.topLeft() + QPoint(static_cast<int>(r.width() * fx), static_cast<int>(r.height() * fy));
+}
+
+}  // namespace
+
+void WindowsTest::strokesOnTheProfileChartsDrawAsTheScriptDoes() {
+  Gui g;
+  g.session.run("Updateplot");
+  g.session.charts().setBottom("ChartNRPProf", 0.0, 10.0);
+  g.session.charts().setLeft("ChartNRPProf", 0.0, 1.0);
+  tarvex::ui::ChartView* v = g.desktop->chart("ChartNRPProf");
+  g.desktop->flush();
+  const tarvex::profile before = g.session.state().nraProfile;
+  Stroke s{v, {}};
+  // Pressed and moved before any move with the button up: nothing is drawn.
+  s.event(QEvent::MouseButtonPress, inside(v, 0.2, 0.5), Qt::LeftButton, Qt::LeftButton);
+  s.event(QEvent::MouseMove, inside(v, 0.4, 0.4), Qt::NoButton, Qt::LeftButton);
+  QCOMPARE(g.session.state().nraProfile.values, before.values);
+  s.event(QEvent::MouseButtonRelease, inside(v, 0.4, 0.4), Qt::LeftButton, Qt::NoButton);
+  // Now armed: a stroke of three segments, one of them backwards.
+  s.event(QEvent::MouseMove, inside(v, 0.2, 0.6), Qt::NoButton, Qt::NoButton);
+  s.event(QEvent::MouseButtonPress, inside(v, 0.2, 0.6), Qt::LeftButton, Qt::LeftButton);
+  s.event(QEvent::MouseMove, inside(v, 0.5, 0.3), Qt::NoButton, Qt::LeftButton);
+  s.event(QEvent::MouseMove, inside(v, 0.35, 0.2), Qt::NoButton, Qt::LeftButton);
+  s.event(QEvent::MouseMove, inside(v, 0.6, 0.5), Qt::NoButton, Qt::LeftButton);
+  s.event(QEvent::MouseButtonRelease, inside(v, 0.6, 0.5), Qt::LeftButton, Qt::NoButton);
+  s.event(QEvent::MouseMove, inside(v, 0.9, 0.1), Qt::NoButton, Qt::NoButton);
+  const tarvex::profile& drawn = g.session.state().nraProfile;
+  const double x0 = v->xAxis->pixelToCoord(inside(v, 0.2, 0).x());
+  const double x1 = v->xAxis->pixelToCoord(inside(v, 0.6, 0).x());
+  for (int i = 0; i < drawn.count; ++i) {
+    const double depth = i * drawn.step;
+    const bool between = depth > x0 + drawn.step && depth < x1 - drawn.step;
+    const bool outside = depth < x0 - drawn.step || depth > x1 + drawn.step;
+    if (between) QVERIFY2(drawn.values[i] > 0.0, qPrintable(QString::number(depth)));
+    if (outside) QVERIFY2(drawn.values[i] == 0.0, qPrintable(QString::number(depth)));
+  }
+  g.desktop->flush();
+  QCOMPARE(v->graphOf("ChartNRPProf.SeriesAmostra")->data()->isEmpty(), false);
+
+  // The same events as script lines, in a session without windows.
+  FakeHost host;
+  tarvex::Session headless(host);
+  tarvex::registerAllActions(headless);
+  headless.run("Updateplot");
+  for (const std::string& line : s.lines) {
+    const auto m = tarvex::parseProfileMouse(line);
+    QVERIFY2(m.has_value(), line.c_str());
+    QVERIFY(tarvex::profileMouse(headless, *m));
+  }
+  QCOMPARE(headless.state().nraProfile.values, drawn.values);
+  // The cursor shows depth and concentration in the window's status bar.
+  auto* w = qobject_cast<QMainWindow*>(g.desktop->window("TFSample"));
+  QVERIFY2(w->statusBar()->currentMessage().startsWith("Depth: "),
+           qPrintable(w->statusBar()->currentMessage()));
+  QVERIFY(w->statusBar()->currentMessage().contains("Concentration: "));
+}
+
+void WindowsTest::doubleClickTogglesZoomModeAndShiftDrawsNothing() {
+  Gui g;
+  g.session.run("Updateplot");
+  tarvex::ui::ChartView* v = g.desktop->chart("ChartNRPProf");
+  g.desktop->flush();
+  const tarvex::profile before = g.session.state().nraProfile;
+  QAction* item = g.desktop->menuItem("TFSample.EnableZoom1");
+  QCOMPARE(item->text(), QString("Enable Zoom"));
+  QCOMPARE(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+  QVERIFY(item->isChecked());
+  QCOMPARE(v->selectionRectMode(), QCP::srmNone);
+  // Shift held: no stroke.
+  mouse(v, QEvent::MouseMove, inside(v, 0.2, 0.5), Qt::NoButton, Qt::NoButton);
+  mouse(v, QEvent::MouseButtonPress, inside(v, 0.2, 0.5), Qt::LeftButton, Qt::LeftButton,
+        Qt::ShiftModifier);
+  mouse(v, QEvent::MouseMove, inside(v, 0.6, 0.5), Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
+  mouse(v, QEvent::MouseButtonRelease, inside(v, 0.6, 0.5), Qt::LeftButton, Qt::NoButton,
+        Qt::ShiftModifier);
+  QCOMPARE(g.session.state().nraProfile.values, before.values);
+  // A double click: zoom mode, caption, unchecked, rectangle zoom on both charts.
+  mouse(v, QEvent::MouseButtonDblClick, inside(v, 0.5, 0.5), Qt::LeftButton, Qt::LeftButton);
+  QCOMPARE(item->text(), QString("Disable Zoom"));
+  QVERIFY(!item->isChecked());
+  QCOMPARE(v->selectionRectMode(), QCP::srmZoom);
+  QCOMPARE(g.desktop->chart("ChartMEISProf")->selectionRectMode(), QCP::srmZoom);
+  QCOMPARE(g.session.charts().series("ChartNRPProf.SeriesAmostra").points.front().colour,
+           tarvex::colours::blue);
+  mouse(v, QEvent::MouseMove, inside(v, 0.2, 0.5), Qt::NoButton, Qt::NoButton);
+  mouse(v, QEvent::MouseButtonPress, inside(v, 0.2, 0.5), Qt::LeftButton, Qt::LeftButton);
+  mouse(v, QEvent::MouseMove, inside(v, 0.6, 0.5), Qt::NoButton, Qt::LeftButton);
+  mouse(v, QEvent::MouseButtonRelease, inside(v, 0.6, 0.5), Qt::LeftButton, Qt::NoButton);
+  QCOMPARE(g.session.state().nraProfile.values, before.values);
+  // The menu item toggles back.
+  item->trigger();
+  QCOMPARE(item->text(), QString("Enable Zoom"));
+  QVERIFY(item->isChecked());
+  QCOMPARE(v->selectionRectMode(), QCP::srmNone);
+  QVERIFY(!tarvex::drawingArmed(g.session, "ChartNRPProf"));
+}
+
+void WindowsTest::theElementBoxChoosesTheProfileDrawnAndSmoothTakesThemAll() {
+  Gui g;
+  g.session.setCheckedAsClick("TFOptions.RadioMEIS", true);
+  for (const char* name : {"Hf", "O"}) {
+    g.controls().setText("TFMEIS.EditElname", name);
+    g.session.click("TFMEIS.ButtonAdd");
+  }
+  g.controls().setText("TFMEIS.EditCmax", "1");
+  g.session.run("Updateplot");
+  QApplication::processEvents();
+  tarvex::ui::ChartView* v = g.desktop->chart("ChartMEISProf");
+  QVERIFY(v->isVisible());
+  g.desktop->flush();
+  const auto& items = g.controls().get("TFrameMEISSample.ComboEl_list").items;
+  QCOMPARE(items.size(), std::size_t{2});
+  for (int k = 0; k < 2; ++k) {
+    QVERIFY(g.session.select("TFrameMEISSample.ComboEl_list", k));
+    QCOMPARE(g.controls().text("TFrameMEISSample.ComboEl_list"), items[k]);
+    const double fy = 0.3 + 0.3 * k;
+    mouse(v, QEvent::MouseMove, inside(v, 0.2, fy), Qt::NoButton, Qt::NoButton);
+    mouse(v, QEvent::MouseButtonPress, inside(v, 0.2, fy), Qt::LeftButton, Qt::LeftButton);
+    mouse(v, QEvent::MouseMove, inside(v, 0.6, fy), Qt::NoButton, Qt::LeftButton);
+    mouse(v, QEvent::MouseButtonRelease, inside(v, 0.6, fy), Qt::LeftButton, Qt::NoButton);
+  }
+  const auto& profiles = g.session.state().elementProfiles;
+  const double a = profiles.at(items[0]).integral();
+  const double b = profiles.at(items[1]).integral();
+  QVERIFY(a > 0.0 && b > 0.0 && a > b);  // the first drawn higher up the chart
+  QCOMPARE(g.session.state().nraProfile.integral(), 0.0);
+  // "Smooth" (Ctrl+S) smooths every element's profile once more.
+  std::map<std::string, tarvex::profile> want;
+  for (const std::string& name : items) {
+    want[name] = profiles.at(name);
+    want[name].smooth(1);
+  }
+  QAction* smooth = g.desktop->menuItem("TFSample.Smooth1");
+  QCOMPARE(smooth->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  smooth->trigger();
+  for (const std::string& name : items)
+    QCOMPARE(profiles.at(name).values, want[name].values);
 }
 
 int main(int argc, char** argv) {
