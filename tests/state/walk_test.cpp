@@ -489,12 +489,31 @@ void emptyFolder(const fs::path& folder) {
   fs::create_directories(folder);
 }
 
+// A run works in an empty folder of its own: the program writes some files (default parameters,
+// batch exports) into the folder it was started in, and reads them back from there.
+class StartIn {
+ public:
+  explicit StartIn(const fs::path& folder) : previous_(fs::current_path()) {
+    emptyFolder(folder);
+    fs::current_path(folder);
+  }
+  ~StartIn() {
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+  }
+  StartIn(const StartIn&) = delete;
+  StartIn& operator=(const StartIn&) = delete;
+
+ private:
+  fs::path previous_;
+};
+
 // Runs a script from a fresh session; the first failure. Lines the interpreter cannot read (a
 // selection of an item that a shorter script never made) change nothing and are dropped from
 // the script.
 std::optional<Failure> replay(std::vector<std::string>* script, const fs::path& folder,
                               double limit) {
-  emptyFolder(folder);
+  StartIn start(folder);
   Runner runner(limit, nullptr);
   std::vector<std::string> kept;
   std::optional<Failure> failure;
@@ -547,10 +566,10 @@ std::vector<std::string> shrink(std::vector<std::string> script, const Failure& 
 
 Outcome walk(const Options& opts, const fs::path& folder, const fs::path& journalPath) {
   Outcome o;
-  emptyFolder(folder / "files");
   std::ofstream journal(journalPath);
   std::vector<std::string> lines;
   {
+    StartIn start(folder / "files");
     Runner runner(opts.stepLimitSeconds, &journal);
     const Pool pool = makePool(runner.session());
     Drawer drawer(pool, opts.seed, (folder / "files").string());
@@ -579,8 +598,11 @@ std::string replayText(const Outcome& o, std::uint64_t seed, const fs::path& fol
   std::ostringstream text;
   text << "# Random walk of seed " << seed << ": after the last line, " << o.failure->kind << " ("
        << o.failure->detail << ").\n"
-       << "# Shrunk from " << o.linesRun << " lines to " << o.script.size() << ". Saves go to "
-       << (folder / "files").string() << ": create it empty before replaying.\n";
+       << "# Shrunk from " << o.linesRun << " lines to " << o.script.size()
+       << ". Replay it from an empty folder:\n"
+       << "#   rm -rf " << (folder / "files").string() << " && mkdir -p "
+       << (folder / "files").string() << " && cd " << (folder / "files").string()
+       << " && tarvex-cli ../replay.tvs\n";
   for (const std::string& line : o.script)
     text << line << '\n';
   return text.str();
@@ -624,7 +646,7 @@ void walkAndReport(std::uint64_t seed, int steps) {
   std::ofstream(kept / "replay.tvs") << keptText;
   FAIL() << "walk of seed " << seed << " failed after line " << o.failure->line + 1 << ": "
          << o.failure->kind << " (" << o.failure->detail << ")\n"
-         << o.shrinkRuns << " shorter runs tried; replay with: tarvex-cli "
+         << o.shrinkRuns << " shorter runs tried; the script is kept in "
          << (kept / "replay.tvs").string() << "\n"
          << keptText;
 }
@@ -641,6 +663,31 @@ TEST(Walk, ChangingSeed) {
       environmentNumber("TARVEX_WALK_SEED").value_or(static_cast<long long>(now % 1000000007)));
   const int steps = static_cast<int>(environmentNumber("TARVEX_WALK_STEPS").value_or(kShortWalk));
   walkAndReport(seed, steps);
+}
+
+// Runs a script with the checks of the walk (TARVEX_WALK_REPLAY=FILE); skipped without one.
+TEST(Walk, Replay) {
+  const char* file = std::getenv("TARVEX_WALK_REPLAY");
+  if (!file || !*file) GTEST_SKIP() << "TARVEX_WALK_REPLAY names no script";
+  std::ifstream in(file);
+  ASSERT_TRUE(in) << file;
+  std::vector<std::string> script;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line[0] != '#') script.push_back(line);
+  }
+  testing::TempDir dir("walk-replay");
+  StartIn start(dir.path());
+  Runner runner(10.0, nullptr);
+  for (std::size_t i = 0; i < script.size(); ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto f = runner.step(script[i], i);
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (took > 1.0)
+      std::cout << "line " << i + 1 << " took " << took << " s: " << script[i] << '\n';
+    ASSERT_FALSE(f) << "after line " << i + 1 << " (" << script[i] << "): " << f->kind << " ("
+                    << f->detail << ")";
+  }
 }
 
 }  // namespace
