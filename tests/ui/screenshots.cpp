@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMainWindow>
+#include <QMouseEvent>
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +22,27 @@ void settle(Gui& g) {
     QApplication::processEvents();
   g.desktop->flush();
   QApplication::processEvents();
+}
+
+// A freehand stroke with the real mouse on a profile chart, through points given in chart
+// values (depth, concentration): a move with the button up arms the chart, then the button goes
+// down and the mouse follows the points.
+void stroke(Gui& g, const char* chart, const std::vector<std::pair<double, double>>& points) {
+  tarvex::ui::ChartView* v = g.desktop->chart(chart);
+  const auto send = [v](QEvent::Type type, double x, double y, Qt::MouseButton button,
+                        Qt::MouseButtons buttons) {
+    const QPointF at(v->xAxis->coordToPixel(x), v->yAxis->coordToPixel(y));
+    QMouseEvent e(type, at, v->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(v, &e);
+  };
+  const auto& [x0, y0] = points.front();
+  send(QEvent::MouseMove, x0, y0, Qt::NoButton, Qt::NoButton);
+  send(QEvent::MouseButtonPress, x0, y0, Qt::LeftButton, Qt::LeftButton);
+  for (const auto& [x, y] : points)
+    send(QEvent::MouseMove, x, y, Qt::NoButton, Qt::LeftButton);
+  const auto& [x1, y1] = points.back();
+  send(QEvent::MouseButtonRelease, x1, y1, Qt::LeftButton, Qt::NoButton);
+  send(QEvent::MouseMove, x1, y1, Qt::NoButton, Qt::NoButton);
 }
 
 bool save(QWidget* w, const QString& file) {
@@ -71,6 +94,14 @@ int main(int argc, char** argv) {
   ok &= save(g.desktop->mainWindow(), out.filePath(QStringLiteral("main-window.png")));
   ok &= save(g.desktop->window("TFOptions"), out.filePath(QStringLiteral("options-nra.png")));
 
+  // The sample window after a freehand stroke: a peak drawn into the layer.
+  g.session.charts().setLeft("ChartNRPProf", 0.0, 1.5);
+  settle(g);
+  stroke(g, "ChartNRPProf",
+         {{20, 1.0}, {30, 1.1}, {40, 1.4}, {50, 1.3}, {60, 0.9}, {70, 0.6}, {80, 0.5}, {90, 0.7}});
+  settle(g);
+  ok &= save(g.desktop->window("TFSample"), out.filePath(QStringLiteral("sample-window-nra.png")));
+
   g.desktop->menuItem("TFTarvex3.Log2")->trigger();
   settle(g);
   ok &= save(g.desktop->window("TFLog"), out.filePath(QStringLiteral("log.png")));
@@ -102,6 +133,13 @@ int main(int argc, char** argv) {
   ok &=
       save(g.desktop->mainWindow(), out.filePath(QStringLiteral("main-window-ion-scattering.png")));
   ok &= save(g.desktop->window("TFSample"), out.filePath(QStringLiteral("sample-window.png")));
+  // Oxygen drawn by hand: the total follows.
+  g.session.select("TFrameMEISSample.ComboEl_list", 1);
+  settle(g);
+  stroke(g, "ChartMEISProf", {{0.5, 0.2}, {2, 0.5}, {4, 0.6}, {6, 0.4}, {8, 0.3}, {9.5, 0.2}});
+  settle(g);
+  ok &= save(g.desktop->window("TFSample"),
+             out.filePath(QStringLiteral("sample-window-ion-scattering.png")));
   for (const std::string& m : g.host.messages)
     std::fprintf(stderr, "message: %s\n", m.c_str());
   return ok ? 0 : 1;
