@@ -535,7 +535,18 @@ void fit(Session& s) {
         }
       }
     }
-    // The best values into the fields and the profile, and their curve drawn.
+    // The best values into the fields and the profile, and their curve drawn: the profile from
+    // the values as the fields show them, so that the fields give it again.
+    if (hasFitControls(s)) {
+      writeModelFields(s, t.m);
+      const FitModel shown = fitModelFromControls(s, t.m.layers.front().concentration.size());
+      for (std::size_t k = 0; k < t.m.layers.size(); ++k) {
+        t.m.layers[k].thickness.value = shown.layers[k].thickness.value;
+        t.m.layers[k].sigma.value = shown.layers[k].sigma.value;
+        for (std::size_t e = 0; e < t.m.layers[k].concentration.size(); ++e)
+          t.m.layers[k].concentration[e].value = shown.layers[k].concentration[e].value;
+      }
+    }
     t.shapeKey.clear();
     t.calculate();
     s.setNumber("TFOptions.EditMult", t.m.dose.value);
@@ -545,7 +556,6 @@ void fit(Session& s) {
     if (s.hasAction("PlotExp")) s.invoke("PlotExp");
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     fs.model = t.m;
-    writeModelFields(s, t.m);
     fs.report = r;
     fs.undo = before;
     s.controls().setText(kLog, logBefore);

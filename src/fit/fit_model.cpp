@@ -136,7 +136,7 @@ std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& prof
   const bool lastIsSubstrate = [&] {
     const Run& r = runs.back();
     for (std::size_t e = 0; e < profiles.size(); ++e) {
-      if (std::fabs(value(e, r.begin)) > tol) return false;
+      if (std::fabs(value(e, r.end - 1)) > tol) return false;
     }
     return runs.size() > 1 && r.end == n;
   }();

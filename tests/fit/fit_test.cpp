@@ -321,6 +321,14 @@ TEST(Fit, FromProfileReadsLayersAndEdgesBack) {
   EXPECT_NEAR(m.layers[1].concentration[0].value, 1.5, 1e-6);
   // The free boxes of the layer before stay.
   EXPECT_TRUE(m.layers[0].thickness.free);
+
+  // A wide edge into the substrate: its tail is no layer of its own.
+  layers[1].sigma.value = 0.75;
+  s.state().nraProfile = layeredProfile(s.state().nraProfile, layers, 0);
+  ASSERT_TRUE(s.run("FitFromProfile"));
+  const FitModel tail = currentFitModel(s);
+  ASSERT_EQ(tail.layers.size(), 2u);
+  EXPECT_NEAR(tail.layers[1].sigma.value, 0.75, 0.02);
 }
 
 // The fit window's fields hold the model: what is written reads back the same, bounds included,
