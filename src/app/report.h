@@ -36,7 +36,7 @@ std::vector<ReportLabel> meisReportLabels(const Session& s);
 std::string labelText(const std::vector<ReportLabel>& labels, const std::string& key);
 
 // The date and time a report shows: the C library's current locale format ("%x %X"), or
-// "YYYY-MM-DD HH:MM:SS" when the program runs in the plain "C" locale.
+// "YYYY-MM-DD HH:MM:SS" when the program runs in the plain "C" (or "C.UTF-8") locale.
 std::string reportDate(std::time_t when);
 
 // Fills a page: its labels, and on the "RNRA" page the profile chart (the current resonant-NRA
