@@ -651,7 +651,7 @@ void walkAndReport(std::uint64_t seed, int steps) {
          << keptText;
 }
 
-constexpr int kShortWalk = 150;
+constexpr int kShortWalk = 400;
 
 TEST(Walk, FixedSeed) {
   walkAndReport(20261210, kShortWalk);
