@@ -58,11 +58,18 @@ ChartView::ChartView(ChartStore& charts, std::string chart, std::vector<SeriesVi
     graphs_.push_back(g);
   }
   dirty_.assign(views_.size(), true);
+  decimated_.assign(views_.size(), false);
+  decimatedRange_.assign(views_.size(), QCPRange());
   observer_ = charts_.observe([this](const std::string& key) { changed(key); });
   setSelectionRectMode(QCP::srmZoom);
   selectionRect()->setPen(QPen(Qt::black, 1, Qt::DashLine));
-  connect(selectionRect(), &QCPSelectionRect::accepted, this,
-          [this](const QRect&, QMouseEvent*) { zoomed_ = true; });
+  connect(selectionRect(), &QCPSelectionRect::accepted, this, [this](const QRect&, QMouseEvent*) {
+    zoomed_ = true;
+    redecimate();
+  });
+  connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this](const QCPRange&) {
+    if (zoomed_) redecimate();
+  });
   flush();
 }
 
@@ -75,6 +82,13 @@ QCPGraph* ChartView::graphOf(const std::string& key) const {
     if (views_[i].key == key) return graphs_[i];
   }
   return nullptr;
+}
+
+bool ChartView::drawnByColumns(const std::string& key) const {
+  for (std::size_t i = 0; i < views_.size(); ++i) {
+    if (views_[i].key == key) return decimated_[i];
+  }
+  return false;
 }
 
 void ChartView::changed(const std::string& key) {
@@ -103,16 +117,7 @@ void ChartView::flush() {
     dirty_[i] = false;
     any = true;
     const Series& s = charts_.series(views_[i].key);
-    QVector<QCPGraphData> data;
-    data.reserve(static_cast<int>(s.points.size()));
-    bool sorted = true;
-    double last = -std::numeric_limits<double>::infinity();
-    for (const ChartPoint& p : s.points) {
-      data.append(QCPGraphData(p.x, p.y));
-      if (p.x < last) sorted = false;
-      last = p.x;
-    }
-    graphs_[i]->data()->set(data, sorted);
+    setGraphData(i);
     // A series drawn in another colour than its own (the profile in zoom mode) takes the
     // colour of its points.
     if (!s.points.empty() && views_[i].kind != SeriesKind::Points) {
@@ -132,7 +137,91 @@ void ChartView::flush() {
   if (!any) return;
   axesDirty_ = false;
   if (!zoomed_) applyRanges();
+  redecimate();
   replot(QCustomPlot::rpQueuedReplot);
+}
+
+namespace {
+
+// Above this many points a line or area is drawn from its extremes per pixel column.
+constexpr std::size_t kColumnsAbove = 20000;
+
+bool sortedByX(const std::vector<ChartPoint>& points) {
+  return std::is_sorted(points.begin(), points.end(),
+                        [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; });
+}
+
+}  // namespace
+
+void ChartView::setGraphData(std::size_t i) {
+  const Series& s = charts_.series(views_[i].key);
+  const std::vector<ChartPoint>& points = s.points;
+  QVector<QCPGraphData> data;
+  const bool sorted = sortedByX(points);
+  const bool columns =
+      sorted && views_[i].kind != SeriesKind::Points && points.size() > kColumnsAbove;
+  decimatedRange_[i] = QCPRange();
+  if (!columns) {
+    data.reserve(static_cast<int>(points.size()));
+    for (const ChartPoint& p : points)
+      data.append(QCPGraphData(p.x, p.y));
+    graphs_[i]->data()->set(data, sorted);
+    decimated_[i] = false;
+    return;
+  }
+  // A profile of millions of points: what a pixel column can show is its lowest and highest
+  // value, so each column of the visible depth range gives those two points (in depth order);
+  // the points just outside the range carry the curve to the edges.
+  decimated_[i] = true;
+  QCPRange range = xAxis->range();
+  if (!zoomed_) range = QCPRange(points.front().x, points.back().x);
+  decimatedRange_[i] = range;
+  const int n = std::max(axisRect()->width(), 200);
+  const double width = range.size() / n;
+  const auto lower = std::lower_bound(points.begin(), points.end(), range.lower,
+                                      [](const ChartPoint& p, double x) { return p.x < x; });
+  const auto upper = std::upper_bound(points.begin(), points.end(), range.upper,
+                                      [](double x, const ChartPoint& p) { return x < p.x; });
+  data.reserve(2 * n + 4);
+  if (lower != points.begin()) data.append(QCPGraphData((lower - 1)->x, (lower - 1)->y));
+  auto it = lower;
+  while (it != upper) {
+    const double columnEnd =
+        width > 0.0 ? range.lower + (std::floor((it->x - range.lower) / width) + 1.0) * width
+                    : range.upper;
+    auto lo = it;
+    auto hi = it;
+    auto first = it;
+    while (it != upper && (it == first || it->x < columnEnd)) {
+      if (it->y < lo->y) lo = it;
+      if (it->y > hi->y) hi = it;
+      ++it;
+    }
+    if (lo->x <= hi->x) {
+      data.append(QCPGraphData(lo->x, lo->y));
+      if (hi != lo) data.append(QCPGraphData(hi->x, hi->y));
+    } else {
+      data.append(QCPGraphData(hi->x, hi->y));
+      data.append(QCPGraphData(lo->x, lo->y));
+    }
+  }
+  if (upper != points.end()) data.append(QCPGraphData(upper->x, upper->y));
+  graphs_[i]->data()->set(data, true);
+}
+
+void ChartView::redecimate() {
+  // A zoom or a new fixed range shows another part of a long series: take its columns again.
+  bool again = false;
+  for (std::size_t i = 0; i < views_.size(); ++i) {
+    if (!decimated_[i]) continue;
+    const QCPRange want =
+        zoomed_ ? xAxis->range() : decimatedRange_[i];  // the whole series when not zoomed
+    if (want != decimatedRange_[i]) {
+      setGraphData(i);
+      again = true;
+    }
+  }
+  if (again) replot(QCustomPlot::rpQueuedReplot);
 }
 
 void ChartView::applyRanges() {
@@ -159,6 +248,9 @@ void ChartView::applyRanges() {
 
 void ChartView::zoomOut() {
   zoomed_ = false;
+  for (std::size_t i = 0; i < views_.size(); ++i) {
+    if (decimated_[i]) setGraphData(i);
+  }
   applyRanges();
   replot();
 }

@@ -35,16 +35,24 @@ class ChartView : public QCustomPlot {
   bool logarithmicCounts() const { return logCounts_; }
   void setZoomEnabled(bool on);
   QCPGraph* graphOf(const std::string& key) const;
+  // Whether the series is drawn from its extremes per pixel column (a very long line).
+  bool drawnByColumns(const std::string& key) const;
 
  private:
   void changed(const std::string& key);
   void applyRanges();
+  // Fills graph i from its series: every point, or the extremes per pixel column of a long
+  // line or area over the depth range in view.
+  void setGraphData(std::size_t i);
+  void redecimate();
 
   ChartStore& charts_;
   std::string chart_;
   std::vector<SeriesView> views_;
   std::vector<QCPGraph*> graphs_;
   std::vector<bool> dirty_;
+  std::vector<bool> decimated_;
+  std::vector<QCPRange> decimatedRange_;
   bool axesDirty_ = true;
   bool flushQueued_ = false;
   bool zoomed_ = false;

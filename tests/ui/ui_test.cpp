@@ -78,6 +78,7 @@ class WindowsTest : public QObject {
   void strokesOnTheProfileChartsDrawAsTheScriptDoes();
   void doubleClickTogglesZoomModeAndShiftDrawsNothing();
   void theElementBoxChoosesTheProfileDrawnAndSmoothTakesThemAll();
+  void aLongProfileIsDrawnByPixelColumns();
 };
 
 void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
@@ -671,6 +672,42 @@ void WindowsTest::theElementBoxChoosesTheProfileDrawnAndSmoothTakesThemAll() {
   smooth->trigger();
   for (const std::string& name : items)
     QCOMPARE(profiles.at(name).values, want[name].values);
+}
+
+void WindowsTest::aLongProfileIsDrawnByPixelColumns() {
+  Gui g;
+  // A 1 um film at 0.005 A: two million points, one of them a spike.
+  tarvex::profile p(10000.0, 0.005);
+  QCOMPARE(p.count, 2000000);
+  p.values[1234567] = 0.75;
+  p.values[1234568] = -0.25;
+  g.session.state().nraProfile = p;
+  g.session.charts().setBottom("ChartNRPProf", 0.0, 10000.0);
+  g.session.charts().setLeft("ChartNRPProf", -0.5, 1.0);
+  g.session.run("Plotprofile");
+  tarvex::ui::ChartView* v = g.desktop->chart("ChartNRPProf");
+  g.desktop->flush();
+  QVERIFY(v->drawnByColumns("ChartNRPProf.SeriesAmostra"));
+  const auto data = v->graphOf("ChartNRPProf.SeriesAmostra")->data();
+  QVERIFY(data->size() <= 2 * v->axisRect()->width() + 4);
+  double top = 0.0;
+  double bottom = 0.0;
+  for (const QCPGraphData& d : *data) {
+    top = std::max(top, d.value);
+    bottom = std::min(bottom, d.value);
+  }
+  QCOMPARE(top, 0.75);
+  QCOMPARE(bottom, -0.25);
+  // A range set on the axis keeps the graph drawn.
+  v->xAxis->setRange(6172.0, 6173.0);
+  g.desktop->flush();
+  QVERIFY(data->size() > 0);
+  // Drawing still reaches the long profile.
+  mouse(v, QEvent::MouseMove, inside(v, 0.1, 0.2), Qt::NoButton, Qt::NoButton);
+  mouse(v, QEvent::MouseButtonPress, inside(v, 0.1, 0.2), Qt::LeftButton, Qt::LeftButton);
+  mouse(v, QEvent::MouseMove, inside(v, 0.3, 0.2), Qt::NoButton, Qt::LeftButton);
+  mouse(v, QEvent::MouseButtonRelease, inside(v, 0.3, 0.2), Qt::LeftButton, Qt::NoButton);
+  QVERIFY(g.session.state().nraProfile.integral() > p.integral());
 }
 
 int main(int argc, char** argv) {
