@@ -133,8 +133,10 @@ struct WorkingState {
   std::array<profile, 10> profileBuffers;
   spectro numericExcitation;
   spectro analyticExcitation;
-  backgroundLine meisBackgroundLine;
-  backgroundLine nraBackgroundLine;
+  // The flat zero line the background window's design values give, so that a plot drawn
+  // before any "Update Background" has no background rather than a line through one point.
+  backgroundLine meisBackgroundLine{0.0, 0.0, 1.0, 0.0};
+  backgroundLine nraBackgroundLine{0.0, 0.0, 1.0, 0.0};
   std::map<std::string, element> elementMap;
   std::map<std::string, profile> elementProfiles;
   std::map<std::string, spectro> besselSpectra;

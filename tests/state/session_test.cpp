@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <set>
 
 #include "core/numtext.h"
@@ -179,6 +181,21 @@ TEST(Dispatch, UnsupportedNraModelsOnlyShowTheirMessage) {
     EXPECT_EQ(lineValue(f.session.state().nraBackgroundLine, 77.0), 5.0);  // updated first
     EXPECT_TRUE(f.series("ChartPrinc.SeriesBessel").points.empty());
   }
+}
+
+TEST(Dispatch, CurvesPlottedBeforeAnyBackgroundUpdateHaveNoBackground) {
+  // The ion-scattering engines run straight from start-up, without "Calculate" updating the
+  // background lines first: the curve has no background, not a line through one point.
+  for (const char* engine : {"CalcGaussianMEIS", "CalcAnaliticMEIS"}) {
+    SessionFixture f;
+    f.session.run(engine);
+    for (const char* key : {"ChartPrinc.SeriesGauss", "ChartPrinc.SeriesBessel"}) {
+      for (const ChartPoint& p : f.series(key).points)
+        ASSERT_TRUE(std::isfinite(p.y)) << engine << " " << key << " at " << p.x;
+    }
+  }
+  EXPECT_EQ(lineValue(WorkingState().nraBackgroundLine, 151.0), 0.0);
+  EXPECT_EQ(lineValue(WorkingState().meisBackgroundLine, 90.0), 0.0);
 }
 
 TEST(Dispatch, BackgroundLines) {
