@@ -1,7 +1,9 @@
 #include "app/app.h"
 
 #include "app/builders.h"
+#include "app/report.h"
 #include "core/physics.h"
+#include "fit/fit.h"
 #include "state/drawing.h"
 
 namespace tarvex {
@@ -64,6 +66,8 @@ void registerAllActions(Session& s) {
   s.registerAction("Sigma", [&s] { Sigma(s); });
   registerBuilderActions(s);
   registerDrawingActions(s);
+  registerReportActions(s);
+  registerFitActions(s);
 }
 
 }  // namespace tarvex
