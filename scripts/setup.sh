@@ -8,7 +8,7 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libfftw3-dev libgsl-dev
-  locales
+  locales poppler-utils
   qt6-base-dev libqcustomplot-dev fonts-dejavu-core xvfb xauth
 )
 

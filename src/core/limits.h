@@ -10,7 +10,7 @@ inline constexpr double kDegreesToRadians = kPi / 180.0;
 // Largest number of points of one sampled distribution or depth profile.
 inline constexpr double kMaxGridPoints = 5.0e7;
 // Largest number of values of a collision table (all n-fold distributions together; all
-// elements together in ion scattering): 4e8 doubles are 3.2 GB.
-inline constexpr double kMaxTableValues = 4.0e8;
+// elements together in ion scattering): 1e8 doubles are 800 MB, built in seconds.
+inline constexpr double kMaxTableValues = 1.0e8;
 
 }  // namespace tarvex

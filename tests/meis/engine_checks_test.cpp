@@ -143,7 +143,7 @@ TEST(MeisEngineChecks, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
       {&kBessel, "TFMEIS.Editdedx", "-192", "dE/dx: (eV/nm) -192 must be positive"},
       {&kGaussian, "TFMEIS.EditS", "-1", "dW^2/dx: (eV^2/nm) -1 must not be negative"},
       {&kGaussian, "TFMEIS.EditDeltaE", "4e5",
-       "Delta E (keV): 400000 needs 4E7 bins of 10 eV, 8E8 values in memory; the limit is 4E8 "
+       "Delta E (keV): 400000 needs 4E7 bins of 10 eV, 8E8 values in memory; the limit is 1E8 "
        "values"},
   };
   for (const Case& c : cases) {
@@ -200,7 +200,7 @@ TEST(MeisEngineChecks, NumericAutoModeNeverWritesWhatIsNotANumber) {
       {"TFMEIS.EditS", "20", "Error! Check parameters!"},
       {"TFMEIS.EditDeltaE", "1000",
        "Delta E (keV): 1000 needs a collision table of 1.15E9 values (11472 distributions of "
-       "100000 bins); the limit is 4E8 values"},
+       "100000 bins); the limit is 1E8 values"},
   };
   for (const auto& c : cases) {
     Sample f(kNumeric);

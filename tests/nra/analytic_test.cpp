@@ -177,7 +177,7 @@ TEST(CalcAnaliticExcitation, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
       {"TFNRP.EditMaxE", "-1", "Max Energy (keV): -1 leaves no energy grid: it must be positive"},
       {"TFNRP.EditMaxE", "0", "Max Energy (keV): 0 leaves no energy grid: it must be positive"},
       {"TFNRP.EditMaxE", "4e5",
-       "Max Energy (keV): 400000 needs 4E7 bins of 10 eV, 8E8 values in memory; the limit is 4E8 "
+       "Max Energy (keV): 400000 needs 4E7 bins of 10 eV, 8E8 values in memory; the limit is 1E8 "
        "values"},
       {"TFNRP.EditS", "0",
        "Straggling: 0 leaves the loss per collision undefined: it must not be 0"},

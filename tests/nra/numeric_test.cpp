@@ -135,7 +135,7 @@ TEST(CalcNRPAutos, RefusesWhatCannotHoldTheDistributions) {
       {"5", "-10", "-100", "Step size (eV): -10 must be a positive number of eV"},
       {"200000", "10", "100000",
        "# Convolutions: 200000 and Vector size: 100000 give a collision table of 2E10 values "
-       "(200001 distributions of 100000 bins); the limit is 4E8 values"}};
+       "(200001 distributions of 100000 bins); the limit is 1E8 values"}};
   for (auto c : cases) {
     NumericFixture f;
     f.session.run("CalcNRPAutos");  // a valid table first
@@ -310,7 +310,7 @@ TEST(CalcNRPAutos, AutoModeNeverWritesWhatIsNotANumber) {
       {"TFNRP.EditMaxE", "-3", "Error! Check parameters!"},
       {"TFNRP.EditMaxE", "2000",
        "Max Energy (keV): 2000 needs a collision table of 4.19E10 values (84418 distributions of "
-       "496279 bins); the limit is 4E8 values"},
+       "496279 bins); the limit is 1E8 values"},
   };
   for (const auto& c : cases) {
     NumericFixture f;
