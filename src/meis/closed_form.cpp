@@ -12,6 +12,7 @@
 #include "meis/depth_sum.h"
 #include "meis/plots.h"
 #include "meis/setup.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -158,12 +159,12 @@ void besselMeis(Session& s) {
 }  // namespace
 
 void CalcGaussianMEIS(Session& s) {
-  runMeisCommand(s, "Gaussian calculation ERROR!", "the Gaussian spectra",
-                 [&] { gaussianMeis(s); });
+  runEngineCommand(s, "Gaussian calculation ERROR!", "the Gaussian spectra",
+                   [&] { gaussianMeis(s); });
 }
 
 void CalcAnaliticMEIS(Session& s) {
-  runMeisCommand(s, "Bessel calculation ERROR!", "the Bessel spectra", [&] { besselMeis(s); });
+  runEngineCommand(s, "Bessel calculation ERROR!", "the Bessel spectra", [&] { besselMeis(s); });
 }
 
 }  // namespace tarvex

@@ -15,6 +15,7 @@
 #include "io/loss_table.h"
 #include "meis/plots.h"
 #include "meis/setup.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -202,8 +203,8 @@ void buildExtTables(Session& s, const ExtTableParams& p) {
 }
 
 void CalcMEISAutosExt(Session& s) {
-  runMeisCommand(s, "Numeric ECS ERROR!", "the cross section tables",
-                 [&] { buildExtTables(s, readExtTableParams(s)); });
+  runEngineCommand(s, "Numeric ECS ERROR!", "the cross section tables",
+                   [&] { buildExtTables(s, readExtTableParams(s)); });
 }
 
 namespace {
@@ -290,8 +291,8 @@ void externalMeis(Session& s) {
 }  // namespace
 
 void CalcNumericMEISExt(Session& s) {
-  runMeisCommand(s, "Numeric ECS ERROR!", "the external cross section spectra",
-                 [&] { externalMeis(s); });
+  runEngineCommand(s, "Numeric ECS ERROR!", "the external cross section spectra",
+                   [&] { externalMeis(s); });
 }
 
 void LoadSCC(Session& s) {

@@ -9,6 +9,7 @@
 #include "core/numtext.h"
 #include "meis/plots.h"
 #include "meis/setup.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -153,7 +154,7 @@ void buildMeisTables(Session& s, const MeisTableParams& p) {
 }
 
 void CalcMEISAutos(Session& s) {
-  runMeisCommand(s, "Numeric ERROR!", "the collision tables", [&] {
+  runEngineCommand(s, "Numeric ERROR!", "the collision tables", [&] {
     // The editor's element joins first, as every build adds it.
     const MeisTableParams p = readMeisTableParams(s);
     buildMeisTables(s, p);
@@ -223,8 +224,8 @@ void numericMeis(Session& s) {
 }  // namespace
 
 void CalcNumericMEIS(Session& s) {
-  runMeisCommand(s, "Numeric ERROR!", "the numeric ion-scattering spectra",
-                 [&] { numericMeis(s); });
+  runEngineCommand(s, "Numeric ERROR!", "the numeric ion-scattering spectra",
+                   [&] { numericMeis(s); });
 }
 
 }  // namespace tarvex

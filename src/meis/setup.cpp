@@ -129,10 +129,6 @@ int closedFormBins(Session& s, double deltaE) {
   return static_cast<int>(bins);
 }
 
-void setMeisStatus(Session& s, const std::string& text) {
-  s.SetStatus(text);
-}
-
 bool ensureComposition(Session& s) {
   if (!s.controls().get("TFMEIS.ListElements").items.empty()) return false;
   s.AddElement();

@@ -76,24 +76,4 @@ void checkSpread(Session& s, const MeisRun& run);
 // grid; returns the bin count ceil(Delta E * 1000 / 10).
 int closedFormBins(Session& s, double deltaE);
 
-// Runs an ion-scattering command. When it fails (not when it is stopped) its status becomes
-// errorStatus; running out of memory is reported as "Not enough memory for <what>".
-void setMeisStatus(Session& s, const std::string& text);
-template <typename Body>
-void runMeisCommand(Session& s, const std::string& errorStatus, const std::string& what,
-                    Body&& body) {
-  try {
-    try {
-      body();
-    } catch (const std::bad_alloc&) {
-      throw std::runtime_error("Not enough memory for " + what);
-    }
-  } catch (const Cancelled&) {
-    throw;
-  } catch (const std::exception&) {
-    setMeisStatus(s, errorStatus);
-    throw;
-  }
-}
-
 }  // namespace tarvex

@@ -12,6 +12,7 @@
 #include "core/numtext.h"
 #include "core/parallel.h"
 #include "nra/plots.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -148,8 +149,8 @@ void analyticExcitation(Session& session) {
 }  // namespace
 
 void CalcAnaliticExcitation(Session& session) {
-  runExcitationCommand(session, "Bessel calculation ERROR!", "the analytic excitation curve",
-                       [&] { analyticExcitation(session); });
+  runEngineCommand(session, "Bessel calculation ERROR!", "the analytic excitation curve",
+                   [&] { analyticExcitation(session); });
 }
 
 }  // namespace tarvex

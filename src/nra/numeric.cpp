@@ -9,6 +9,7 @@
 #include "core/collision_table.h"
 #include "core/numtext.h"
 #include "nra/plots.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -134,8 +135,8 @@ void buildNraTables(Session& s, const NraTableParams& p) {
 }
 
 void CalcNRPAutos(Session& s) {
-  runExcitationCommand(s, "Numeric ERROR!", "the collision tables",
-                       [&] { buildNraTables(s, readNraTableParams(s)); });
+  runEngineCommand(s, "Numeric ERROR!", "the collision tables",
+                   [&] { buildNraTables(s, readNraTableParams(s)); });
 }
 
 namespace {
@@ -211,8 +212,8 @@ void numericExcitation(Session& s) {
 }  // namespace
 
 void CalcNumericExcitation(Session& s) {
-  runExcitationCommand(s, "Numeric ERROR!", "the numeric excitation curve",
-                       [&] { numericExcitation(s); });
+  runEngineCommand(s, "Numeric ERROR!", "the numeric excitation curve",
+                   [&] { numericExcitation(s); });
 }
 
 }  // namespace tarvex

@@ -70,10 +70,6 @@ void checkBroadenedSize(Session& s, int bins, double step, double resonanceWidth
   }
 }
 
-void setExcitationStatus(Session& s, const std::string& text) {
-  s.SetStatus(text);
-}
-
 void PlotNumericExcitation(Session& s) {
   plotExcitation(s, s.state().numericExcitation, "SeriesPrinc");
 }

@@ -28,32 +28,8 @@ void checkExcitationWidths(Session& s, double resonanceWidth, double beamSpread)
 void checkBroadenedSize(Session& s, int bins, double step, double resonanceWidth,
                         double beamSpread);
 
-// Runs an excitation-curve command. When it fails (not when it is stopped) its status becomes
-// errorStatus; running out of memory is reported as "Not enough memory for <what>".
-template <typename Body>
-void runExcitationCommand(Session& s, const std::string& errorStatus, const std::string& what,
-                          Body&& body);
 void PlotNumericExcitation(Session& s);
 void PlotAnaliticExcitation(Session& s);
 void PlotExp(Session& s);
-
-void setExcitationStatus(Session& s, const std::string& text);
-
-template <typename Body>
-void runExcitationCommand(Session& s, const std::string& errorStatus, const std::string& what,
-                          Body&& body) {
-  try {
-    try {
-      body();
-    } catch (const std::bad_alloc&) {
-      throw std::runtime_error("Not enough memory for " + what);
-    }
-  } catch (const Cancelled&) {
-    throw;
-  } catch (const std::exception&) {
-    setExcitationStatus(s, errorStatus);
-    throw;
-  }
-}
 
 }  // namespace tarvex
