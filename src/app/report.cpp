@@ -207,6 +207,8 @@ void registerReportActions(Session& s) {
     fillMeisReport(s);
     showWindow(s.host());
   });
+  s.registerAction("SaveReportPdf",
+                   [&s] { s.SetStatus("Reports are saved by the desktop program"); });
 }
 
 }  // namespace tarvex

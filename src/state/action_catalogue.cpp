@@ -76,6 +76,7 @@ const std::vector<MenuSpec>& menuCatalogue() {
       {"MainMenu1", "", "TFTarvex3.Sgima1"},
       {"MainMenu1", "", "TFTarvex3.Layers1"},
       {"MainMenu1", "", "TFTarvex3.ExternalCrossSection1"},
+      {"MainMenu1", "", "TFTarvex3.Fit1"},
       // Every action of the action list, by category (filled by the front end).
       {"MainMenu1", "", "TFTarvex3.Actions1"},
 
@@ -102,6 +103,7 @@ const std::vector<MenuSpec>& menuCatalogue() {
       {"TarvexPopup", "", "TFTarvex3.Loaddefaultparam1"},
       {"TarvexPopup", "", "TFTarvex3.PreviewReport1"},
       {"TarvexPopup", "", "TFTarvex3.Show1"},
+      {"TarvexPopup", "", "TFTarvex3.SaveReportPdf1"},
       {"TarvexPopup", "", "TFTarvex3.Convolve1"},
       {"TarvexPopup", "TFTarvex3.Convolve1", "TFTarvex3.Externalfile1"},
       {"TarvexPopup", "", "TFTarvex3.ZoomOut1"},
@@ -115,6 +117,8 @@ const std::vector<MenuSpec>& menuCatalogue() {
       {"TFSample.MainMenu", "", "TFSample.Smooth1"},
       {"TFSample.MainMenu", "", "TFSample.EnableZoom1"},
       {"TFSample.MainMenu", "", "TFSample.Undo1"},
+      {"TFSample.MainMenu", "", "TFSample.UndoEdit1"},
+      {"TFSample.MainMenu", "", "TFSample.RedoEdit1"},
   };
   return list;
 }
@@ -128,6 +132,7 @@ const std::vector<ShowWindowSpec>& showWindowItems() {
       {"TFTarvex3.Test1", "TFHG"},
       {"TFTarvex3.Layers1", "TFLayers"},
       {"TFTarvex3.ExternalCrossSection1", "TFExternCS"},
+      {"TFTarvex3.Fit1", "TFFit"},
   };
   return list;
 }

@@ -120,6 +120,7 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   b.menu("TFTarvex3.Loaddefaultparam1", "Reset parameters", "Loaddefaultparam");
   b.menu("TFTarvex3.PreviewReport1", "Report", "Report");
   b.menu("TFTarvex3.Show1", "ShowReport", "ShowReport");
+  b.menu("TFTarvex3.SaveReportPdf1", "Save report as PDF...", "SaveReportPdf");
   b.menu("TFTarvex3.Convolve1", "Convolve ");
   b.menu("TFTarvex3.Externalfile1", "Load SCC", "LoadSCC");
   // Chart commands of the desktop program (popup menu, shortcuts, double click).
@@ -249,6 +250,8 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   b.menu("TFSample.Smooth1", "Smooth", "Smooth");
   b.menu("TFSample.EnableZoom1", "Enable Zoom", "", true);
   b.menu("TFSample.Undo1", "Undo", "Undo");
+  b.menu("TFSample.UndoEdit1", "Undo edit", "UndoEdit");
+  b.menu("TFSample.RedoEdit1", "Redo edit", "RedoEdit");
   b.frame("TFrameNRPSample", "");
   b.frame("TFrameNRPSample.ChartNRPProf", "Depth (Angstroms)");
   b.panel("TFrameNRPSample.StatusDraw");

@@ -427,6 +427,8 @@ void Session::registerOwnCommands() {
   action("RefreshComposition", &Session::RefreshComposition);
   action("DeleteElement", &Session::DeleteElement);
   registerAction("Stop", [this] { requestStop(); });
+  registerAction("UndoEdit", [this] { SetStatus("Nothing to undo"); });
+  registerAction("RedoEdit", [this] { SetStatus("Nothing to redo"); });
 
   ControlStore& c = controls_;
   c.onClick("TFOptions.Button2", [this] { controls_.setVisible("TFOptions", false); });

@@ -20,6 +20,7 @@
 #include "state/action_catalogue.h"
 #include "state/drawing.h"
 #include "state/readout.h"
+#include "ui/fit_window.h"
 #include "ui/gui_host.h"
 #include "ui/icon.h"
 
@@ -122,7 +123,8 @@ Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
   ControlStore& c = s_.controls();
   // Which windows the program shows at start: the main, sample, Options and external
   // cross-section windows.
-  for (const char* hidden : {"TFLog", "TAboutBox", "TFReport", "TFBackground", "TFHG", "TFLayers"})
+  for (const char* hidden :
+       {"TFLog", "TAboutBox", "TFReport", "TFBackground", "TFHG", "TFLayers", "TFFit"})
     c.setVisible(hidden, false);
   c.setVisible("TFTarvex3.ButtonStop", false);
   registerWindowCommands();
@@ -144,6 +146,7 @@ Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
   buildGeneric("TFHG");
   buildGeneric("TFLayers");
   buildExternCS();
+  buildFit();
   restoreGeometry();
   for (const std::string& f : order_) {
     if (c.get(f).visible && f != "TAboutBox") windows_[f]->show();
@@ -795,6 +798,16 @@ void Desktop::buildExternCS() {
     f.widget(b)->setMaximumWidth(30);
   w->move(630, 60);
   w->resize(420, 280);
+}
+
+void Desktop::buildFit() {
+  QWidget* w = newWindow("TFFit");
+  Form& f = makeForm("TFFit", w);
+  buildFitWindow(s_, f, w);
+  if (QAction* a = menuItem("TFTarvex3.Fit1")) {
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    a->setShortcutContext(Qt::ApplicationShortcut);
+  }
 }
 
 // ---- Busy, closing, geometry ------------------------------------------------------------------

@@ -77,6 +77,7 @@ class Desktop {
   void buildBackground();
   void buildGeneric(const std::string& form);
   void buildExternCS();
+  void buildFit();
   QWidget* newWindow(const std::string& form, QWidget* w = nullptr);
   Form& makeForm(const std::string& prefix, QWidget* parent);
   void buildMenu(const std::string& menu, QWidget* owner, QMenu* top, QMenuBar* bar);
