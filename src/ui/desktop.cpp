@@ -416,6 +416,11 @@ void Desktop::buildSample() {
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
   }
   if (QAction* a = menuItem("TFSample.Undo1")) a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  if (QAction* a = menuItem("TFSample.UndoEdit1")) {
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  }
+  if (QAction* a = menuItem("TFSample.RedoEdit1"))
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
 
   auto* central = new QWidget(w);
   auto* stack = new QGridLayout(central);
