@@ -52,6 +52,13 @@ FitSessionState& stateOf(Session& s) {
 }
 
 constexpr const char* kLog = "TFLog.EditLog";
+// The fit window's progress line and result text.
+constexpr const char* kStatus = "TFFit.StatusFit";
+constexpr const char* kMemo = "TFFit.MemoResult";
+
+void fitStatus(Session& s, const std::string& text) {
+  if (s.controls().has(kStatus)) s.controls().setText(kStatus, text);
+}
 
 // A fit that ended without a result, after it put everything back.
 class FitGivenUp : public std::runtime_error {
@@ -280,8 +287,12 @@ struct Fitter {
     Fitter& t = *static_cast<Fitter*>(self);
     const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w));
     const double dof = static_cast<double>(t.x.size() - t.free.size());
-    t.s.setPanel(0, "Fit: iteration " + std::to_string(iteration) + ", reduced chi-square " +
-                        formatGeneral(norm * norm / dof, 4, t.s.decimalSeparator()));
+    const std::string text = "Fit: iteration " + std::to_string(iteration) +
+                             ", reduced chi-square " +
+                             formatGeneral(norm * norm / dof, 4, t.s.decimalSeparator()) + ", " +
+                             std::to_string(t.evaluations) + " evaluations";
+    t.s.setPanel(0, text);
+    fitStatus(t.s, text);
   }
 };
 
@@ -389,7 +400,8 @@ void prepare(Session& s, Fitter& t) {
     throw std::invalid_argument("No measured points to fit: load data first");
 }
 
-void logReport(Session& s, const Fitter& t, const FitReport& r) {
+// What the fit found, as the log and the fit window show it.
+std::string reportText(Session& s, const FitReport& r) {
   const char sep = s.decimalSeparator();
   std::string text = "Fit of " + std::to_string(r.values.size()) + " parameters to " +
                      std::to_string(r.points) + " measured points:\n";
@@ -404,8 +416,7 @@ void logReport(Session& s, const Fitter& t, const FitReport& r) {
           ", time: " + formatGeneral(r.seconds, 3, sep) + " s\n";
   for (const std::string& w : r.warnings)
     text += "  Warning: " + w + "\n";
-  (void)t;
-  s.logAppend(text + "\n");
+  return text;
 }
 
 std::vector<std::string> elementNames(Session& s) {
@@ -442,6 +453,7 @@ void fit(Session& s) {
     throw FitGivenUp(why);
   };
   try {
+    fitStatus(s, "Fitting...");
     s.SetStatus("Fitting...");
     t.calculate();
     // The measured points inside the plotted energy window.
@@ -559,7 +571,14 @@ void fit(Session& s) {
     fs.report = r;
     fs.undo = before;
     s.controls().setText(kLog, logBefore);
-    logReport(s, t, r);
+    const std::string text = reportText(s, r);
+    s.logAppend(text + "\n");
+    if (s.controls().has(kMemo)) s.controls().setText(kMemo, text);
+    const std::string done = "Fit done: reduced chi-square " +
+                             formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()) + ", " +
+                             std::to_string(r.evaluations) + " evaluations, " +
+                             formatGeneral(r.seconds, 3, s.decimalSeparator()) + " s";
+    fitStatus(s, done);
     s.SetStatus("Fit done: reduced chi-square " +
                 formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()));
   } catch (const Cancelled&) {
@@ -609,10 +628,22 @@ void FitFromProfile(Session& s) {
   if (layers.empty()) throw std::invalid_argument("The profile holds no layer");
   fs.model.layers = std::move(layers);
   writeModelFields(s, fs.model);
+  fitStatus(s, std::to_string(fs.model.layers.size()) +
+                   (fs.model.layers.size() == 1 ? " layer" : " layers") + " from the profile");
 }
 
 void Fit(Session& s) {
-  fit(s);
+  // Whatever ends the fit without a result, the window's progress line says so (the fields and
+  // the profile are as before).
+  try {
+    fit(s);
+  } catch (const Cancelled&) {
+    fitStatus(s, "Stopped: the fields and the profile are as before");
+    throw;
+  } catch (const std::exception& e) {
+    fitStatus(s, e.what());
+    throw;
+  }
 }
 
 void UndoFit(Session& s) {
@@ -621,6 +652,7 @@ void UndoFit(Session& s) {
   const Snapshot snap = std::move(*fs.undo);
   fs.undo.reset();
   restore(s, snap, false);
+  fitStatus(s, "Fit undone: the fields and the profile as before the fit");
   s.SetStatus("Fit undone");
 }
 

@@ -55,12 +55,13 @@ struct FitFixture : SessionFixture {
   std::string lastMessage() const { return host.messages.empty() ? "" : host.messages.back(); }
 };
 
-// Every field but the log and the status texts (a stopped command reports "Stopped").
+// Every field but the log and the status texts (a stopped command reports "Stopped", the fit
+// window's progress line why the fit ended).
 std::map<std::string, std::string> fields(const Session& s) {
   std::map<std::string, std::string> out;
   for (const auto& [key, c] : s.controls().all()) {
     if (key == "TFLog.EditLog" || key == "TFrameNRPSample.StatusDraw" ||
-        key == "TFTarvex3.StatusBar1.3") {
+        key == "TFTarvex3.StatusBar1.3" || key == "TFFit.StatusFit") {
       continue;
     }
     out[key] = c.text + "|" + std::to_string(c.checked) + std::to_string(c.enabled) + "|" +
@@ -135,6 +136,17 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
   const profile want = layeredProfile(s.state().nraProfile, currentFitModel(s).layers, 0);
   EXPECT_EQ(s.state().nraProfile.values, want.values);
   EXPECT_NE(s.logText().find("Reduced chi-square"), std::string::npos);
+  // The fit window's result text: every best value with its uncertainty, the reduced
+  // chi-square, the evaluations and the time; its progress line says the fit is done.
+  const std::string& memo = s.controls().text("TFFit.MemoResult");
+  for (const FitValue& v : r.values)
+    EXPECT_NE(memo.find("  " + v.name + " = "), std::string::npos) << memo;
+  EXPECT_NE(memo.find(" ± "), std::string::npos);
+  EXPECT_NE(memo.find("Reduced chi-square"), std::string::npos);
+  EXPECT_NE(memo.find("Evaluations: " + std::to_string(r.evaluations)), std::string::npos);
+  EXPECT_NE(memo.find(" s\n"), std::string::npos);
+  EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: reduced chi-square", 0), 0u)
+      << s.controls().text("TFFit.StatusFit");
 }
 
 TEST(Fit, UndoFitPutsBackFieldsProfileAndCurve) {
@@ -197,6 +209,8 @@ TEST(Fit, RefusesWhatCannotBeFittedAndChangesNothing) {
     s.run("Fit");
     EXPECT_TRUE(s.lastCommandFailed());
     EXPECT_NE(f.lastMessage().find(c.says), std::string::npos) << f.lastMessage();
+    // The fit window's progress line says why too.
+    EXPECT_NE(s.controls().text("TFFit.StatusFit").find(c.says), std::string::npos);
     EXPECT_EQ(fields(s), before);
     EXPECT_EQ(s.state().nraProfile.values, p.values);
     EXPECT_EQ(curveValues(s, "ChartPrinc.SeriesPrinc"), curve);
@@ -219,6 +233,7 @@ TEST(Fit, StoppedHalfWayLeavesEverythingAsBefore) {
   EXPECT_TRUE(s.lastCommandFailed());
   EXPECT_GE(events, 40);
   EXPECT_EQ(s.controls().text("TFTarvex3.StatusBar1.3"), "Stopped");
+  EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Stopped", 0), 0u);
   EXPECT_EQ(fields(s), before);
   EXPECT_EQ(s.state().nraProfile.values, p.values);
   EXPECT_EQ(curveValues(s, "ChartPrinc.SeriesPrinc"), curve);
@@ -295,6 +310,8 @@ TEST(Fit, WarnsOfParametersTheDataCannotTellApart) {
   EXPECT_NE(r.warnings[0].find("Layer 1 concentration and Ion dose"), std::string::npos)
       << r.warnings[0];
   EXPECT_NE(f.session.logText().find("fix one of them"), std::string::npos);
+  EXPECT_NE(f.session.controls().text("TFFit.MemoResult").find("Warning: Layer 1 concentration"),
+            std::string::npos);
 }
 
 // "From profile" reads the layers back from a profile drawn by the model.
