@@ -58,6 +58,10 @@ void Sigma(Session& s) {
 }  // namespace
 
 void registerAllActions(Session& s) {
+  registerAllActions(s, s.host());
+}
+
+void registerAllActions(Session& s, Host& frontEnd) {
   registerNraActions(s);
   registerMeisActions(s);
   registerIoActions(s);
@@ -66,7 +70,7 @@ void registerAllActions(Session& s) {
   s.registerAction("Sigma", [&s] { Sigma(s); });
   registerBuilderActions(s);
   registerDrawingActions(s);
-  registerReportActions(s);
+  registerReportActions(s, &frontEnd);
   registerFitActions(s);
 }
 

@@ -4,6 +4,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "core/numtext.h"
@@ -15,20 +17,6 @@ constexpr const char* kDataFilePanel = "TFTarvex3.StatusBar1.2";
 
 std::string key(const char* label) {
   return std::string("TFReport.") + label;
-}
-
-// Front ends with windows show the filled page in a print preview, or the report window; a
-// host without windows has nothing to show.
-template <class H>
-void showPreview(H& host, ReportPage page) {
-  if constexpr (requires { host.showReportPreview(std::string()); }) {
-    host.showReportPreview(page == ReportPage::Nra ? "RNRA" : "MEIS");
-  }
-}
-
-template <class H>
-void showWindow(H& host) {
-  if constexpr (requires { host.showReportWindow(); }) host.showReportWindow();
 }
 
 void writeLabels(Session& s, const std::vector<ReportLabel>& labels) {
@@ -165,19 +153,15 @@ void fillNraReport(Session& s) {
   // chart (one "ChartNRPProf" in the chart store), so they are already the same.
   const profile& p = s.state().nraProfile;
   std::vector<ChartPoint> area;
-  std::vector<ChartPoint> outline;
   if (p.step > 0.0) {
     // The points that fit in the profile's depth, count x step.
     const double fit = std::floor(p.count * p.step / p.step);
     const std::size_t n = std::min(p.values.size(), static_cast<std::size_t>(std::max(fit, 0.0)));
-    area.reserve(n);
-    outline.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      const double x = static_cast<double>(i) * p.step;
-      area.push_back({x, p.values[i], ch.colour("ChartNRPProf.SeriesProf")});
-      outline.push_back({x, p.values[i], ch.colour("ChartNRPProf.Series1")});
-    }
+    area = reportProfilePoints(p.values, n, p.step, ch.colour("ChartNRPProf.SeriesProf"));
   }
+  std::vector<ChartPoint> outline = area;
+  for (ChartPoint& point : outline)
+    point.colour = ch.colour("ChartNRPProf.Series1");
   writeLabels(s, labels);
   ch.setPoints("ChartNRPProf.SeriesProf", std::move(area));
   ch.setPoints("ChartNRPProf.Series1", std::move(outline));
@@ -187,28 +171,93 @@ void fillMeisReport(Session& s) {
   writeLabels(s, meisReportLabels(s));
 }
 
-void registerReportActions(Session& s) {
+const char* reportPageName(ReportPage page) {
+  return page == ReportPage::Nra ? "RNRA" : "MEIS";
+}
+
+std::vector<ChartPoint> reportProfilePoints(const std::vector<double>& values, std::size_t n,
+                                            double step, Colour colour) {
+  // A printed page is about 2 000 pixels wide at 300 dpi: twice that many columns show every
+  // point the printer could.
+  constexpr std::size_t kColumns = 4096;
+  n = std::min(n, values.size());
+  std::vector<ChartPoint> out;
+  const auto point = [&](std::size_t i) {
+    out.push_back({static_cast<double>(i) * step, values[i], colour});
+  };
+  if (n <= 2 * kColumns) {
+    out.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+      point(i);
+    return out;
+  }
+  out.reserve(2 * kColumns + 2);
+  point(0);
+  for (std::size_t c = 0; c < kColumns; ++c) {
+    const std::size_t begin = std::max<std::size_t>(1, c * n / kColumns);
+    const std::size_t end = std::min(n - 1, (c + 1) * n / kColumns);
+    if (begin >= end) continue;
+    std::size_t lo = begin;
+    std::size_t hi = begin;
+    for (std::size_t i = begin + 1; i < end; ++i) {
+      if (values[i] < values[lo]) lo = i;
+      if (values[i] > values[hi]) hi = i;
+    }
+    point(std::min(lo, hi));
+    if (lo != hi) point(std::max(lo, hi));
+  }
+  point(n - 1);
+  return out;
+}
+
+void registerReportActions(Session& s, Host* frontEnd) {
+  // The preview, the window and the PDF are the front end's; the session's host stands in when
+  // no front end was named.
+  Host& shows = frontEnd != nullptr ? *frontEnd : s.host();
   s.registerAction("PreviewNRPReport", [&s] { fillNraReport(s); });
   s.registerAction("PreviewMEISReport", [&s] { fillMeisReport(s); });
-  s.registerAction("Report", [&s] {
+  s.registerAction("Report", [&s, &shows] {
     if (s.nraMode()) {
       fillNraReport(s);
-      showPreview(s.host(), ReportPage::Nra);
+      shows.showReportPreview(reportPageName(ReportPage::Nra));
     } else {
       fillMeisReport(s);
       // The page is drawn from the store, so the window shows the new texts once pending events
       // have been processed.
       s.eventPoint();
-      showPreview(s.host(), ReportPage::Meis);
+      shows.showReportPreview(reportPageName(ReportPage::Meis));
     }
   });
-  s.registerAction("ShowReport", [&s] {
+  s.registerAction("ShowReport", [&s, &shows] {
     fillNraReport(s);
     fillMeisReport(s);
-    showWindow(s.host());
+    if (s.controls().has("TFReport")) s.controls().setVisible("TFReport", true);
+    shows.showReportWindow();
   });
-  s.registerAction("SaveReportPdf",
-                   [&s] { s.SetStatus("Reports are saved by the desktop program"); });
+  s.registerAction("SaveReportPdf", [&s, &shows] {
+    const ReportPage page = s.nraMode() ? ReportPage::Nra : ReportPage::Meis;
+    // A field the page cannot show stops here, before the dialog.
+    if (page == ReportPage::Meis) (void)meisReportLabels(s);
+    const std::optional<std::string> file = s.host().saveFile(
+        {"Save report as PDF", "PDF documents (*.pdf)|*.pdf", "pdf", "report.pdf"});
+    if (!file) return;
+    if (page == ReportPage::Nra) {
+      fillNraReport(s);
+    } else {
+      fillMeisReport(s);
+    }
+    switch (shows.writeReportPdf(reportPageName(page), *file)) {
+      case ReportPdf::Written:
+        s.SetStatus("Report saved: " + *file);
+        break;
+      case ReportPdf::Failed:
+        throw std::runtime_error("Cannot write " + *file);
+      case ReportPdf::Unsupported:
+        throw std::runtime_error(
+            "PDF reports need the libraries of the desktop program; this program was built "
+            "without them");
+    }
+  });
 }
 
 }  // namespace tarvex

@@ -45,7 +45,18 @@ std::string reportDate(std::time_t when);
 void fillNraReport(Session& s);
 void fillMeisReport(Session& s);
 
-// Registers PreviewNRPReport, PreviewMEISReport, Report and ShowReport.
-void registerReportActions(Session& s);
+// The name a front end knows a page by: "RNRA" or "MEIS".
+const char* reportPageName(ReportPage page);
+
+// The report's profile chart of a profile of n points (x = i * step): every point while the
+// page could show them all, beyond that the lowest and highest point of each of a few thousand
+// columns of depth, in depth order, with the first and last point kept.
+std::vector<ChartPoint> reportProfilePoints(const std::vector<double>& values, std::size_t n,
+                                            double step, Colour colour);
+
+// Registers PreviewNRPReport, PreviewMEISReport, Report, ShowReport and SaveReportPdf. The
+// preview, the window and the PDF are asked of frontEnd, the front end's own host, when given,
+// otherwise of the session's host.
+void registerReportActions(Session& s, Host* frontEnd = nullptr);
 
 }  // namespace tarvex

@@ -5,9 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 #include "app/app.h"
 #include "cli/script.h"
+#ifdef TARVEX_CLI_REPORT_PDF
+#include "ui/report_page.h"
+#endif
 
 namespace {
 
@@ -35,6 +39,18 @@ int main(int argc, char** argv) {
     return tarvex::exitStatus::badScript;
   }
   std::signal(SIGINT, onInterrupt);
+#ifdef TARVEX_CLI_REPORT_PDF
+  // Report PDFs are drawn by the desktop program's page painter; the toolkit starts with the
+  // first one a script writes.
+  tarvex::ui::OffscreenReportPdf pdf;
+  tarvex::setReportPdfWriter(
+      [&pdf](tarvex::Session& session, const std::string& page, const std::string& file) {
+        return pdf.write(session, page, file);
+      });
+  struct Forget {
+    ~Forget() { tarvex::setReportPdfWriter({}); }
+  } forget;
+#endif
   if (argc == 2 && std::strcmp(argv[1], "-") != 0) {
     std::error_code ec;
     if (std::filesystem::is_directory(argv[1], ec)) {

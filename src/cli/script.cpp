@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "app/app.h"
 #include "core/numtext.h"
@@ -49,6 +50,25 @@ std::optional<std::string> ScriptHost::saveFile(const FileDialog& /*dialog*/) {
 
 void ScriptHost::statusChanged(const std::string& text) {
   err_ << "status: " << text << '\n';
+}
+
+namespace {
+
+ReportPdfWriter& reportPdfWriter() {
+  static ReportPdfWriter writer;
+  return writer;
+}
+
+}  // namespace
+
+void setReportPdfWriter(ReportPdfWriter writer) {
+  reportPdfWriter() = std::move(writer);
+}
+
+ReportPdf ScriptHost::writeReportPdf(const std::string& page, const std::string& file) {
+  const ReportPdfWriter& writer = reportPdfWriter();
+  if (!writer || session_ == nullptr) return ReportPdf::Unsupported;
+  return writer(*session_, page, file);
 }
 
 void ScriptHost::queue(Answer kind, std::string path) {
@@ -195,7 +215,8 @@ class ScriptRunner::Interpreter {
  public:
   Interpreter(std::ostream& out, std::ostream& err)
       : out_(out), err_(err), host_(out, err), session_(host_) {
-    registerAllActions(session_);
+    host_.attach(&session_);
+    registerAllActions(session_, host_);
   }
 
   Session& session() { return session_; }

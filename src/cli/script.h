@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -12,6 +13,14 @@
 #include "state/host.h"
 
 namespace tarvex {
+
+class Session;
+
+// Writes a filled report page ("RNRA" or "MEIS") of a session as a one-page PDF. tarvex-cli
+// built with the desktop program's libraries sets one; without it a script cannot write one.
+using ReportPdfWriter =
+    std::function<ReportPdf(Session& session, const std::string& page, const std::string& file)>;
+void setReportPdfWriter(ReportPdfWriter writer);
 
 // A host that answers dialogs from queued answers and writes messages to a stream.
 class ScriptHost : public Host {
@@ -23,6 +32,9 @@ class ScriptHost : public Host {
   std::optional<std::string> openFile(const FileDialog& dialog) override;
   std::optional<std::string> saveFile(const FileDialog& dialog) override;
   void statusChanged(const std::string& text) override;
+  ReportPdf writeReportPdf(const std::string& page, const std::string& file) override;
+  // The session whose report pages the host writes.
+  void attach(Session* session) { session_ = session; }
 
   enum class Answer { Open, Save, Cancel, Yes, No };
   void queue(Answer kind, std::string path = {});
@@ -34,6 +46,7 @@ class ScriptHost : public Host {
   std::ostream& err_;
   std::deque<std::pair<Answer, std::string>> files_;
   std::deque<bool> questions_;
+  Session* session_ = nullptr;
 };
 
 // Exit statuses of a script.
@@ -49,8 +62,6 @@ class ScriptError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-class Session;
 
 // Runs a script line by line on one session, as tarvex-cli does: for drivers that look at the
 // session between lines (the random walk of the tests).

@@ -90,13 +90,18 @@ void PlotExp(Session& s) {
     points[i].x = static_cast<double>(measured[i].x) + shift;
     points[i].y = measured[i].y;
   }
-  // Each chart draws the points in its own series colour; one notification per series.
-  std::vector<ChartPoint> report = points;
-  for (ChartPoint& p : report)
-    p.colour = charts.colour("ChartNRPSpec.SeriesExp");
+  // Each chart draws the points in its own series colour; one notification per series. Both
+  // report pages show the measured points, whatever the mode.
+  const auto coloured = [&](const char* key) {
+    std::vector<ChartPoint> copy = points;
+    for (ChartPoint& p : copy)
+      p.colour = charts.colour(key);
+    charts.setPoints(key, std::move(copy));
+  };
+  coloured("ChartNRPSpec.SeriesExp");
+  coloured("ChartMEISSpec.SeriesExp");
   for (ChartPoint& p : points)
     p.colour = charts.colour("ChartPrinc.SeriesExp");
-  charts.setPoints("ChartNRPSpec.SeriesExp", std::move(report));
   charts.setPoints("ChartPrinc.SeriesExp", std::move(points));
 }
 

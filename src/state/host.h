@@ -7,6 +7,9 @@
 
 namespace tarvex {
 
+// What became of a report page written as a PDF.
+enum class ReportPdf { Unsupported, Written, Failed };
+
 struct FileDialog {
   std::string title;
   std::string filter;      // "Data files (*.dat)|*.dat|All files (*.*)|*.*"
@@ -27,6 +30,17 @@ class Host {
   // Paints the client area of a window (a form, "TFLayers") into a report picture
   // ("TFReport.QRImage1"); a front end without windows paints nothing.
   virtual void paintWindowIntoReport(const std::string& /*form*/, const std::string& /*picture*/) {}
+  // Shows a filled report page ("RNRA" or "MEIS") in the print preview, from which it prints.
+  // A front end may open the preview once the command that asked for it has ended.
+  virtual void showReportPreview(const std::string& /*page*/) {}
+  // Shows the report window (already marked visible in the store) in front of the others.
+  virtual void showReportWindow() {}
+  // Writes a filled report page as a one-page PDF, whole or not at all (Failed: no file, and
+  // a file of that name that was there stays as it was). A front end without the page painter
+  // answers Unsupported.
+  virtual ReportPdf writeReportPdf(const std::string& /*page*/, const std::string& /*file*/) {
+    return ReportPdf::Unsupported;
+  }
   // A new status text (already stored in the status controls).
   virtual void statusChanged(const std::string& /*text*/) {}
   // The session starts (true) or ends (false) a command. While busy it refuses every other

@@ -9,10 +9,14 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <set>
 
@@ -23,6 +27,8 @@
 #include "ui/fit_window.h"
 #include "ui/gui_host.h"
 #include "ui/icon.h"
+#include "ui/report_page.h"
+#include "ui/report_window.h"
 
 namespace tarvex::ui {
 namespace {
@@ -310,7 +316,8 @@ void Desktop::buildMain() {
   openPopup(chartView);
   buildMenu("MainMenu1", w, nullptr, w->menuBar());
 
-  // Shortcuts: F5 and Ctrl+R calculate, Ctrl+O loads data, Ctrl+Q quits, Esc stops.
+  // Shortcuts: F5 and Ctrl+R calculate, Ctrl+O loads data, Ctrl+P previews the report of the
+  // mode, Ctrl+Q quits, Esc stops.
   const auto shortcut = [&](QAction* a, const QList<QKeySequence>& keys) {
     a->setShortcuts(keys);
     a->setShortcutContext(Qt::ApplicationShortcut);
@@ -321,6 +328,9 @@ void Desktop::buildMain() {
   QObject::connect(calculate, &QAction::triggered, w, [this] { s_.run("CalcSimulation"); });
   shortcut(calculate, {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
   shortcut(menuItem("TFTarvex3.LoadData1"), {QKeySequence(QKeySequence::Open)});
+  if (QAction* report = menuItem("TFTarvex3.Report1")) {
+    shortcut(report, {QKeySequence(QKeySequence::Print)});
+  }
   auto* quit = new QAction(w);
   binder_->menuItem("TFTarvex3.Quit1", quit);
   menuItems_["TFTarvex3.Quit1"] = quit;
@@ -727,7 +737,54 @@ void Desktop::buildAbout() {
 
 void Desktop::buildReport() {
   QWidget* w = newWindow("TFReport");
-  w->resize(400, 300);
+  auto* layout = new QVBoxLayout(w);
+  layout->setContentsMargins(0, 0, 0, 0);
+  reportTabs_ = makeReportTabs(
+      s_, [this] { return reportPicture_; }, w);
+  layout->addWidget(reportTabs_);
+  w->resize(560, 780);
+}
+
+void Desktop::paintWindowIntoReport(const std::string& form, const std::string& picture) {
+  if (picture != "TFReport.QRImage1") return;
+  const auto it = windows_.find(form);
+  if (it == windows_.end() || it->second == nullptr) return;
+  QWidget* w = it->second;
+  // A window that was never shown has not laid out its controls yet.
+  if (QLayout* layout = w->layout()) layout->activate();
+  // The command that asks for the picture keeps the window disabled: the picture shows it as
+  // the user sees it between commands.
+  const bool enabled = w->isEnabled();
+  w->setEnabled(true);
+  reportPicture_ = w->grab().toImage();
+  w->setEnabled(enabled);
+  for (int i = 0; reportTabs_ != nullptr && i < reportTabs_->count(); ++i)
+    reportTabs_->widget(i)->update();
+}
+
+void Desktop::showReportPreview(ReportPage page) {
+  // The preview is modal: it opens when the command has ended, so that the program is not busy
+  // while the user looks at the page.
+  QTimer::singleShot(0, mainWindow(), [this, page] { openReportPreview(page); });
+}
+
+void Desktop::openReportPreview(ReportPage page) {
+  QPrinter printer(QPrinter::HighResolution);
+  useReportPaper(printer);
+  QPrintPreviewDialog dialog(&printer, mainWindow());
+  previewReport(dialog, s_, page, [this] { return reportPicture_; });
+  host_.runReportPreview(dialog);
+}
+
+void Desktop::showReportWindow() {
+  QWidget* w = window("TFReport");
+  if (!w->isVisible()) w->show();
+  w->raise();
+  w->activateWindow();
+}
+
+bool Desktop::writeReportPdf(ReportPage page, const QString& file) {
+  return saveReportPdf(s_, file, page, reportPicture_);
 }
 
 void Desktop::buildBackground() {

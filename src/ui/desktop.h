@@ -2,6 +2,7 @@
 // bound to the control and chart stores, following the session's busy state.
 #pragma once
 
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/report.h"
 #include "state/session.h"
 #include "ui/binder.h"
 #include "ui/chart_view.h"
@@ -19,6 +21,7 @@ class QAction;
 class QDialog;
 class QMenu;
 class QProgressBar;
+class QTabWidget;
 
 namespace tarvex::ui {
 
@@ -67,6 +70,22 @@ class Desktop {
   // Draws everything the stores changed and the log text still waiting (tests, benchmarks).
   void flush();
 
+  // ---- Report ---------------------------------------------------------------------------------
+  // The report window's page control ("RNRA" and "MEIS").
+  QTabWidget* reportTabs() const { return reportTabs_; }
+  // The ion-scattering page's picture (null until the layered sample's first layer painted it).
+  const QImage& reportPicture() const { return reportPicture_; }
+  // Paints a window's client area into the report's picture.
+  void paintWindowIntoReport(const std::string& form, const std::string& picture);
+  // Opens the print preview of a page once the command that asked for it has ended.
+  void showReportPreview(ReportPage page);
+  // The print preview of a page, run by the host now.
+  void openReportPreview(ReportPage page);
+  // Brings the report window to the front.
+  void showReportWindow();
+  // Writes a page as a PDF, whole or not at all.
+  bool writeReportPdf(ReportPage page, const QString& file);
+
  private:
   void buildMain();
   void buildSample();
@@ -104,6 +123,8 @@ class Desktop {
   QAction* stopAction_ = nullptr;
   QWidget* optionsLower_ = nullptr;
   QProgressBar* busyBar_ = nullptr;
+  QTabWidget* reportTabs_ = nullptr;
+  QImage reportPicture_;
   bool busy_ = false;
 };
 

@@ -5,14 +5,39 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
 #include <QRegularExpression>
 
 #include "ui/desktop.h"
+#include "ui/report_page.h"
 
 namespace tarvex::ui {
 
 void GuiHost::busyChanged(bool busy) {
   if (desktop_ != nullptr) desktop_->setBusy(busy);
+}
+
+void GuiHost::paintWindowIntoReport(const std::string& form, const std::string& picture) {
+  if (desktop_ != nullptr) desktop_->paintWindowIntoReport(form, picture);
+}
+
+void GuiHost::showReportPreview(const std::string& page) {
+  if (desktop_ != nullptr) desktop_->showReportPreview(reportPage(page));
+}
+
+void GuiHost::showReportWindow() {
+  if (desktop_ != nullptr) desktop_->showReportWindow();
+}
+
+ReportPdf GuiHost::writeReportPdf(const std::string& page, const std::string& file) {
+  if (desktop_ == nullptr) return ReportPdf::Unsupported;
+  return desktop_->writeReportPdf(reportPage(page), QString::fromStdString(file))
+             ? ReportPdf::Written
+             : ReportPdf::Failed;
+}
+
+void GuiHost::runReportPreview(QPrintPreviewDialog& dialog) {
+  dialog.exec();
 }
 
 QString qtFilter(const std::string& filter) {

@@ -7,17 +7,26 @@
 
 #include "state/host.h"
 
+class QPrintPreviewDialog;
 class QWidget;
 
 namespace tarvex::ui {
 
 class Desktop;
 
-// What every host of the windows shares: the windows follow the session's busy state.
+// What every host of the windows shares: the windows follow the session's busy state, and the
+// report's picture, window, print preview and PDF are the windows'.
 class GuiHost : public Host {
  public:
   void attach(Desktop* desktop) { desktop_ = desktop; }
   void busyChanged(bool busy) override;
+  void paintWindowIntoReport(const std::string& form, const std::string& picture) override;
+  void showReportPreview(const std::string& page) override;
+  void showReportWindow() override;
+  ReportPdf writeReportPdf(const std::string& page, const std::string& file) override;
+  // Runs a report's print preview, set up and ready: the program runs it as a modal dialog, from
+  // which the page prints; a host that must not block (the tests) does something else with it.
+  virtual void runReportPreview(QPrintPreviewDialog& dialog);
 
  protected:
   Desktop* desktop_ = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/report_page.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -7,7 +8,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPicture>
+#include <QSaveFile>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -192,13 +196,8 @@ void paintMeis(QPainter& p, Session& s, const std::map<std::string, QString>& te
   }
   w.skip(10);
   const double bottom = kPageHeight - 2 * kLine;
-  // The measured points are the ones of the resonant page when the plot of the data filled only
-  // those.
-  const char* measured = s.charts().series("ChartMEISSpec.SeriesExp").points.empty()
-                             ? "ChartNRPSpec.SeriesExp"
-                             : "ChartMEISSpec.SeriesExp";
   paintChart(p, QRectF(0, w.y(), kPageWidth, bottom - w.y()), s, "ChartMEISSpec",
-             {{measured, SeriesKind::Points},
+             {{"ChartMEISSpec.SeriesExp", SeriesKind::Points},
               {"ChartMEISSpec.SeriesPrinc", SeriesKind::Line},
               {"ChartMEISSpec.SeriesBessel", SeriesKind::Line},
               {"ChartMEISSpec.SeriesGauss", SeriesKind::Line},
@@ -229,19 +228,66 @@ void paintReport(QPainter& painter, const QRectF& rect, Session& session, Report
 }
 
 bool saveReportPdf(Session& session, const QString& file, ReportPage page, const QImage& picture) {
-  QPdfWriter writer(file);
-  writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                   QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-  writer.setResolution(600);
-  writer.setCreator(QStringLiteral("Tarvex"));
-  writer.setTitle(page == ReportPage::Nra ? QStringLiteral("Resonant NRA report")
-                                          : QStringLiteral("Ion scattering report"));
-  QPainter painter;
-  if (!painter.begin(&writer)) return false;
-  // The painter starts at the corner inside the margins.
-  const QSizeF paper = writer.pageLayout().paintRectPixels(writer.resolution()).size();
-  paintReport(painter, QRectF(QPointF(0, 0), paper), session, page, picture);
-  return painter.end();
+  // Written into a temporary file beside the target and renamed over it once complete, so a
+  // failure leaves no half file and an older report of that name as it was.
+  QSaveFile out(file);
+  if (!out.open(QIODevice::WriteOnly)) return false;
+  {
+    QPdfWriter writer(&out);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    writer.setResolution(600);
+    writer.setCreator(QStringLiteral("Tarvex"));
+    writer.setTitle(page == ReportPage::Nra ? QStringLiteral("Resonant NRA report")
+                                            : QStringLiteral("Ion scattering report"));
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+      out.cancelWriting();
+      return false;
+    }
+    // The painter starts at the corner inside the margins.
+    const QSizeF paper = writer.pageLayout().paintRectPixels(writer.resolution()).size();
+    paintReport(painter, QRectF(QPointF(0, 0), paper), session, page, picture);
+    if (!painter.end()) {
+      out.cancelWriting();
+      return false;
+    }
+  }
+  return out.commit();
+}
+
+ReportPage reportPage(const std::string& name) {
+  return name == reportPageName(ReportPage::Nra) ? ReportPage::Nra : ReportPage::Meis;
+}
+
+namespace {
+
+char kProgramName[] = "tarvex-cli";
+
+// A script's output carries its own lines: the toolkit's notes about its environment (no
+// runtime folder, no display) are not for its reader; errors still are.
+void toolkitMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QString& text) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+  }
+}
+
+}  // namespace
+
+OffscreenReportPdf::OffscreenReportPdf() : argv_{kProgramName, nullptr} {}
+
+OffscreenReportPdf::~OffscreenReportPdf() = default;
+
+ReportPdf OffscreenReportPdf::write(Session& session, const std::string& page,
+                                    const std::string& file) {
+  if (QCoreApplication::instance() == nullptr) {
+    // No display is needed for a page: text and charts are drawn into the PDF.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    qInstallMessageHandler(toolkitMessage);
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+  }
+  return saveReportPdf(session, QString::fromStdString(file), reportPage(page)) ? ReportPdf::Written
+                                                                                : ReportPdf::Failed;
 }
 
 }  // namespace tarvex::ui

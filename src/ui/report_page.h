@@ -6,10 +6,13 @@
 #include <QImage>
 #include <QRectF>
 #include <QString>
+#include <memory>
+#include <string>
 
 #include "app/report.h"
 #include "state/session.h"
 
+class QApplication;
 class QPainter;
 
 namespace tarvex::ui {
@@ -24,5 +27,26 @@ void paintReport(QPainter& painter, const QRectF& rect, Session& session, Report
 // file cannot be written.
 bool saveReportPdf(Session& session, const QString& file, ReportPage page,
                    const QImage& picture = QImage());
+
+// The page a front end names "RNRA" or "MEIS" (anything else: the ion-scattering page).
+ReportPage reportPage(const std::string& name);
+
+// Report PDFs for a program without windows (tarvex-cli): the toolkit starts on the offscreen
+// platform (unless QT_QPA_PLATFORM names another) with the first page written, not before, and
+// ends with this object.
+class OffscreenReportPdf {
+ public:
+  OffscreenReportPdf();
+  ~OffscreenReportPdf();
+  OffscreenReportPdf(const OffscreenReportPdf&) = delete;
+  OffscreenReportPdf& operator=(const OffscreenReportPdf&) = delete;
+
+  ReportPdf write(Session& session, const std::string& page, const std::string& file);
+
+ private:
+  int argc_ = 1;
+  char* argv_[2];
+  std::unique_ptr<QApplication> app_;
+};
 
 }  // namespace tarvex::ui

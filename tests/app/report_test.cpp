@@ -2,7 +2,9 @@
 // window, the profile chart of the resonant page, and the pages the report commands touch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <map>
 #include <regex>
 #include <set>
@@ -321,6 +323,132 @@ TEST(ReportTest, DateInThePlainLocaleIsWrittenAsIsoDate) {
   const std::string date = reportDate(std::time(nullptr));
   std::setlocale(LC_TIME, old.c_str());
   EXPECT_TRUE(std::regex_match(date, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << date;
+}
+
+// A profile of two million points reaches the page as the extremes of a few thousand depth
+// columns: every peak and dip stays, in depth order; a short one keeps every point.
+TEST(ReportTest, ALongProfileReachesThePageAsColumnExtremes) {
+  const auto shape = [](std::size_t i) {
+    // A smooth slope with one narrow spike and one narrow dip between the samples of a column.
+    if (i == 1234567) return 9.0;
+    if (i == 777777) return -4.0;
+    return 1.0 + 0.5 * std::sin(static_cast<double>(i) * 1e-5);
+  };
+  struct Case {
+    std::size_t n;
+    bool exact;
+  } cases[] = {{5, true}, {8192, true}, {2000000, false}};
+  for (const Case& c : cases) {
+    std::vector<double> values(c.n);
+    for (std::size_t i = 0; i < c.n; ++i)
+      values[i] = shape(i);
+    const std::vector<ChartPoint> points = reportProfilePoints(values, c.n, 0.5, 0x123456);
+    if (c.exact) {
+      ASSERT_EQ(points.size(), c.n);
+      for (std::size_t i = 0; i < c.n; ++i) {
+        EXPECT_DOUBLE_EQ(points[i].x, 0.5 * static_cast<double>(i));
+        EXPECT_EQ(points[i].y, values[i]);
+      }
+      continue;
+    }
+    EXPECT_LE(points.size(), 8200U);
+    EXPECT_DOUBLE_EQ(points.front().x, 0.0);
+    EXPECT_DOUBLE_EQ(points.back().x, 0.5 * static_cast<double>(c.n - 1));
+    double top = -1e9, bottom = 1e9;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      if (i > 0) {
+        EXPECT_LT(points[i - 1].x, points[i].x);
+      }
+      EXPECT_EQ(points[i].y, shape(static_cast<std::size_t>(points[i].x / 0.5)));
+      EXPECT_EQ(points[i].colour, 0x123456U);
+      top = std::max(top, points[i].y);
+      bottom = std::min(bottom, points[i].y);
+    }
+    EXPECT_EQ(top, 9.0);
+    EXPECT_EQ(bottom, -4.0);
+  }
+  // The points beyond n are not shown.
+  EXPECT_EQ(reportProfilePoints({1, 2, 3}, 2, 1.0, 0).size(), 2U);
+}
+
+// The measured points reach both report pages, and "Clear Plots" takes them from both.
+TEST(ReportTest, MeasuredPointsReachBothPages) {
+  SessionFixture f;
+  f.session.state().measuredPoints = {{1, 2}, {3, 4}, {5, 6}};
+  f.set("TFOptions.EditShift", "0.5");
+  ASSERT_TRUE(f.session.run("PlotExp"));
+  for (const char* key : {"ChartNRPSpec.SeriesExp", "ChartMEISSpec.SeriesExp"}) {
+    const Series& s = f.series(key);
+    ASSERT_EQ(s.points.size(), 2U) << key;
+    EXPECT_DOUBLE_EQ(s.points[1].x, 3.5);
+    EXPECT_DOUBLE_EQ(s.points[1].y, 4.0);
+    EXPECT_EQ(s.points[0].colour, s.colour);
+  }
+  ASSERT_TRUE(f.session.run("ClearPlots"));
+  EXPECT_TRUE(f.series("ChartNRPSpec.SeriesExp").points.empty());
+  EXPECT_TRUE(f.series("ChartMEISSpec.SeriesExp").points.empty());
+}
+
+// "Report" previews the page of the mode, "ShowReport" shows the window, and "Save report as
+// PDF..." writes the page of the mode filled as "Report" fills it: each through the front end.
+TEST(ReportTest, PreviewWindowAndPdfGoThroughTheFrontEnd) {
+  SessionFixture f;
+  ASSERT_TRUE(f.session.run("Report"));
+  f.meisMode();
+  ASSERT_TRUE(f.session.run("Report"));
+  EXPECT_EQ(f.host.previews, (std::vector<std::string>{"RNRA", "MEIS"}));
+  ASSERT_TRUE(f.session.run("ShowReport"));
+  EXPECT_EQ(f.host.reportWindowShown, 1);
+  EXPECT_TRUE(f.session.controls().get("TFReport").visible);
+
+  // Cancelled: nothing is written, nothing is said.
+  f.set("TFMEIS.EditEnrg", "123");
+  f.set("TFReport.QREnergyMEIS", "");
+  ASSERT_TRUE(f.session.run("SaveReportPdf"));
+  EXPECT_FALSE(f.session.lastCommandFailed());
+  ASSERT_EQ(f.host.dialogs.size(), 1U);
+  EXPECT_EQ(f.host.dialogs[0].filter, "PDF documents (*.pdf)|*.pdf");
+  EXPECT_EQ(f.host.dialogs[0].fileName, "report.pdf");
+  EXPECT_TRUE(f.host.pdfs.empty());
+  EXPECT_EQ(f.text("TFReport.QREnergyMEIS"), "");
+
+  // Written: the page of the mode, filled first.
+  f.host.pdfAnswer = ReportPdf::Written;
+  f.host.fileAnswers.push_back("out/r.pdf");
+  ASSERT_TRUE(f.session.run("SaveReportPdf"));
+  EXPECT_FALSE(f.session.lastCommandFailed());
+  ASSERT_EQ(f.host.pdfs.size(), 1U);
+  EXPECT_EQ(f.host.pdfs[0], (std::pair<std::string, std::string>{"MEIS", "out/r.pdf"}));
+  EXPECT_EQ(f.text("TFReport.QREnergyMEIS"), "Ion Energy (keV): 123");
+  EXPECT_TRUE(f.host.messages.empty());
+
+  // A file that cannot be written, and a front end without the page painter: said plainly.
+  struct Case {
+    ReportPdf answer;
+    std::string message;
+  } cases[] = {{ReportPdf::Failed, "Cannot write out/r.pdf"},
+               {ReportPdf::Unsupported,
+                "PDF reports need the libraries of the desktop program; this program was built "
+                "without them"}};
+  for (const Case& c : cases) {
+    f.host.messages.clear();
+    f.host.pdfAnswer = c.answer;
+    f.host.fileAnswers.push_back("out/r.pdf");
+    ASSERT_TRUE(f.session.run("SaveReportPdf"));
+    EXPECT_TRUE(f.session.lastCommandFailed());
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message});
+  }
+
+  // A manual grid size that is not a number stops before the dialog.
+  f.host.messages.clear();
+  f.host.dialogs.clear();
+  f.session.setCheckedAsClick("TFOptions.RadioNumeric", true);
+  f.session.controls().setChecked("TFMEIS.CheckAuto", false);
+  f.set("TFMEIS.EditVecsize", "abc");
+  ASSERT_TRUE(f.session.run("SaveReportPdf"));
+  EXPECT_TRUE(f.session.lastCommandFailed());
+  EXPECT_TRUE(f.host.dialogs.empty());
+  EXPECT_EQ(f.host.messages, std::vector<std::string>{"'abc' is not a valid floating point value"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
@@ -22,6 +23,11 @@ class RecordingHost : public Host {
   std::deque<bool> yesNoAnswers;
   std::vector<bool> busyChanges;
   int eventsProcessed = 0;
+  // The report pages previewed and written ("RNRA", "MEIS"), and how often the window was shown.
+  std::vector<std::string> previews;
+  std::vector<std::pair<std::string, std::string>> pdfs;  // page, file
+  ReportPdf pdfAnswer = ReportPdf::Unsupported;
+  int reportWindowShown = 0;
   // What the "user" does whenever pending events are processed (a click during a calculation).
   std::function<void()> onProcessEvents;
 
@@ -40,6 +46,12 @@ class RecordingHost : public Host {
     if (onProcessEvents) onProcessEvents();
   }
   void busyChanged(bool busy) override { busyChanges.push_back(busy); }
+  void showReportPreview(const std::string& page) override { previews.push_back(page); }
+  void showReportWindow() override { ++reportWindowShown; }
+  ReportPdf writeReportPdf(const std::string& page, const std::string& file) override {
+    pdfs.emplace_back(page, file);
+    return pdfAnswer;
+  }
   void statusChanged(const std::string& text) override { statuses.push_back(text); }
 
  private:
@@ -56,7 +68,7 @@ class RecordingHost : public Host {
 struct SessionFixture {
   RecordingHost host;
   Session session{host};
-  SessionFixture() { registerAllActions(session); }
+  SessionFixture() { registerAllActions(session, host); }
   void set(const std::string& key, const std::string& text) {
     session.controls().setText(key, text);
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QPrintPreviewDialog>
 #include <QTemporaryDir>
 #include <deque>
 #include <fstream>
@@ -28,6 +29,10 @@ class FakeHost : public GuiHost {
   int events = 0;
   // Runs at every event point, after the pending events were processed.
   std::function<void()> onEvents;
+  // The report pages whose print preview was run ("RNRA", "MEIS"); a preview is never shown.
+  std::vector<std::string> previews;
+  // What the "user" does with a preview (prints it, for instance).
+  std::function<void(QPrintPreviewDialog&)> onPreview;
 
   void showMessage(const std::string& text) override { messages.push_back(text); }
   bool askYesNo(const std::string& text) override {
@@ -43,6 +48,10 @@ class FakeHost : public GuiHost {
     ++events;
     QCoreApplication::processEvents();
     if (onEvents) onEvents();
+  }
+  void runReportPreview(QPrintPreviewDialog& dialog) override {
+    previews.push_back(dialog.objectName().toStdString());
+    if (onPreview) onPreview(dialog);
   }
 
  private:
@@ -63,7 +72,7 @@ struct Windows {
   std::unique_ptr<Desktop> desktop;
 
   Windows() {
-    registerAllActions(session);
+    registerAllActions(session, host);
     session.state().startDirectory = folder.path().toStdString();
     desktop = std::make_unique<Desktop>(session, host, DesktopOptions{folder.path(), {}, true});
   }
