@@ -42,6 +42,8 @@ void mouseMove(Session& s, const ProfileMouse& e) {
   const int index = chartIndex(e.chart);
   if (index < 0) throw std::invalid_argument("There is no profile chart " + e.chart);
   const bool nraChart = index == 0;
+  // Releasing the button ends the stroke: everything drawn since the press is one edit.
+  if (!e.leftDown) s.editHistory().endStroke(s.state());
   // An element profile is drawn only when an element is chosen.
   if (!nraChart && s.controls().text("TFrameMEISSample.ComboEl_list").empty()) return;
   if (!drawingEnabled(s) || e.shift) return;
@@ -49,7 +51,11 @@ void mouseMove(Session& s, const ProfileMouse& e) {
   if (!e.leftDown) {
     pen.armed = true;
   } else if (pen.armed) {
+    const ProfileRef target = nraChart ? ProfileRef{true, {}} : s.state().currentProfile;
     profile& p = nraChart ? s.state().nraProfile : s.currentProfile();
+    // The points this segment can reach, as they are before it.
+    const auto [from, to] = lineReach(p, pen.depth, e.depth);
+    s.editHistory().strokeSegment(s.state(), target, from, to);
     if (pen.depth <= e.depth) {
       p.drawLine(pen.depth, pen.concentration, e.depth, e.concentration);
     } else {
@@ -92,7 +98,7 @@ void toggleZoom(Session& session) {
 }
 
 bool profileMouse(Session& session, const ProfileMouse& event) {
-  return session.guarded([&] { mouseMove(session, event); });
+  return session.drawingCommand([&] { mouseMove(session, event); });
 }
 
 std::optional<ProfileMouse> parseProfileMouse(const std::string& text) {

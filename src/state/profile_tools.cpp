@@ -18,13 +18,55 @@ int shownPoints(const profile& p) {
   return n > 0.0 ? static_cast<int>(n) : 0;
 }
 
-std::vector<ChartPoint> profilePoints(const profile& p, Colour colour) {
-  const int n = shownPoints(p);
+// A profile up to this many points goes into its series point for point.
+constexpr std::size_t kExactPoints = 65536;
+// A longer one (a 1 um film at 0.005 A has two million points) goes in as the lowest and the
+// highest point of each of this many columns of equal point count: far finer than any screen,
+// which the chart draws by its own pixel columns, and every extreme of the profile is there.
+constexpr std::size_t kColumns = 32768;
+
+// The series of n points whose value at index i is value(i), at depth i*step.
+template <class Value>
+std::vector<ChartPoint> depthSeries(std::size_t n, double step, Colour colour, Value value) {
   std::vector<ChartPoint> points;
-  points.reserve(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i)
-    points.push_back({i * p.step, p.values[i], colour});
+  if (n <= kExactPoints) {
+    points.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+      points.push_back({static_cast<double>(i) * step, value(i), colour});
+    return points;
+  }
+  points.reserve(2 * kColumns);
+  for (std::size_t c = 0; c < kColumns; ++c) {
+    const std::size_t from = c * n / kColumns;
+    const std::size_t to = (c + 1) * n / kColumns;
+    std::size_t lo = from;
+    std::size_t hi = from;
+    double vlo = value(from);
+    double vhi = vlo;
+    for (std::size_t i = from + 1; i < to; ++i) {
+      const double v = value(i);
+      if (v < vlo) {
+        vlo = v;
+        lo = i;
+      }
+      if (v > vhi) {
+        vhi = v;
+        hi = i;
+      }
+    }
+    // In depth order, so that the series stays sorted by depth.
+    const std::size_t a = std::min(lo, hi);
+    const std::size_t b = std::max(lo, hi);
+    points.push_back({static_cast<double>(a) * step, a == lo ? vlo : vhi, colour});
+    if (b != a) points.push_back({static_cast<double>(b) * step, b == lo ? vlo : vhi, colour});
+  }
   return points;
+}
+
+std::vector<ChartPoint> profilePoints(const profile& p, Colour colour) {
+  const std::vector<double>& v = p.values;
+  return depthSeries(static_cast<std::size_t>(shownPoints(p)), p.step, colour,
+                     [&v](std::size_t i) { return v[i]; });
 }
 
 constexpr const char* kThicknessWithLayer = "\"Thickness\" plus \"Contamination\"";
@@ -64,7 +106,9 @@ void Session::Updateplot() {
     const int before = p.count;
     p.setStart(c);
     fitThickness(p, t + c, kThicknessWithLayer);
+    auto change = ProfileChange::between({true, {}}, state_.nraProfile, p);
     state_.nraProfile = std::move(p);
+    history_.record("Update plot", std::move(change));
     const profile& fitted = state_.nraProfile;
     if (fitted.count != before) {
       charts_.setBottom("ChartNRPProf", 0.0, t + c);
@@ -83,8 +127,17 @@ void Session::Updateplot() {
     p.setStart(c);
     fitThickness(p, t + c, kThicknessWithLayer);
   }
+  std::vector<ProfileChange> changes;
+  for (auto& [name, p] : profiles) {
+    if (state_.elementMap.count(name) != 0) {
+      if (auto change = ProfileChange::between({false, name}, state_.elementProfiles[name], p)) {
+        changes.push_back(std::move(*change));
+      }
+    }
+  }
   for (auto& [name, p] : profiles)
     state_.elementProfiles[name] = std::move(p);  // into the same entries: references stay
+  history_.record("Update plot", std::move(changes));
   charts_.setBottom("ChartMEISProf", 0.0, t + c);
   charts_.setLeft("ChartMEISProf", 0.0, cmax);
   const profile& cp = currentProfile();
@@ -110,18 +163,21 @@ void Session::Plotprofile() {
   for (const auto& [key, record] : state_.elementMap)
     state_.elementProfiles[key];
   const profile& cp = currentProfile();
-  const Colour sumColour = charts_.colour("ChartMEISProf.SeriesSum");
-  std::vector<ChartPoint> total;
-  total.reserve(static_cast<std::size_t>(std::max(cp.count, 0)));
-  for (int i = 0; i < cp.count; ++i) {
-    double sum = 0.0;
-    for (const auto& [key, record] : state_.elementMap) {
-      const profile& e = state_.elementProfiles.at(key);
-      if (i < e.count) sum += e.values[i];  // a shorter profile holds nothing there
+  std::vector<const profile*> parts;
+  for (const auto& [key, record] : state_.elementMap)
+    parts.push_back(&state_.elementProfiles.at(key));
+  // The total of every element at each point, computed as the series is filled: never a
+  // second copy of a long profile.
+  const auto sum = [&parts](std::size_t i) {
+    double total = 0.0;
+    for (const profile* e : parts) {
+      if (i < static_cast<std::size_t>(std::max(e->count, 0))) total += e->values[i];
     }
-    total.push_back({i * cp.step, sum, sumColour});
-  }
-  charts_.setPoints("ChartMEISProf.SeriesSum", std::move(total));
+    return total;  // a shorter profile holds nothing there
+  };
+  charts_.setPoints("ChartMEISProf.SeriesSum",
+                    depthSeries(static_cast<std::size_t>(std::max(cp.count, 0)), cp.step,
+                                charts_.colour("ChartMEISProf.SeriesSum"), sum));
 }
 
 void Session::erfcTool(bool add, bool keep) {
@@ -133,11 +189,16 @@ void Session::erfcTool(bool add, bool keep) {
   const double h = number(f + ".Editqtd");
   const double sigma = number(f + ".EditSigma");
   if (!keep) {
+    profile& p = currentProfile();
+    StretchSnapshot before(state_.currentProfile, p);
+    const auto [from, to] = erfcReach(p, sigma);
+    before.cover(p, from, to);
     if (add) {
-      currentProfile().addErfc(h, sigma);
+      p.addErfc(h, sigma);
     } else {
-      currentProfile().subtractErfc(h, sigma);
+      p.subtractErfc(h, sigma);
     }
+    history_.record(add ? "Add erfc" : "Subtract erfc", before.changeSince(p));
     Plotprofile();
     return;
   }
@@ -178,25 +239,84 @@ void Session::Drawline() {
   const double x2 = number(f + ".Editx2");
   const double c1 = number(f + ".Editc1");
   const double c2 = number(f + ".Editc2");
-  currentProfile().drawLine(x1, c1, x2, c2);
+  profile& p = currentProfile();
+  StretchSnapshot before(state_.currentProfile, p);
+  const auto [from, to] = lineReach(p, x1, x2);
+  before.cover(p, from, to);
+  p.drawLine(x1, c1, x2, c2);
+  history_.record("Draw line", before.changeSince(p));
   Plotprofile();
 }
 
 void Session::Smooth() {
+  // Smoothing reaches every point of a profile: the one before is kept whole, one profile at a
+  // time, and the history keeps what changed. In ion-scattering mode every element's profile
+  // is smoothed, and undoing it restores them all.
+  std::vector<ProfileChange> changes;
   if (nraMode()) {
     profile& p = currentProfile();
+    const profile before = p;
     for (int i = 0; i < 3; ++i)
       p.smooth(5);
+    if (auto c = ProfileChange::between(state_.currentProfile, before, p)) {
+      changes.push_back(std::move(*c));
+    }
   } else {
-    for (const auto& [name, record] : state_.elementMap)
-      state_.elementProfiles[name].smooth(1);
+    for (const auto& [name, record] : state_.elementMap) {
+      profile& p = state_.elementProfiles[name];
+      const profile before = p;
+      p.smooth(1);
+      if (auto c = ProfileChange::between({false, name}, before, p)) {
+        changes.push_back(std::move(*c));
+      }
+    }
   }
+  history_.record("Smooth", std::move(changes));
   Plotprofile();
 }
 
 void Session::Undo() {
+  // Restores the copy the resonant calculations keep; as an edit it can be undone in turn.
+  auto change = ProfileChange::between({true, {}}, state_.nraProfile, state_.undoProfile);
   state_.nraProfile = state_.undoProfile;
+  history_.record("Undo", std::move(change));
   Plotprofile();
+}
+
+void Session::UndoEdit() {
+  editStep(true);
+}
+
+void Session::RedoEdit() {
+  editStep(false);
+}
+
+void Session::editStep(bool undo) {
+  history_.endStroke(state_);
+  history_.forgetElementsNotIn(state_.elementMap);
+  const bool nra = nraMode();
+  const EditHistory::Step done = undo ? history_.undo(state_, nra) : history_.redo(state_, nra);
+  if (done.outcome == EditHistory::Outcome::Nothing) {
+    SetStatus(undo ? "Nothing to undo" : "Nothing to redo");
+    return;
+  }
+  if (done.outcome == EditHistory::Outcome::Changed) {
+    SetStatus("The profile was changed by another command since: the edit history was cleared");
+    return;
+  }
+  // An edit of one element's profile shows that element.
+  if (!nra && done.profiles.size() == 1 && !done.profiles.front().nra) {
+    const std::string& name = done.profiles.front().element;
+    const Control& box = controls_.get("TFrameMEISSample.ComboEl_list");
+    const auto it = std::find(box.items.begin(), box.items.end(), name);
+    if (it != box.items.end() && box.text != name) {
+      controls_.setItemIndex("TFrameMEISSample.ComboEl_list",
+                             static_cast<int>(it - box.items.begin()));
+      state_.currentProfile = {false, name};
+    }
+  }
+  Plotprofile();
+  SetStatus((undo ? "Undone: " : "Redone: ") + done.what);
 }
 
 }  // namespace tarvex

@@ -104,6 +104,17 @@ Session::Session(Host& host) : host_(host) {
 // ---- Actions and input ------------------------------------------------------------------------
 
 void Session::registerAction(const std::string& name, Command command) {
+  // The commands that replace the resonant NRA profile from a file or a buffer are edits too.
+  // Their profile comes whole, so the one before is kept whole while they run.
+  const bool loadsProfile = name == "LoadProfile" || name.rfind("LoadBuffer", 0) == 0;
+  if (loadsProfile) {
+    const std::string what = name == "LoadProfile" ? "Load file" : "Load buffer " + name.substr(10);
+    command = [this, what, load = std::move(command)] {
+      const profile before = state_.nraProfile;
+      load();
+      history_.record(what, ProfileChange::between({true, {}}, before, state_.nraProfile));
+    };
+  }
   if (!actions_.emplace(name, std::move(command)).second) {
     throw std::logic_error("the action " + name + " is registered twice");
   }
@@ -209,6 +220,8 @@ bool Session::command(const Command& body, bool guardNested) {
     gate_.busyChanged(true);
     try {
       CancelScope scope(token_);
+      // Any command but the mouse's own ends a stroke under way: the stroke is one edit.
+      if (!drawing_) history_.endStroke(state_);
       body();
     } catch (const Cancelled&) {
       failed_ = true;
@@ -218,6 +231,8 @@ bool Session::command(const Command& body, bool guardNested) {
     } catch (...) {
       gate_.showMessage("The command ended with an unexpected error");
     }
+    // The edits of an element that left the composition cannot come back.
+    history_.forgetElementsNotIn(state_.elementMap);
   }
   gate_.busyChanged(false);
   return true;
@@ -245,6 +260,19 @@ bool Session::guarded(const Command& body) {
       },
       true);
   return ran && ok;
+}
+
+bool Session::drawingCommand(const Command& body) {
+  struct Drawing {
+    explicit Drawing(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~Drawing() { flag_ = was_; }
+    Drawing(const Drawing&) = delete;
+    Drawing& operator=(const Drawing&) = delete;
+    bool& flag_;
+    bool was_;
+  };
+  Drawing drawing(drawing_);
+  return guarded(body);
 }
 
 bool Session::effectivelyEnabled(const std::string& key) const {
@@ -427,8 +455,8 @@ void Session::registerOwnCommands() {
   action("RefreshComposition", &Session::RefreshComposition);
   action("DeleteElement", &Session::DeleteElement);
   registerAction("Stop", [this] { requestStop(); });
-  registerAction("UndoEdit", [this] { SetStatus("Nothing to undo"); });
-  registerAction("RedoEdit", [this] { SetStatus("Nothing to redo"); });
+  action("UndoEdit", &Session::UndoEdit);
+  action("RedoEdit", &Session::RedoEdit);
 
   ControlStore& c = controls_;
   c.onClick("TFOptions.Button2", [this] { controls_.setVisible("TFOptions", false); });

@@ -21,6 +21,7 @@
 #include "state/action_catalogue.h"
 #include "state/charts.h"
 #include "state/controls.h"
+#include "state/edit_history.h"
 #include "state/host.h"
 #include "state/working_state.h"
 
@@ -49,6 +50,9 @@ class Session {
   ChartStore& charts() { return charts_; }
   WorkingState& state() { return state_; }
   const WorkingState& state() const { return state_; }
+  // "Undo edit" / "Redo edit": the edits of the profile tools.
+  EditHistory& editHistory() { return history_; }
+  const EditHistory& editHistory() const { return history_; }
 
   // ---- Actions and user input (each catches its failure and shows it as a message) ----------
   // Registers a command under a name; a name registered twice throws std::logic_error.
@@ -84,6 +88,9 @@ class Session {
   bool guarded(const Command& body);
   // Runs an action inside a command (failures propagate to the command's caller).
   void invoke(const std::string& name);
+  // A mouse event of a profile chart, as guarded() runs a command, except that it continues
+  // the stroke of the mouse under way (every other command ends it: a stroke is one edit).
+  bool drawingCommand(const Command& body);
 
   // ---- Busy, stop and failure -----------------------------------------------------------------
   bool busy() const { return busy_; }
@@ -145,6 +152,8 @@ class Session {
   void Drawline();
   void Smooth();
   void Undo();
+  void UndoEdit();
+  void RedoEdit();
 
  private:
   // The front end's host seen through the session (see host()).
@@ -173,6 +182,7 @@ class Session {
   void registerOwnCommands();
   void composition(bool markChanged);
   void erfcTool(bool add, bool keep);
+  void editStep(bool undo);
 
   Host& host_;
   Gate gate_{*this};
@@ -183,6 +193,8 @@ class Session {
   ControlStore controls_;
   ChartStore charts_;
   WorkingState state_;
+  EditHistory history_;
+  bool drawing_ = false;
   std::map<std::string, Command> actions_;
   char decimalSeparator_ = '.';
   int optionsClientHeight_ = 416;
