@@ -9,3 +9,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVEX_BENCH=OFF -D
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target tarvex_screenshots
 mkdir -p docs/screenshots
 xvfb-run -a -s "-screen 0 1600x1200x24" "$build/tests/ui/tarvex_screenshots" docs/screenshots
+# The report pages: written as PDF files by the program, shown as pictures of the page.
+for page in report-nra report-meis; do
+  pdftoppm -png -r 80 -singlefile "docs/screenshots/$page.pdf" "docs/screenshots/$page"
+  rm -f "docs/screenshots/$page.pdf"
+done

@@ -33,8 +33,8 @@ std::string reportDate(std::time_t when) {
   std::tm local{};
   localtime_r(&when, &local);
   const char* name = std::setlocale(LC_TIME, nullptr);
-  const bool plain =
-      name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0;
+  const bool plain = name == nullptr || std::strcmp(name, "C") == 0 ||
+                     std::strcmp(name, "POSIX") == 0 || std::strncmp(name, "C.", 2) == 0;
   char buffer[128];
   const std::size_t n =
       std::strftime(buffer, sizeof buffer, plain ? "%Y-%m-%d %H:%M:%S" : "%x %X", &local);

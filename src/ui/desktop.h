@@ -94,7 +94,8 @@ class Desktop {
   void buildAbout();
   void buildReport();
   void buildBackground();
-  void buildGeneric(const std::string& form);
+  void buildUniformSample();
+  void buildLayeredSample();
   void buildExternCS();
   void buildFit();
   QWidget* newWindow(const std::string& form, QWidget* w = nullptr);

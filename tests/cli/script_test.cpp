@@ -466,5 +466,52 @@ TEST(Interrupt, SigintEndsTarvexCli) {
   EXPECT_EQ(readFile(dir.path() / "stderr.txt"), "tarvex-cli: interrupted after line 2\n");
 }
 
+// "Save report as PDF..." in a script: the page of the mode as a PDF, written by tarvex-cli when
+// it has the desktop program's page painter; without one the script is told so.
+TEST(Program, WritesTheReportOfTheModeAsPdf) {
+  TempDir dir("cli-report");
+  // The toolkit and the font libraries keep some memory until the process ends.
+  const std::string environment = std::string("LSAN_OPTIONS=suppressions=") + TARVEX_SOURCE_DIR +
+                                  "/tests/ui/lsan.supp:print_suppressions=0";
+  const ScriptRun run = runProgram("-",
+                                   "set TFOptions.EditShift 0.25\n"
+                                   "answer save nra.pdf\n"
+                                   "run SaveReportPdf\n"
+                                   "print TFReport.QRShift\n"
+                                   "click TFOptions.RadioMEIS\n"
+                                   "answer cancel\n"
+                                   "run SaveReportPdf\n"
+                                   "answer save meis.pdf\n"
+                                   "run SaveReportPdf\n"
+                                   "print TFReport.QRShiftMEIS\n",
+                                   dir, environment);
+  if (run.out.find("PDF reports need the libraries of the desktop program") != std::string::npos) {
+    GTEST_SKIP() << "tarvex-cli was built without the desktop program's libraries";
+  }
+  ASSERT_EQ(run.status, exitStatus::ok) << run.out << run.err;
+  EXPECT_EQ(run.out, "Shift (keV): 0.25\nShift (keV): 0.25\n");
+  for (const char* name : {"nra.pdf", "meis.pdf"}) {
+    const std::string pdf = readFile(dir.path() / name);
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-") << name;
+    EXPECT_GT(pdf.size(), 5000U) << name;
+  }
+  // The two reports and the script's own files, nothing half written beside them.
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 5);
+}
+
+TEST(Script, ReportPdfNeedsThePagePainter) {
+  const ScriptRun run = runText("answer save never.pdf\nrun SaveReportPdf\n");
+  EXPECT_EQ(run.status, exitStatus::failed);
+  EXPECT_NE(run.out.find("message: PDF reports need the libraries of the desktop program"),
+            std::string::npos)
+      << run.out;
+  EXPECT_FALSE(std::filesystem::exists("never.pdf"));
+}
+
 }  // namespace
 }  // namespace tarvex

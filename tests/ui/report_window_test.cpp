@@ -192,5 +192,10 @@ void ReportWindowTest::theLayeredSampleWindowBecomesThePictureOfTheIonScattering
   QVERIFY(QFileInfo(file).size() > QFileInfo(plain).size() + 2000);
 }
 
-QTEST_MAIN(ReportWindowTest)
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
+  ReportWindowTest t;
+  return QTest::qExec(&t, argc, argv);
+}
 #include "report_window_test.moc"

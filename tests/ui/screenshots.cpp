@@ -1,6 +1,7 @@
 // Pictures of the windows for the documentation: tarvex_screenshots OUTPUT_FOLDER.
 // A numeric excitation curve over measured points, the Options window in each mode, the
-// external cross-section window and the log after a collision-table build.
+// external cross-section window, the log after a collision-table build, the sample builders and
+// the two report pages (as PDF files).
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -51,6 +52,16 @@ bool save(QWidget* w, const QString& file) {
   return ok;
 }
 
+// "Save report as PDF..." in a mode.
+bool report(Gui& g, const char* mode, const QString& file) {
+  g.session.setCheckedAsClick(mode, true);
+  g.host.files.push_back(file.toStdString());
+  g.session.run("SaveReportPdf");
+  const bool ok = !g.session.lastCommandFailed();
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +104,8 @@ int main(int argc, char** argv) {
   settle(g);
   ok &= save(g.desktop->mainWindow(), out.filePath(QStringLiteral("main-window.png")));
   ok &= save(g.desktop->window("TFOptions"), out.filePath(QStringLiteral("options-nra.png")));
+  // The report pages as PDF files (scripts/screenshots.sh renders them to PNG).
+  ok &= report(g, "TFOptions.RadioNRP", out.filePath(QStringLiteral("report-nra.pdf")));
 
   // The sample window after a freehand stroke: a peak drawn into the layer.
   g.session.charts().setLeft("ChartNRPProf", 0.0, 1.5);
@@ -140,6 +153,17 @@ int main(int argc, char** argv) {
   settle(g);
   ok &= save(g.desktop->window("TFSample"),
              out.filePath(QStringLiteral("sample-window-ion-scattering.png")));
+  // The sample builders: the uniform sample as it starts, the layered sample after its first
+  // layer went into the ion-scattering report's picture.
+  for (const char* form : {"TFHG", "TFLayers"})
+    c.setVisible(form, true);
+  settle(g);
+  ok &= save(g.desktop->window("TFHG"), out.filePath(QStringLiteral("uniform-sample.png")));
+  ok &= save(g.desktop->window("TFLayers"), out.filePath(QStringLiteral("layered-sample.png")));
+  g.session.click("TFLayers.BitBtn1");
+  settle(g);
+
+  ok &= report(g, "TFOptions.RadioMEIS", out.filePath(QStringLiteral("report-meis.pdf")));
   for (const std::string& m : g.host.messages)
     std::fprintf(stderr, "message: %s\n", m.c_str());
   return ok ? 0 : 1;
