@@ -3,11 +3,12 @@
 #include "core/cancel.h"
 #include "core/limits.h"
 #include "core/numtext.h"
-#include "core/parallel.h"
+#include "core/poisson_weights.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -169,149 +170,8 @@ double profile::collisionWeight(int n, double a, double b) const {
 }
 
 std::vector<double> profile::collisionWeights(int nmax, double a, double b) const {
-  if (nmax < 0) throw std::invalid_argument("The number of collisions must not be negative");
-  const std::size_t n = static_cast<std::size_t>(nmax) + 1;
-  std::vector<double> inverse(n, 0.0);
-  for (std::size_t k = 1; k < n; ++k)
-    inverse[k] = 1.0 / static_cast<double>(k);
-  // ln k! for every k of the table, summed once instead of a log-gamma per depth.
-  std::vector<long double> lnFactorial(n, 0.0L);
-  for (std::size_t k = 2; k < n; ++k) {
-    lnFactorial[k] = lnFactorial[k - 1] + std::log(static_cast<long double>(k));
-  }
-  const long double ab = static_cast<long double>(a) * b;
-  constexpr int kChunk = 1024;
-  const int chunks = count / kChunk + 1;
-  // One partial sum per slice of depths, added in slice order: the same bits on any machine.
-  std::vector<std::vector<long double>> partial(static_cast<std::size_t>(sliceCount(chunks)),
-                                                std::vector<long double>(n, 0.0L));
-  parallelFor(chunks, [&](int slice, int begin, int end) {
-    std::vector<long double>& sums = partial[static_cast<std::size_t>(slice)];
-    // Each block of points is summed in double, then added to the extended-precision totals:
-    // the rounding of a few hundred double additions stays far below 1e-13.
-    constexpr int kBlock = 256;  // divides kChunk
-    std::vector<double> block(n, 0.0);
-    std::size_t touchedLo = n, touchedHi = 0;
-    // A block of depths takes well under a millisecond: the place to look for a stop.
-    const auto flush = [&] {
-      for (std::size_t k = touchedLo; k < touchedHi; ++k) {
-        sums[k] += block[k];
-        block[k] = 0.0;
-      }
-      touchedLo = n;
-      touchedHi = 0;
-      checkCancel();
-    };
-    // Poisson terms further than 10 standard deviations from the mean are below 1e-21 of the
-    // largest and are left out. Inside, P_k = P_{k-1} m/k from a first term taken in
-    // logarithms: no power or factorial can overflow, whatever the depth.
-    struct Window {
-      long double m = 0.0L;
-      std::size_t lo = 0, hi = 0;
-      bool empty = true;
-    };
-    const auto window = [&](int i) {
-      Window w;
-      w.m = ab * (static_cast<long double>(i) * step);
-      // The bounds in double: they can only move by one where m - spread lies within 1e-13 of a
-      // whole number, which adds or drops a term below 1e-21 of the largest.
-      const double md = static_cast<double>(w.m);
-      // No finite Poisson mean (or none a double holds): every term is 0.
-      if (!std::isfinite(md)) return w;
-      const double spread = 10.0 * std::sqrt(std::max(md, 0.0)) + 8.0;
-      const double lowest = md - spread;
-      if (lowest >= static_cast<double>(n)) return w;
-      w.lo = lowest > 1.0 ? static_cast<std::size_t>(lowest) : 0;
-      w.hi = static_cast<std::size_t>(std::min(md + spread, static_cast<double>(n) - 1.0));
-      w.empty = false;
-      return w;
-    };
-    const auto logTerm = [&](long double m, std::size_t k) {
-      return k == 0 ? -m : k * std::log(m) - m - lnFactorial[k];
-    };
-    const auto single = [&](int i) {
-      const double v = values[i];
-      if (v == 0.0) return;
-      const long double m = ab * (static_cast<long double>(i) * step);
-      if (m <= 0.0L) {
-        // No path (or a rate without physical meaning): the direct Poisson form, a whole
-        // table's worth of exponentials per depth.
-        checkCancel();
-        for (std::size_t k = 0; k < n; ++k) {
-          sums[k] += v * (k == 0 ? std::exp(-m)
-                                 : std::exp(k * std::log(std::fabs(m)) - m - lnFactorial[k]) *
-                                       ((m < 0.0L && k % 2 == 1) ? -1.0L : 1.0L));
-        }
-        return;
-      }
-      const Window w = window(i);
-      if (w.empty) return;
-      double term = static_cast<double>(std::exp(logTerm(m, w.lo)));
-      const double md = static_cast<double>(m);
-      touchedLo = std::min(touchedLo, w.lo);
-      touchedHi = std::max(touchedHi, w.hi + 1);
-      for (std::size_t k = w.lo;;) {
-        block[k] += v * term;
-        if (++k > w.hi) break;
-        term *= md * inverse[k];
-      }
-    };
-    const int from = std::min(count, begin * kChunk);
-    const int to = std::min(count, end * kChunk);
-    for (int i = from; i < to; i += 4) {
-      if ((i - from) % kBlock == 0) flush();
-      if (to - i < 4) {
-        for (int j = i; j < to; ++j)
-          single(j);
-        continue;
-      }
-      const double v[4] = {values[i], values[i + 1], values[i + 2], values[i + 3]};
-      if (v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0 && v[3] == 0.0) continue;
-      // Four neighbouring depths share one window of collision numbers: four independent
-      // recurrences run side by side. Where their windows lie too far apart for the first
-      // terms to be normal doubles, each depth goes alone.
-      Window w[4];
-      bool together = true;
-      std::size_t lo = n, hi = 0;
-      for (int j = 0; j < 4; ++j) {
-        w[j] = window(i + j);
-        together = together && !w[j].empty && w[j].m > 0.0L;
-        lo = std::min(lo, w[j].lo);
-        hi = std::max(hi, w[j].hi);
-      }
-      double term[4], md[4];
-      for (int j = 0; j < 4 && together; ++j) {
-        const long double l = logTerm(w[j].m, lo);
-        together = l > -600.0L;
-        // A double exponential suffices here: the logarithm's rounding to double costs at most
-        // 600 * 1.1e-16 of relative accuracy, for terms that small.
-        term[j] = std::exp(static_cast<double>(l));
-        md[j] = static_cast<double>(w[j].m);
-      }
-      if (!together) {
-        for (int j = 0; j < 4; ++j)
-          single(i + j);
-        continue;
-      }
-      touchedLo = std::min(touchedLo, lo);
-      touchedHi = std::max(touchedHi, hi + 1);
-      for (std::size_t k = lo;;) {
-        block[k] += (v[0] * term[0] + v[1] * term[1]) + (v[2] * term[2] + v[3] * term[3]);
-        if (++k > hi) break;
-        for (int j = 0; j < 4; ++j)
-          term[j] *= md[j] * inverse[k];
-      }
-    }
-    flush();
-  });
-  std::vector<double> w(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    long double s = 0.0L;
-    for (const auto& part : partial)
-      s += part[k];
-    w[k] = static_cast<double>(1000.0L * s);
-  }
-  return w;
+  const std::size_t points = std::min(values.size(), static_cast<std::size_t>(std::max(count, 0)));
+  return poissonWeights(std::span<const double>(values).first(points), step, nmax, a, b);
 }
 
 double erfcApprox(double x) {

@@ -31,9 +31,9 @@ class profile {
   // Profile-weighted probability of exactly n collisions for a Poisson mean a*b*depth, times
   // 1000; callers multiply by step to integrate over depth.
   double collisionWeight(int n, double a, double b) const;
-  // collisionWeight(n, a, b) for every n = 0..nmax at once, by the Poisson recurrence
-  // P_n = P_{n-1} * m/n at each depth; equal to the single weights to about 1e-14 of the
-  // largest weight, in one pass over the profile.
+  // collisionWeight(n, a, b) for every n = 0..nmax at once (poissonWeights): each depth's terms
+  // by the Poisson recurrence outwards from the collision number nearest its mean; equal to the
+  // single weights to about 1e-14 of the largest weight, in one pass over the profile.
   std::vector<double> collisionWeights(int nmax, double a, double b) const;
 
  private:
