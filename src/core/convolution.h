@@ -13,6 +13,10 @@ namespace tarvex {
 // direct sum runs). Outputs outside the operands' reach stay exactly zero. Throws Cancelled
 // (out then holds no result) when a stop is requested, at the start and during long sums.
 void causalConvolve(std::span<const double> a, std::span<const double> b, std::span<double> out);
+// The same times factor: out[i] = factor * (the convolution at i), with the very bits of
+// scaling the finished result, in one pass over out.
+void causalConvolve(std::span<const double> a, std::span<const double> b, std::span<double> out,
+                    double factor);
 
 // The same, forced to the sparse direct sum or to the FFT where the FFT is accurate enough
 // (for tests and benchmarks).

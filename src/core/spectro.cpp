@@ -263,9 +263,7 @@ spectro convolve(const spectro& a, const spectro& b) {
   r.step = b.step;
   r.offset = b.offset;
   r.values.resize(std::min(a.values.size(), b.values.size()));
-  causalConvolve(a.values, b.values, r.values);
-  for (double& v : r.values)
-    v *= a.step;
+  causalConvolve(a.values, b.values, r.values, a.step);
   return r;
 }
 
