@@ -86,6 +86,14 @@ struct NumericCase {
   }
 };
 
+// The depth weights of a profile are kept for the rest of the process (a re-run over the same
+// profile reads them back). A timed first run gets a profile of its own, its surface point
+// differing from every earlier run's by a trace, so that it weights every depth as a first run
+// does.
+void firstRunProfile(NumericCase& c, int run) {
+  c.session.state().nraProfile.values[0] += run * 1e-12;
+}
+
 using bench::directCurve;
 using bench::directTable;
 
@@ -106,9 +114,11 @@ void BM_NumericExcitationFull(benchmark::State& state) {
       return;
     }
   }
+  int run = 0;
   for (auto _ : state) {
     state.PauseTiming();
     NumericCase c;
+    firstRunProfile(c, ++run);
     state.ResumeTiming();
     c.session.run("CalcSimulation");
   }
@@ -137,6 +147,7 @@ void BM_NumericExcitationCachedDirect(benchmark::State& state) {
 
 // A 1 um film at 1683.3 keV, Max Energy 50 keV, "Thickness" 9800 at the default 0.005 A step.
 void BM_NumericExcitationThickFilm(benchmark::State& state) {
+  int run = 0;
   for (auto _ : state) {
     state.PauseTiming();
     NumericCase c;
@@ -149,6 +160,7 @@ void BM_NumericExcitationThickFilm(benchmark::State& state) {
     c.session.run("Updateplot");
     k.setText("TFNRP.Editx2", "9800");
     c.session.run("Drawline");
+    firstRunProfile(c, ++run);
     state.ResumeTiming();
     c.session.run("CalcSimulation");
   }

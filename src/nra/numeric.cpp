@@ -1,9 +1,16 @@
 #include "nra/numeric.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <mutex>
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/collision_table.h"
@@ -162,6 +169,78 @@ NraNumericParams readNraNumericParams(Session& s) {
   return p;
 }
 
+// Two independent 64-bit digests of the bit patterns of v, each over four interleaved lanes
+// (multiply-xorshift steps, a splitmix64 finish), so that one pass runs at memory speed.
+std::array<std::uint64_t, 2> digestOf(std::span<const double> v) {
+  constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15ULL, k2 = 0xC2B2AE3D27D4EB4FULL;
+  std::array<std::uint64_t, 4> h1{1, 2, 3, 4}, h2{5, 6, 7, 8};
+  const auto step = [](std::uint64_t h, std::uint64_t x, std::uint64_t k) {
+    h = (h ^ x) * k;
+    return h ^ (h >> 29);
+  };
+  const std::size_t n = v.size();
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    for (std::size_t j = 0; j < 4; ++j) {
+      const auto x = std::bit_cast<std::uint64_t>(v[i + j]);
+      h1[j] = step(h1[j], x, k1);
+      h2[j] = step(h2[j], x, k2);
+    }
+  }
+  for (std::size_t j = 0; i < n; ++i, ++j) {
+    const auto x = std::bit_cast<std::uint64_t>(v[i]);
+    h1[j] = step(h1[j], x, k1);
+    h2[j] = step(h2[j], x, k2);
+  }
+  const auto finish = [n](const std::array<std::uint64_t, 4>& h) {
+    std::uint64_t r = n;
+    for (const std::uint64_t x : h) {
+      r = (r ^ x) + 0x9E3779B97F4A7C15ULL;
+      r = (r ^ (r >> 30)) * 0xBF58476D1CE4E5B9ULL;
+      r = (r ^ (r >> 27)) * 0x94D049BB133111EBULL;
+      r ^= r >> 31;
+    }
+    return r;
+  };
+  return {finish(h1), finish(h2)};
+}
+
+// The Poisson weights of the last curve with what they were computed from: the profile (its
+// points, by count, step and digest), the collision rate and the highest order. A re-run over
+// an unchanged profile, millions of points for a thick film, reads them back instead of
+// weighting every depth again; any change of a point, the step, the rate or the table's size
+// computes them anew. Kept for the process (they depend on nothing else), stored only once
+// complete, so a stop during the weighting keeps nothing.
+struct WeightsKey {
+  std::size_t points = 0;
+  std::uint64_t step = 0;  // bit patterns: a value that is not a number matches itself only
+  std::uint64_t rate = 0;
+  int nmax = 0;
+  std::array<std::uint64_t, 2> digest{};
+  bool operator==(const WeightsKey&) const = default;
+};
+
+std::vector<double> collisionWeightsOnce(const profile& prof, int nmax, double a) {
+  static std::mutex mutex;
+  static std::optional<std::pair<WeightsKey, std::vector<double>>> kept;
+  const std::size_t points =
+      std::min(prof.values.size(), static_cast<std::size_t>(std::max(prof.count, 0)));
+  WeightsKey key;
+  key.points = points;
+  key.step = std::bit_cast<std::uint64_t>(prof.step);
+  key.rate = std::bit_cast<std::uint64_t>(a);
+  key.nmax = nmax;
+  key.digest = digestOf(std::span<const double>(prof.values).first(points));
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (kept && kept->first == key) return kept->second;
+  }
+  std::vector<double> weights = prof.collisionWeights(nmax, a, 1.0);
+  const std::lock_guard<std::mutex> lock(mutex);
+  kept.emplace(key, weights);
+  return weights;
+}
+
 void numericExcitation(Session& s) {
   WorkingState& st = s.state();
   const NraNumericParams p = readNraNumericParams(s);
@@ -200,7 +279,7 @@ void numericExcitation(Session& s) {
   const profile& prof = st.nraProfile;
   checkPoissonWork(prof.count, static_cast<double>(table.size()));
   const std::vector<double> weights =
-      prof.collisionWeights(static_cast<int>(table.size()) - 1, a, 1.0);
+      collisionWeightsOnce(prof, static_cast<int>(table.size()) - 1, a);
   spectro curve = mixCollisionTable(table, weights, prof.step, MixOrder::weightTimesFactor);
   s.eventPoint();
   broadenExcitation(s, curve, p.resonanceWidth, p.beamSpread);

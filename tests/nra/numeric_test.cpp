@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <utility>
 
 #include "support/recording_host.h"
 
@@ -231,6 +232,45 @@ TEST(CalcNumericExcitation, TablesFollowTheirParametersWhateverMovedTheBaseline)
     EXPECT_EQ(f.st().nraLossDistributions.size(), 612u) << path.what;
     EXPECT_EQ(f.st().numericExcitation.values, fresh.values) << path.what;
     EXPECT_EQ(f.host.statuses.back(), "Done!") << path.what;
+  }
+}
+
+// The depth weights of a curve are kept for a re-run over the same profile: any change of a
+// point, of the step or of the number of points must give the curve of a session that never
+// saw the old profile. Each expected curve is computed before the run on the old profile, so
+// that nothing of it can be what the re-run reads back.
+TEST(CalcNumericExcitation, EveryChangeOfTheProfileReachesTheCurve) {
+  const auto ramp = [](profile& p) {
+    for (int i = 0; i < 1500; ++i)
+      p.values[static_cast<std::size_t>(i)] = 1.0 - i / 3000.0;
+  };
+  struct {
+    const char* what;
+    std::function<void(profile&)> change;
+  } cases[] = {
+      {"one deep point", [](profile& p) { p.values[1400] = 0.25; }},
+      {"two points swapped", [](profile& p) { std::swap(p.values[10], p.values[1000]); }},
+      {"the last point of the count", [](profile& p) { p.count = 1400; }},
+      {"the step", [](profile& p) { p.step = 0.006; }},
+  };
+  for (const auto& c : cases) {
+    NumericFixture fresh;
+    ramp(fresh.session.state().nraProfile);
+    c.change(fresh.session.state().nraProfile);
+    fresh.session.run("CalcSimulation");
+    ASSERT_EQ(fresh.host.statuses.back(), "Done!") << c.what;
+
+    NumericFixture f;
+    ramp(f.session.state().nraProfile);
+    f.session.run("CalcSimulation");
+    const spectro before = f.st().numericExcitation;
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.st().numericExcitation.values, before.values) << c.what;
+    c.change(f.session.state().nraProfile);
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.statuses.back(), "Done!") << c.what;
+    EXPECT_NE(f.st().numericExcitation.values, before.values) << c.what;
+    EXPECT_EQ(f.st().numericExcitation.values, fresh.st().numericExcitation.values) << c.what;
   }
 }
 
