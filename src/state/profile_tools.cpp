@@ -71,6 +71,21 @@ std::vector<ChartPoint> profilePoints(const profile& p, Colour colour) {
 
 constexpr const char* kThicknessWithLayer = "\"Thickness\" plus \"Contamination\"";
 
+// Whether setStart(c) and then fitThickness(t + c) leave p exactly as it is: "Update plot" with
+// unchanged fields, which the calculations run before they read the profile, then copies no
+// profile (two million points for a 1 um film). Throws what fitThickness would throw.
+bool updateLeaves(const profile& p, double t, double c) {
+  if (c != p.startDepth || !(p.step > 0.0) || !std::isfinite(p.step)) return false;
+  if (pointsFor(t + c, p.step, "The depth step", kThicknessWithLayer) != p.count) return false;
+  if (p.values.size() != static_cast<std::size_t>(std::max(p.count, 0))) return false;
+  // setStart clears the contamination layer to +0.
+  const double layer = std::min(std::ceil(c / p.step), static_cast<double>(p.count));
+  for (std::size_t i = 0; static_cast<double>(i) < layer; ++i) {
+    if (p.values[i] != 0.0 || std::signbit(p.values[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void Session::updatebkgrnd() {
@@ -102,13 +117,15 @@ void Session::Updateplot() {
     const double t = number("TFNRP.EditMaxDepth");
     const double c = number("TFNRP.EditCont");
     const double cmax = number("TFNRP.EditCmax");
-    profile p = state_.nraProfile;
-    const int before = p.count;
-    p.setStart(c);
-    fitThickness(p, t + c, kThicknessWithLayer);
-    auto change = ProfileChange::between({true, {}}, state_.nraProfile, p);
-    state_.nraProfile = std::move(p);
-    history_.record("Update plot", std::move(change));
+    const int before = state_.nraProfile.count;
+    if (!updateLeaves(state_.nraProfile, t, c)) {
+      profile p = state_.nraProfile;
+      p.setStart(c);
+      fitThickness(p, t + c, kThicknessWithLayer);
+      auto change = ProfileChange::between({true, {}}, state_.nraProfile, p);
+      state_.nraProfile = std::move(p);
+      history_.record("Update plot", std::move(change));
+    }
     const profile& fitted = state_.nraProfile;
     if (fitted.count != before) {
       charts_.setBottom("ChartNRPProf", 0.0, t + c);
@@ -122,10 +139,14 @@ void Session::Updateplot() {
   const double t = number("TFMEIS.EditMaxDepth");
   const double c = number("TFMEIS.EditCont");
   const double cmax = number("TFMEIS.EditCmax");
-  std::map<std::string, profile> profiles = state_.elementProfiles;
-  for (auto& [name, p] : profiles) {
+  // Only the profiles that change are built aside.
+  std::map<std::string, profile> profiles;
+  for (const auto& [name, current] : state_.elementProfiles) {
+    if (updateLeaves(current, t, c)) continue;
+    profile p = current;
     p.setStart(c);
     fitThickness(p, t + c, kThicknessWithLayer);
+    profiles.emplace(name, std::move(p));
   }
   std::vector<ProfileChange> changes;
   for (auto& [name, p] : profiles) {

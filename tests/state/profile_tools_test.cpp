@@ -128,5 +128,28 @@ TEST(ProfilePlot, TotalOverTheComposition) {
   EXPECT_EQ(sum[900].y, 1.0);
 }
 
+TEST(ProfileTools, UpdatePlotWithUnchangedFieldsStillClearsTheContaminationLayer) {
+  // A second "Update plot" with the same fields changes nothing, except a value that found its
+  // way into the contamination layer: that goes back to +0 as the first one left it.
+  struct Case {
+    double value;
+    bool changes;
+  };
+  for (const Case& k : {Case{0.0, false}, Case{-0.0, true}, Case{5.0, true}}) {
+    SessionFixture f;
+    f.set("TFNRP.EditCont", "2");
+    f.session.run("Updateplot");
+    profile& p = f.session.state().nraProfile;
+    const profile fitted = p;
+    p.values[100] = k.value;
+    const std::size_t edits = f.session.editHistory().undoCount(true);
+    f.session.run("Updateplot");
+    EXPECT_EQ(p.count, fitted.count);
+    EXPECT_EQ(p.values, fitted.values);
+    EXPECT_FALSE(std::signbit(p.values[100]));
+    EXPECT_EQ(f.session.editHistory().undoCount(true), edits + (k.changes ? 1 : 0));
+  }
+}
+
 }  // namespace
 }  // namespace tarvex
