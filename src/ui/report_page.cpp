@@ -112,6 +112,7 @@ class PageWriter {
     const QFont small = reportFont(10);
     const QFontMetricsF fm(small);
     const double width = std::max(fm.horizontalAdvance(num + sup), fm.horizontalAdvance(den)) + 2;
+    y_ += 5;  // the numerator stands above the line of text: room from the line above
     const double top = y_ - 3;
     p_.setFont(small);
     p_.drawText(QRectF(0, top, width, kLine / 2 + 2), Qt::AlignHCenter | Qt::AlignBottom, num);
