@@ -235,7 +235,7 @@ std::vector<double> poissonWeights(std::span<const double> values, double step, 
       // A block of depths takes well under a millisecond: the place to look for a stop.
       const auto flush = [&] {
         for (int k = std::max(touchedLo, 0); k < std::min(touchedHi, static_cast<int>(n)); ++k)
-          sums[static_cast<std::size_t>(k)] += block[static_cast<std::size_t>(k + kPad)];
+          sums[static_cast<std::size_t>(k)] += block[static_cast<std::size_t>(k) + kPad];
         if (touchedLo < touchedHi) {
           std::fill(block.begin() + touchedLo + kPad, block.begin() + touchedHi + kPad, 0.0);
         }
@@ -277,7 +277,7 @@ std::vector<double> poissonWeights(std::span<const double> values, double step, 
         double v[4] = {0.0, 0.0, 0.0, 0.0};
         bool any = false;
         for (int j = 0; j < lanes; ++j) {
-          v[j] = values[static_cast<std::size_t>(i + j)];
+          v[j] = values[static_cast<std::size_t>(i) + static_cast<std::size_t>(j)];
           any = any || v[j] != 0.0;
         }
         if (!any) continue;
