@@ -4,7 +4,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPointer>
-#include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
@@ -24,7 +23,7 @@ QString q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-constexpr int kValueWidth = 66;
+constexpr int kValueWidth = 80;
 constexpr int kBoundWidth = 46;
 // Columns of a layer row: thickness, one concentration per element, edge width.
 constexpr int kColumns = kMaxFitElements + 2;
@@ -154,11 +153,12 @@ void FitWindow::build() {
   auto* outer = new QVBoxLayout(w);
   outer->setContentsMargins(6, 6, 6, 6);
   outer->setSpacing(4);
-  auto* split = new QSplitter(Qt::Horizontal, w);
-  split->setChildrenCollapsible(false);
-  outer->addWidget(split, 1);
+  // The fields at the left, the chart taking the rest of the width.
+  auto* split = new QHBoxLayout;
+  split->setSpacing(8);
+  outer->addLayout(split, 1);
 
-  auto* left = new QWidget(split);
+  auto* left = new QWidget(w);
   auto* column = new QVBoxLayout(left);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(4);
@@ -293,7 +293,7 @@ void FitWindow::build() {
   status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   column->addWidget(status);
   column->addStretch(1);
-  split->addWidget(left);
+  split->addWidget(left, 0);
 
   // ---- The measured points and the current curve ----
   auto* chart = new ChartView(s_.charts(), "ChartPrinc",
@@ -302,14 +302,12 @@ void FitWindow::build() {
                                {"ChartPrinc.SeriesBessel", SeriesKind::Line},
                                {"ChartPrinc.SeriesGauss", SeriesKind::Line},
                                {"ChartPrinc.SeriesExtCS", SeriesKind::Line}},
-                              split);
+                              w);
   chart->setObjectName(QString::fromLatin1(kChartName));
   chart->xAxis->setLabel(q(s_.controls().get("TFTarvex3.ChartPrinc").caption));
   chart->yAxis->setLabel(QStringLiteral("Counts"));
   chart->setMinimumSize(320, 240);
-  split->addWidget(chart);
-  split->setStretchFactor(0, 0);
-  split->setStretchFactor(1, 1);
+  split->addWidget(chart, 1);
 
   // ---- The result of the last fit ----
   memo_ = f_.memo("MemoResult");
@@ -329,6 +327,11 @@ int FitWindow::columnsInUse() const {
 }
 
 void FitWindow::changed(const std::string& key) {
+  // A long number written by a command shows from its start (its first digits matter).
+  if (key.compare(0, 10, "TFFit.Edit") == 0 && f_.has(key.substr(6))) {
+    QLineEdit* e = f_.edit(key.substr(6));
+    if (e != nullptr && !e->hasFocus()) e->setCursorPosition(0);
+  }
   if (key == "TFFit.EditLayers") {
     applyLayout();
   } else if (key == "TFMEIS.ListElements" || key == "TFOptions.RadioMEIS" ||
@@ -344,7 +347,10 @@ void FitWindow::changed(const std::string& key) {
   } else if (auto it = mirrors_.find(key); it != mirrors_.end()) {
     if (QLineEdit* e = it->second) {
       const Control& c = s_.controls().get(key);
-      if (e->text() != q(c.text)) e->setText(q(c.text));
+      if (e->text() != q(c.text)) {
+        e->setText(q(c.text));
+        if (!e->hasFocus()) e->setCursorPosition(0);
+      }
       e->setEnabled(c.enabled);
     }
   }
@@ -393,6 +399,8 @@ void FitWindow::applyLayout() {
   }
   if (spreadNra_) spreadNra_->setVisible(nra);
   if (spreadMeis_) spreadMeis_->setVisible(!nra);
+  // The cached sizes of the table's host go with the rows and columns hidden or shown.
+  if (table_ && table_->parentWidget()) table_->parentWidget()->updateGeometry();
 }
 
 void FitWindow::applyBusy() {

@@ -2,8 +2,7 @@
 // noisy measured points, the fitted curve over the data. Written only when
 // TARVEX_SCREENSHOT_DIR names a folder (as fit-window.png there); skipped otherwise.
 //
-//   TARVEX_SCREENSHOT_DIR=docs/screenshots xvfb-run -a -s "-screen 0 1600x1200x24" \
-//       build/fit/tests/ui/ui_fit_screenshot_test
+//   TARVEX_SCREENSHOT_DIR=docs/screenshots xvfb-run -a ui_fit_screenshot_test
 #include <QApplication>
 #include <QDir>
 #include <QTest>
@@ -43,21 +42,24 @@ void FitScreenshotTest::fitWindowAfterAFit() {
   if (folder.isEmpty()) QSKIP("TARVEX_SCREENSHOT_DIR is not set");
   Gui g;
   tarvex::Session& s = g.session;
-  g.desktop->menuItem("TFTarvex3.Fit1")->trigger();
   QWidget* w = g.desktop->window("TFFit");
+  g.desktop->menuItem("TFTarvex3.Fit1")->trigger();
   w->move(40, 40);
   w->resize(1000, 640);
 
-  // The truth: 5 A of concentration 0.6 over 6 A of concentration 1, edges of 0.8 and 1.2 A,
-  // under a flat background of 80 counts, the measured energies shifted by 0.08 keV.
+  // The truth in a 30 A profile: 4 A of concentration 0.6 over 5 A of concentration 1, edges
+  // of 0.8 and 1 A, under a flat background of 80 counts, the measured energies shifted by
+  // 0.08 keV.
+  s.controls().setText("TFNRP.EditMaxDepth", "30");
+  s.run("Updateplot");
   s.setNumber("TFOptions.EditMult", 3000.0);
   std::vector<tarvex::FitLayer> truth(2);
-  truth[0].thickness.value = 5.0;
+  truth[0].thickness.value = 4.0;
   truth[0].concentration = {tarvex::FitParameter{0.6}};
   truth[0].sigma.value = 0.8;
-  truth[1].thickness.value = 6.0;
+  truth[1].thickness.value = 5.0;
   truth[1].concentration = {tarvex::FitParameter{1.0}};
-  truth[1].sigma.value = 1.2;
+  truth[1].sigma.value = 1.0;
   s.state().nraProfile = tarvex::layeredProfile(s.state().nraProfile, truth, 0);
   QVERIFY(s.guarded([&] { s.CalcSimulation(); }));
   const auto curve = s.charts().series("ChartPrinc.SeriesPrinc").points;
@@ -70,16 +72,17 @@ void FitScreenshotTest::fitWindowAfterAFit() {
   }
   points.push_back({0.0f, 0.0f});
 
-  // "From profile" reads the two layers from the true profile; the fit starts well off.
+  // "From profile" reads the two layers from the true profile; the fit starts well off, the
+  // concentration of the top layer bounded.
   QTest::mouseClick(g.desktop->form("TFFit").widget("ButtonFromProfile"), Qt::LeftButton);
   QCOMPARE(s.controls().text("TFFit.EditLayers"), std::string("2"));
   tarvex::FitModel start = tarvex::currentFitModel(s);
-  start.layers[0].thickness = {4.0, true, 0.0};
-  start.layers[0].concentration[0] = {0.45, true, 0.0};
+  start.layers[0].thickness = {3.2, true, 0.0};
+  start.layers[0].concentration[0] = {0.45, true, 0.0, 1.0};
   start.layers[0].sigma = {0.5, true, 0.0};
-  start.layers[1].thickness = {7.5, true, 0.0};
+  start.layers[1].thickness = {6.2, true, 0.0};
   start.layers[1].concentration[0] = {1.2, true, 0.0};
-  start.layers[1].sigma = {1.5, true, 0.0};
+  start.layers[1].sigma = {1.3, true, 0.0};
   start.shift.free = true;
   start.background.free = true;
   tarvex::setFitModel(s, start);
@@ -87,6 +90,7 @@ void FitScreenshotTest::fitWindowAfterAFit() {
   s.setNumber("TFBackground.EditYs", 50.0);
   std::fill(s.state().nraProfile.values.begin(), s.state().nraProfile.values.end(), 0.0);
 
+  w->findChild<QCheckBox*>("TFFit.View.Bounds")->setChecked(true);
   QTest::mouseClick(g.desktop->form("TFFit").widget("ButtonFit"), Qt::LeftButton);
   QVERIFY2(!s.lastCommandFailed(), g.host.messages.empty() ? "" : g.host.messages.back().c_str());
   QVERIFY(tarvex::lastFitReport(s).done);
