@@ -10,7 +10,9 @@
 #include "app/app.h"
 #include "cli/script.h"
 #ifdef TARVEX_CLI_REPORT_PDF
-#include "ui/report_page.h"
+#include <dlfcn.h>
+
+#include "state/session.h"
 #endif
 
 namespace {
@@ -18,6 +20,56 @@ namespace {
 extern "C" void onInterrupt(int /*signal*/) {
   tarvex::interruptScript();
 }
+
+#ifdef TARVEX_CLI_REPORT_PDF
+// The desktop program's page painter, in a module beside the program (tarvex-report-pdf.so),
+// loaded with the first report a script writes: scripts that write none do not load the
+// toolkit's libraries. The module stays loaded until the program ends.
+class ReportPdfModule {
+ public:
+  ReportPdfModule() = default;
+  ReportPdfModule(const ReportPdfModule&) = delete;
+  ReportPdfModule& operator=(const ReportPdfModule&) = delete;
+  ~ReportPdfModule() {
+    if (end_ != nullptr) end_();
+  }
+
+  tarvex::ReportPdf write(tarvex::Session& session, const std::string& page,
+                          const std::string& file) {
+    if (!loaded_) load();
+    if (write_ == nullptr) return tarvex::ReportPdf::Unsupported;
+    return write_(&session, page.c_str(), file.c_str()) != 0 ? tarvex::ReportPdf::Written
+                                                             : tarvex::ReportPdf::Failed;
+  }
+
+ private:
+  using Write = int (*)(tarvex::Session*, const char*, const char*);
+  using End = void (*)();
+
+  void load() {
+    loaded_ = true;
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path module =
+        (ec ? std::filesystem::path(".") : self.parent_path()) / "tarvex-report-pdf.so";
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      std::cerr << "tarvex-cli: " << dlerror() << '\n';
+      return;
+    }
+    write_ = reinterpret_cast<Write>(dlsym(handle, "tarvex_write_report_pdf"));
+    end_ = reinterpret_cast<End>(dlsym(handle, "tarvex_end_report_pdf"));
+    if (write_ == nullptr || end_ == nullptr) {
+      write_ = nullptr;
+      end_ = nullptr;
+    }
+  }
+
+  bool loaded_ = false;
+  Write write_ = nullptr;
+  End end_ = nullptr;
+};
+#endif
 
 }  // namespace
 
@@ -40,9 +92,9 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGINT, onInterrupt);
 #ifdef TARVEX_CLI_REPORT_PDF
-  // Report PDFs are drawn by the desktop program's page painter; the toolkit starts with the
-  // first one a script writes.
-  tarvex::ui::OffscreenReportPdf pdf;
+  // Report PDFs are drawn by the desktop program's page painter, loaded with the first one a
+  // script writes.
+  ReportPdfModule pdf;
   tarvex::setReportPdfWriter(
       [&pdf](tarvex::Session& session, const std::string& page, const std::string& file) {
         return pdf.write(session, page, file);

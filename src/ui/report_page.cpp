@@ -1,6 +1,5 @@
 #include "ui/report_page.h"
 
-#include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -10,8 +9,6 @@
 #include <QPicture>
 #include <QSaveFile>
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -259,36 +256,6 @@ bool saveReportPdf(Session& session, const QString& file, ReportPage page, const
 
 ReportPage reportPage(const std::string& name) {
   return name == reportPageName(ReportPage::Nra) ? ReportPage::Nra : ReportPage::Meis;
-}
-
-namespace {
-
-char kProgramName[] = "tarvex-cli";
-
-// A script's output carries its own lines: the toolkit's notes about its environment (no
-// runtime folder, no display) are not for its reader; errors still are.
-void toolkitMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QString& text) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", qPrintable(text));
-  }
-}
-
-}  // namespace
-
-OffscreenReportPdf::OffscreenReportPdf() : argv_{kProgramName, nullptr} {}
-
-OffscreenReportPdf::~OffscreenReportPdf() = default;
-
-ReportPdf OffscreenReportPdf::write(Session& session, const std::string& page,
-                                    const std::string& file) {
-  if (QCoreApplication::instance() == nullptr) {
-    // No display is needed for a page: text and charts are drawn into the PDF.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    qInstallMessageHandler(toolkitMessage);
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  return saveReportPdf(session, QString::fromStdString(file), reportPage(page)) ? ReportPdf::Written
-                                                                                : ReportPdf::Failed;
 }
 
 }  // namespace tarvex::ui

@@ -6,13 +6,11 @@
 #include <QImage>
 #include <QRectF>
 #include <QString>
-#include <memory>
 #include <string>
 
 #include "app/report.h"
 #include "state/session.h"
 
-class QApplication;
 class QPainter;
 
 namespace tarvex::ui {
@@ -30,23 +28,5 @@ bool saveReportPdf(Session& session, const QString& file, ReportPage page,
 
 // The page a front end names "RNRA" or "MEIS" (anything else: the ion-scattering page).
 ReportPage reportPage(const std::string& name);
-
-// Report PDFs for a program without windows (tarvex-cli): the toolkit starts on the offscreen
-// platform (unless QT_QPA_PLATFORM names another) with the first page written, not before, and
-// ends with this object.
-class OffscreenReportPdf {
- public:
-  OffscreenReportPdf();
-  ~OffscreenReportPdf();
-  OffscreenReportPdf(const OffscreenReportPdf&) = delete;
-  OffscreenReportPdf& operator=(const OffscreenReportPdf&) = delete;
-
-  ReportPdf write(Session& session, const std::string& page, const std::string& file);
-
- private:
-  int argc_ = 1;
-  char* argv_[2];
-  std::unique_ptr<QApplication> app_;
-};
 
 }  // namespace tarvex::ui
