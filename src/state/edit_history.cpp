@@ -246,7 +246,7 @@ profile* profileOf(WorkingState& st, const ProfileRef& ref) {
 // ---- The history --------------------------------------------------------------------------------
 
 void EditHistory::record(std::string what, std::vector<ProfileChange> changes) {
-  if (changes.empty()) return;
+  if (changes.empty() || paused_ > 0) return;
   Edit e;
   e.what = std::move(what);
   e.changes = std::move(changes);

@@ -130,6 +130,19 @@ class EditHistory {
 
   // Drops the changes of element profiles whose element left the composition (and edits left
   // without changes): an undo never brings back the profile of a deleted element.
+  // While a pause lives, nothing is recorded: a trial ("Try add erfc") puts the profile back as
+  // it was, whatever the calculation it runs did to it meanwhile.
+  class Pause {
+   public:
+    explicit Pause(EditHistory& h) : h_(h) { ++h_.paused_; }
+    ~Pause() { --h_.paused_; }
+    Pause(const Pause&) = delete;
+    Pause& operator=(const Pause&) = delete;
+
+   private:
+    EditHistory& h_;
+  };
+
   void forgetElementsNotIn(const std::map<std::string, element>& elements);
   void clear(bool nra);
 
@@ -153,6 +166,7 @@ class EditHistory {
   std::optional<StretchSnapshot> stroke_;
   std::uint64_t serial_ = 0;
   std::size_t bytes_ = 0;
+  int paused_ = 0;
 };
 
 // The profile a reference names in the working state (nullptr for an element profile that

@@ -224,6 +224,7 @@ void Session::erfcTool(bool add, bool keep) {
     return;
   }
   const profile kept = currentProfile();
+  const EditHistory::Pause trial(history_);
   if (add) {
     currentProfile().addErfc(h, sigma);
   } else {

@@ -171,11 +171,17 @@ TEST(EditHistory, EachToolIsAnEdit) {
     f.session.run("RedoEdit");
     EXPECT_EQ(p.values, after.values);
   }
-  // A trial step leaves the profile as it was: no edit.
+  // A trial step leaves the profile as it was, even when its calculation first fitted the
+  // profile to a new thickness: no edit, and the edits before it still undo.
   const std::size_t edits = f.session.editHistory().undoCount(true);
+  const profile kept = p;
   f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
-  f.session.run("Tryadderfc");
+  f.set("TFNRP.EditMaxDepth", "12");
+  ASSERT_TRUE(f.session.run("Tryadderfc"));
+  EXPECT_EQ(p.values, kept.values);
   EXPECT_EQ(f.session.editHistory().undoCount(true), edits);
+  f.session.run("UndoEdit");
+  EXPECT_EQ(f.host.statuses.back(), "Undone: Draw line");
 }
 
 TEST(EditHistory, UpdatePlotBufferAndUndoAreEditsWithTheirShape) {
