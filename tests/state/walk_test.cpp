@@ -3,11 +3,13 @@
 // run through the interpreter tarvex-cli uses, so a failing walk is its own replay script. After
 // every line the session must be consistent: not busy, no number text that is not a number
 // written by the program, no NaN or infinity in a chart series the inputs cannot explain, the
-// element list and the element box built from the composition, and a refused line changed
-// nothing. A failure is shrunk to a short script that still fails the same way.
+// element list and the element box built from the composition, a resonant curve mixed only from
+// a collision table of the values the fields hold, and a refused line changed nothing. A failure is
+// shrunk to a short script that still fails the same way.
 //
 // TARVEX_WALK_SEED and TARVEX_WALK_STEPS set the seed and the length of the walk with the
-// changing seed (scripts/walk.sh runs long walks this way).
+// changing seed (scripts/walk.sh runs long walks this way); TARVEX_WALK_SHRINK_SECONDS bounds the
+// time spent shortening a failing script (120 s).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,70 +32,24 @@
 
 #include "cli/script.h"
 #include "core/numtext.h"
+#include "nra/numeric.h"
 #include "state/session.h"
 #include "support/temp_dir.h"
+#include "support/walk_checks.h"
 
 namespace tarvex {
 namespace {
 
 namespace fs = std::filesystem;
+using walk::environmentNumber;
+using walk::fixtureFiles;
+using walk::hostileTexts;
+using walk::ignored;
+using walk::isNumberText;
+using walk::nonFiniteText;
+using walk::overflowingText;
 
 // ---- The pool of steps -------------------------------------------------------------------------
-
-// Files of the repository a file dialog may be answered with: data files, profiles, parameter
-// files, loss tables and cross sections, good and bad ones.
-std::vector<std::string> fixtureFiles() {
-  std::vector<std::string> files;
-  const fs::path root = TARVEX_SOURCE_DIR;
-  for (const char* dir : {"examples", "fuzz/corpus/data_file", "fuzz/corpus/profile_file",
-                          "fuzz/corpus/param_file", "fuzz/corpus/loss_table"}) {
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(root / dir, ec)) {
-      if (entry.is_regular_file()) files.push_back(entry.path().string());
-    }
-  }
-  std::sort(files.begin(), files.end());  // the same draw from the same seed everywhere
-  return files;
-}
-
-bool isNumberText(const std::string& text, double* value) {
-  try {
-    *value = parseFloat(text, '.');
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-// A number text an edit shows that is not a finite number ("NAN", "-INF", "1e999"); a file name
-// with "nan" in it is none.
-bool nonFiniteText(const std::string& text) {
-  std::string upper;
-  for (unsigned char c : text) {
-    if (!std::isspace(c)) upper += static_cast<char>(std::toupper(c));
-  }
-  if (!upper.empty() && (upper[0] == '-' || upper[0] == '+')) upper.erase(0, 1);
-  if (upper == "NAN" || upper == "INF" || upper == "INFINITY") return true;
-  double v = 0.0;
-  return isNumberText(text, &v) && !std::isfinite(v);
-}
-
-// Texts a user mistypes or pastes.
-const std::vector<std::string>& hostileTexts() {
-  static const std::vector<std::string> texts = {
-      "",     "abc", "1e308", "-0",  "nan", "inf",  "-1e308",   "1e-300", "99999999",
-      "-5",   "0",   "1,5",   "2,0", " 7",  "1e9",  "-1",       "0.0",    "1e400",
-      "1e+5", "--1", "1.2.3", "x1",  "1 2", "1e-9", "12345678", "+3",     "0x10"};
-  return texts;
-}
-
-// Whether a text typed into an edit can make a calculation overflow: a number so large that
-// infinities are what the physics gives.
-bool overflowingText(const std::string& text) {
-  double v = 0.0;
-  if (!isNumberText(text, &v)) return false;
-  return !std::isfinite(v) || std::fabs(v) >= 1e100 || (v != 0.0 && std::fabs(v) <= 1e-100);
-}
 
 struct Pool {
   std::vector<std::string> edits;
@@ -103,6 +59,7 @@ struct Pool {
   std::vector<std::string> clicks;   // buttons and menu items
   std::vector<std::string> actions;
   std::vector<std::string> loadActions, saveActions;
+  std::vector<std::string> calcActions;  // the actions named "Calc..."
   std::vector<std::string> fixtures;
 };
 
@@ -135,6 +92,7 @@ Pool makePool(Session& s) {
   }
   for (const std::string& name : s.actionNames()) {
     p.actions.push_back(name);
+    if (name.rfind("Calc", 0) == 0) p.calcActions.push_back(name);
     const ActionSpec* spec = s.actionSpec(name);
     const std::string category = spec ? spec->category : "";
     if (category == "File-Load" || name.rfind("Load", 0) == 0) p.loadActions.push_back(name);
@@ -156,14 +114,21 @@ class Drawer {
   // The next lines (usually one; a file command comes with its dialog answer first).
   std::vector<std::string> next(const Session& s) {
     const int r = uniform(0, 99);
-    if (r < 40) return {typeLine(s)};
-    if (r < 52) return {toggleLine()};
-    if (r < 60) {
+    if (r < 36) return {typeLine(s)};
+    if (r < 47) return {toggleLine()};
+    if (r < 55) {
       if (auto line = selectLine(s)) return {*line};
       return {typeLine(s)};
     }
-    if (r < 76) return {"click " + pick(pool_.clicks)};
-    if (r < 88) return {"run " + pick(pool_.actions)};
+    // A user edits a field and runs the same command again: one of the last commands.
+    if (r < 63 && !recent_.empty())
+      return {recent_[static_cast<std::size_t>(uniform(0, static_cast<int>(recent_.size()) - 1))]};
+    if (r < 76) return {remember("click " + pick(pool_.clicks))};
+    // The calculations are where tables and caches live: a third of the actions run is one.
+    if (r < 88) {
+      const bool calc = !pool_.calcActions.empty() && uniform(0, 2) == 0;
+      return {remember("run " + pick(calc ? pool_.calcActions : pool_.actions))};
+    }
     return fileLines();
   }
 
@@ -176,9 +141,11 @@ class Drawer {
 
   // An edit of a field the user can type into now, mostly near its design value.
   std::string typeLine(const Session& s) {
+    // Half the time a field of the mode's own parameter frame, the one the user looks at.
+    const std::string frame = uniform(0, 1) == 0 ? s.frame() + "." : "";
     std::vector<const std::string*> open;
     for (const std::string& key : pool_.edits) {
-      if (s.effectivelyEnabled(key)) open.push_back(&key);
+      if (s.effectivelyEnabled(key) && key.rfind(frame, 0) == 0) open.push_back(&key);
     }
     const std::string& key =
         open.empty()
@@ -204,7 +171,9 @@ class Drawer {
     const bool whole = design.find_first_of(".eE") == std::string::npos;
     if (uniform(0, 9) == 0) return design;
     if (v == 0.0) return whole ? std::to_string(uniform(0, 3)) : formatGeneral(real(0.0, 2.0), 3);
-    const double scaled = v * real(0.5, 2.0);
+    // Now and then a slip of a few orders of magnitude (eV/nm typed for eV/A, keV for MeV).
+    const double scaled =
+        v * (uniform(0, 19) == 0 ? std::pow(10.0, uniform(-3, 3)) : real(0.5, 2.0));
     if (whole) return std::to_string(std::max<long long>(1, std::llround(scaled)));
     return formatGeneral(scaled, 4);
   }
@@ -249,27 +218,17 @@ class Drawer {
     return {answer, "run " + action};
   }
 
+  const std::string& remember(const std::string& line) {
+    recent_.push_back(line);
+    if (recent_.size() > 5) recent_.erase(recent_.begin());
+    return recent_.back();
+  }
+
   const Pool& pool_;
   std::mt19937_64 rng_;
+  std::vector<std::string> recent_;
   std::string folder_;
 };
-
-// Failures to pass over while looking for others: TARVEX_WALK_IGNORE, comma-separated parts of
-// "kind (detail)" texts.
-bool ignored(const std::string& kind, const std::string& detail) {
-  static const std::vector<std::string> parts = [] {
-    std::vector<std::string> v;
-    const char* env = std::getenv("TARVEX_WALK_IGNORE");
-    std::istringstream in(env ? env : "");
-    for (std::string part; std::getline(in, part, ',');) {
-      if (!part.empty()) v.push_back(part);
-    }
-    return v;
-  }();
-  const std::string text = kind + " (" + detail + ")";
-  return std::any_of(parts.begin(), parts.end(),
-                     [&](const std::string& p) { return text.find(p) != std::string::npos; });
-}
 
 // ---- Running and checking ----------------------------------------------------------------------
 
@@ -324,16 +283,16 @@ class Runner {
     const std::optional<Snapshot> before =
         refusalExpected(line) ? std::optional<Snapshot>(snapshot()) : std::nullopt;
     overflowAllowed_ = anyOverflowingEdit();
+    curveBefore_ = session().state().numericExcitation.values.data();
     out_.str({});
     err_.str({});
-    const auto start = std::chrono::steady_clock::now();
+    const walk::StepClock clock;
     try {
       script_.line(line, static_cast<int>(index) + 1);
     } catch (const ScriptError& e) {
       return Failure{index, "script", e.what()};
     }
-    const double took =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double took = clock.seconds();
     seconds_ += took;
     if (took > limit_) {
       return Failure{index, "a step ran longer than the limit",
@@ -391,6 +350,33 @@ class Runner {
     return false;
   }
 
+  // A resonant numeric curve computed in this line comes from a collision table built from the
+  // fields as they are now: a table of other values (a cached one whose values were not
+  // compared, one kept after a refused or stopped build) must not be mixed into it.
+  std::optional<Failure> curveTable(std::size_t index) {
+    Session& s = session();
+    const WorkingState& st = s.state();
+    if (st.numericExcitation.values.data() == curveBefore_ || st.numericExcitation.values.empty() ||
+        !s.nraMode()) {
+      return std::nullopt;
+    }
+    TableKey now;
+    try {
+      now = nraTableKey(readNraTableParams(s));
+    } catch (const std::exception&) {
+      return std::nullopt;  // fields that do not convert build no table
+    }
+    if (std::any_of(now.values.begin(), now.values.end(), [](double v) { return std::isnan(v); })) {
+      return std::nullopt;
+    }
+    if (!st.nraAutoValid || st.nraTableKey != now) {
+      return Failure{
+          index, "a resonant curve was mixed from a table of other parameters",
+          st.nraAutoValid ? "the table's values differ from the fields" : "the table is not valid"};
+    }
+    return std::nullopt;
+  }
+
   std::optional<Failure> check(std::size_t index) {
     Session& s = session();
     if (s.busy()) return Failure{index, "the session is busy after a line", ""};
@@ -411,48 +397,13 @@ class Runner {
       }
     }
     changedSeries_.clear();
+    if (auto f = curveTable(index)) return f;
     return composition(index);
   }
 
-  // The element list is the composition's names in order; the element box offers every name
-  // of the composition (and, after a delete, the deleted names until the composition is
-  // rebuilt) and shows its selected item.
   std::optional<Failure> composition(std::size_t index) {
-    Session& s = session();
-    const WorkingState& st = s.state();
-    std::vector<std::string> names;
-    for (const auto& [name, e] : st.elementMap)
-      names.push_back(name);
-    const Control& list = s.controls().get("TFMEIS.ListElements");
-    if (list.items != names) {
-      return Failure{index, "the element list differs from the composition",
-                     join(list.items) + " / " + join(names)};
-    }
-    const Control& box = s.controls().get("TFrameMEISSample.ComboEl_list");
-    for (const std::string& name : names) {
-      if (std::find(box.items.begin(), box.items.end(), name) == box.items.end()) {
-        return Failure{index, "the element box misses an element of the composition",
-                       join(box.items) + " / " + join(names)};
-      }
-    }
-    for (const std::string& item : box.items) {
-      if (st.elementMap.count(item) == 0 && st.elementProfiles.count(item) == 0) {
-        return Failure{index, "the element box offers an element with no profile", item};
-      }
-    }
-    const bool selected = box.itemIndex >= 0 && box.itemIndex < static_cast<int>(box.items.size());
-    if (selected ? box.text != box.items[static_cast<std::size_t>(box.itemIndex)]
-                 : box.itemIndex != -1) {
-      return Failure{index, "the element box shows another text than its selected item", box.text};
-    }
+    if (auto p = walk::compositionProblem(session())) return Failure{index, p->kind, p->detail};
     return std::nullopt;
-  }
-
-  static std::string join(const std::vector<std::string>& v) {
-    std::string s;
-    for (const std::string& x : v)
-      s += (s.empty() ? "" : ",") + x;
-    return "[" + s + "]";
   }
 
   std::ostringstream out_, err_;
@@ -462,23 +413,17 @@ class Runner {
   double seconds_ = 0.0;
   int chartObserver_ = 0;
   bool overflowAllowed_ = false;
+  const double* curveBefore_ = nullptr;
   std::map<std::string, bool> changedSeries_;
   std::map<std::string, std::string> typed_;
 };
 
 // ---- The walk ----------------------------------------------------------------------------------
 
-// A step may take 10 s on this machine; the sanitizers run the same code several times slower.
-#ifdef TARVEX_SANITIZED
-constexpr double kStepLimitSeconds = 60.0;
-#else
-constexpr double kStepLimitSeconds = 10.0;
-#endif
-
 struct Options {
   std::uint64_t seed = 1;
   int steps = 100;
-  double stepLimitSeconds = kStepLimitSeconds;
+  double stepLimitSeconds = walk::kStepLimitSeconds;
   double shrinkSeconds = 120.0;
 };
 
@@ -617,17 +562,13 @@ std::string replayText(const Outcome& o, std::uint64_t seed, const fs::path& fol
 
 // ---- The tests ---------------------------------------------------------------------------------
 
-std::optional<long long> environmentNumber(const char* name) {
-  const char* v = std::getenv(name);
-  if (!v || !*v) return std::nullopt;
-  return std::strtoll(v, nullptr, 10);
-}
-
 void walkAndReport(std::uint64_t seed, int steps) {
   testing::TempDir dir("walk");
   Options opts;
   opts.seed = seed;
   opts.steps = steps;
+  opts.shrinkSeconds = static_cast<double>(
+      environmentNumber("TARVEX_WALK_SHRINK_SECONDS").value_or(120));  // longer for long walks
   const fs::path journal = dir.path() / "journal.tvs";
   std::cout << "walk: seed " << seed << ", " << steps << " steps (TARVEX_WALK_SEED=" << seed
             << " replays it); lines as they run: " << journal.string() << std::endl;
@@ -684,7 +625,7 @@ TEST(Walk, Replay) {
   }
   testing::TempDir dir("walk-replay");
   StartIn start(dir.path());
-  Runner runner(kStepLimitSeconds, nullptr);
+  Runner runner(walk::kStepLimitSeconds, nullptr);
   for (std::size_t i = 0; i < script.size(); ++i) {
     const auto start = std::chrono::steady_clock::now();
     const auto f = runner.step(script[i], i);
