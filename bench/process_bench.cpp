@@ -1,13 +1,15 @@
 // Whole-process benchmark: `tarvex-cli` computing the default numeric excitation curve against
 // process_bench_direct, the direct reference of the same computation as a program of its own.
 // Both run as fresh processes, alternately, so both see the same machine load; the figures are
-// wall-clock times from start to exit. Before timing, the two curves are compared point by
-// point (largest deviation at most 1e-12 of the largest value), and the start-up of an empty
-// script is timed as well.
+// wall-clock times from start to exit, and the processor time (user and system) each process
+// used, which a machine busy with other work inflates far less. Before timing, the two curves are
+// compared point by point (largest deviation at most 1e-12 of the largest value), and the start-up
+// of an empty script is timed as well.
 //
 //   bench/process_bench CLI DIRECT [RUNS]
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,9 +29,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs argv to its end with its output and messages thrown away; returns the wall-clock seconds, or
-// a negative value when it did not end with status 0.
-double runOnce(const std::vector<std::string>& args) {
+struct Run {
+  double wall = -1.0;  // seconds; negative when the process did not end with status 0
+  double cpu = 0.0;    // user and system seconds of the process
+};
+
+// Runs argv to its end with its output and messages thrown away.
+Run runOnce(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const std::string& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
@@ -40,13 +46,18 @@ double runOnce(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return -1.0;
+  Run r;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return r;
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
   const auto end = std::chrono::steady_clock::now();
   posix_spawn_file_actions_destroy(&actions);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
-  return std::chrono::duration<double>(end - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return r;
+  const auto seconds = [](const timeval& t) { return t.tv_sec + 1e-6 * t.tv_usec; };
+  r.wall = std::chrono::duration<double>(end - start).count();
+  r.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  return r;
 }
 
 std::vector<std::pair<double, double>> readPoints(const fs::path& file) {
@@ -87,7 +98,7 @@ int main(int argc, char** argv) {
   std::ofstream(empty) << "";
 
   // The check, once: the same points, every value within 1e-12 of the largest.
-  if (runOnce({cli, script.string()}) < 0 || runOnce({direct, directOut.string()}) < 0) {
+  if (runOnce({cli, script.string()}).wall < 0 || runOnce({direct, directOut.string()}).wall < 0) {
     std::fprintf(stderr, "a run failed\n");
     return 1;
   }
@@ -104,19 +115,40 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<double> tCli, tDirect, tEmpty;
+  std::vector<Run> tCli, tDirect, tEmpty;
   for (int r = 0; r < runs; ++r) {
     tEmpty.push_back(runOnce({cli, empty.string()}));
     tCli.push_back(runOnce({cli, script.string()}));
     tDirect.push_back(runOnce({direct, directOut.string()}));
   }
   fs::remove_all(dir);
-  const Stats e = stats(tEmpty), c = stats(tCli), d = stats(tDirect);
-  std::printf("%d runs each, wall clock, median (best):\n", runs);
-  std::printf("  tarvex-cli, empty script      %8.1f ms (%.1f)\n", 1e3 * e.median, 1e3 * e.best);
-  std::printf("  tarvex-cli, default numeric   %8.1f ms (%.1f)\n", 1e3 * c.median, 1e3 * c.best);
-  std::printf("  direct program, same curve    %8.1f ms (%.1f)\n", 1e3 * d.median, 1e3 * d.best);
-  std::printf("  speed-up                      %8.1fx (best %.1fx)\n", d.median / c.median,
-              d.best / c.best);
+  for (const auto* v : {&tEmpty, &tCli, &tDirect}) {
+    for (const Run& r : *v) {
+      if (r.wall < 0) {
+        std::fprintf(stderr, "a timed run failed\n");
+        return 1;
+      }
+    }
+  }
+  const auto pick = [](const std::vector<Run>& v, double Run::*field) {
+    std::vector<double> t;
+    for (const Run& r : v)
+      t.push_back(r.*field);
+    return stats(t);
+  };
+  std::printf("%d runs each, median (best):\n", runs);
+  std::printf("                                  wall clock            processor time\n");
+  const auto line = [&](const char* what, const std::vector<Run>& v) {
+    const Stats w = pick(v, &Run::wall), c = pick(v, &Run::cpu);
+    std::printf("  %-30s %8.1f ms (%6.1f)   %8.1f ms (%6.1f)\n", what, 1e3 * w.median, 1e3 * w.best,
+                1e3 * c.median, 1e3 * c.best);
+  };
+  line("tarvex-cli, empty script", tEmpty);
+  line("tarvex-cli, default numeric", tCli);
+  line("direct program, same curve", tDirect);
+  const Stats wc = pick(tCli, &Run::wall), wd = pick(tDirect, &Run::wall);
+  const Stats cc = pick(tCli, &Run::cpu), cd = pick(tDirect, &Run::cpu);
+  std::printf("  %-30s %8.1fx (best %.1fx)   %8.1fx (best %.1fx)\n", "speed-up",
+              wd.median / wc.median, wd.best / wc.best, cd.median / cc.median, cd.best / cc.best);
   return 0;
 }
