@@ -14,7 +14,7 @@ build=build/walk-san
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVEX_SANITIZE=ON \
   -DTARVEX_BENCH=OFF -DTARVEX_GUI=ON >/dev/null
 cmake --build "$build" --target ui_walk_gui_test
-QT_QPA_PLATFORM=offscreen \
+QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=86400000 \
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS="suppressions=$PWD/tests/ui/lsan.supp:print_suppressions=0" \
   TARVEX_WALK_SEED="$seed" TARVEX_WALK_STEPS="$steps" \
