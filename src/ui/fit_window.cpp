@@ -217,9 +217,8 @@ void FitWindow::build() {
     table_->addWidget(label, 2 + k, 0, Qt::AlignTop);
     auto& row = cells_[static_cast<std::size_t>(k)];
     row[0] = parameterCell("Thick" + l, true);
-    for (int e = 0; e < kMaxFitElements; ++e)
-      row[static_cast<std::size_t>(1 + e)] =
-          parameterCell("Conc" + std::to_string(e + 1) + l, true);
+    for (std::size_t e = 0; e < std::size_t{kMaxFitElements}; ++e)
+      row[e + 1] = parameterCell("Conc" + std::to_string(e + 1) + l, true);
     row[kColumns - 1] = parameterCell("Sigma" + l, true);
     for (int c = 0; c < kColumns; ++c) {
       table_->addWidget(row[static_cast<std::size_t>(c)], 2 + k, 1 + c, Qt::AlignTop);
