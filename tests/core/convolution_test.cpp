@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace tarvex {
@@ -132,6 +133,40 @@ TEST(Convolution, AReusedTransformGivesTheSameBits) {
   run(one, y);                                    // keeps the transform of `one`
   EXPECT_EQ(run(one, x), fresh);
   EXPECT_EQ(run(x, one), fresh);
+}
+
+// Transform sizes of every form the plans come in (powers of two, 5 and 25 times a power of
+// two), planned for the first time from two threads at once: each thread's results equal the
+// direct sum and, bit for bit, those of the same convolutions run alone.
+TEST(Convolution, PlansOfEverySizeShareAcrossThreads) {
+  // Product lengths just below 2^k, 5*2^k and 25*2^k, and just above (the next size up).
+  const std::vector<std::size_t> lengths = {255, 257, 319, 321, 399, 401, 1023, 1279, 1599, 3199};
+  const auto convolveAll = [&] {
+    std::vector<std::vector<double>> results;
+    for (std::size_t len : lengths) {
+      const std::size_t la = len / 3, lb = len + 1 - la;
+      const auto a = block(la, 0, la, 11), b = block(lb, 0, lb, 12);
+      std::vector<double> out(len);
+      causalConvolveFft(a, b, out);
+      results.push_back(out);
+    }
+    return results;
+  };
+  std::vector<std::vector<double>> first, second;
+  std::thread t1([&] { first = convolveAll(); });
+  std::thread t2([&] { second = convolveAll(); });
+  t1.join();
+  t2.join();
+  const auto alone = convolveAll();
+  EXPECT_EQ(first, alone);
+  EXPECT_EQ(second, alone);
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    const std::size_t len = lengths[i], la = len / 3, lb = len + 1 - la;
+    const auto ref = naive(block(la, 0, la, 11), block(lb, 0, lb, 12), len);
+    const double tol = 1e-12 * maxAbs(ref);
+    for (std::size_t k = 0; k < len; ++k)
+      ASSERT_NEAR(alone[i][k], ref[k], tol) << "length " << len << " bin " << k;
+  }
 }
 
 }  // namespace
