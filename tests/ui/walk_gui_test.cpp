@@ -744,8 +744,9 @@ class Runner {
         if (e->text().toStdString() != c.text) {
           return Failure{index, "an edit shows another text than its control", key};
         }
-        auto t = typed_.find(e);
-        const bool own = t != typed_.end() && t->second == c.text;
+        // The user's own text, typed here or into a field that mirrors this one.
+        const bool own = std::any_of(typed_.begin(), typed_.end(),
+                                     [&](const auto& t) { return t.second == c.text; });
         const char* kind = "an edit shows a number that is not finite";
         if (!own && walk::nonFiniteText(c.text) && !walk::ignored(kind, key)) {
           return Failure{index, kind, key + " = " + c.text};
