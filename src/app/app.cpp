@@ -58,10 +58,6 @@ void Sigma(Session& s) {
 }  // namespace
 
 void registerAllActions(Session& s) {
-  registerAllActions(s, s.host());
-}
-
-void registerAllActions(Session& s, Host& frontEnd) {
   registerNraActions(s);
   registerMeisActions(s);
   registerIoActions(s);
@@ -70,7 +66,7 @@ void registerAllActions(Session& s, Host& frontEnd) {
   s.registerAction("Sigma", [&s] { Sigma(s); });
   registerBuilderActions(s);
   registerDrawingActions(s);
-  registerReportActions(s, &frontEnd);
+  registerReportActions(s);
   registerFitActions(s);
 }
 

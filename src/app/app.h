@@ -11,8 +11,5 @@ inline constexpr const char* kVersion = "3.0.0.12";
 
 // Registers every action of every engine and the main window's plot commands.
 void registerAllActions(Session& session);
-// The same, with the front end's own host (the one the session was made with) for what only a
-// front end with windows or a page painter does: the report's print preview, window and PDF.
-void registerAllActions(Session& session, Host& frontEnd);
 
 }  // namespace tarvex

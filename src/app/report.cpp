@@ -210,10 +210,9 @@ std::vector<ChartPoint> reportProfilePoints(const std::vector<double>& values, s
   return out;
 }
 
-void registerReportActions(Session& s, Host* frontEnd) {
-  // The preview, the window and the PDF are the front end's; the session's host stands in when
-  // no front end was named.
-  Host& shows = frontEnd != nullptr ? *frontEnd : s.host();
+void registerReportActions(Session& s) {
+  // The preview, the window and the PDF are the front end's, reached through the session.
+  Host& shows = s.host();
   s.registerAction("PreviewNRPReport", [&s] { fillNraReport(s); });
   s.registerAction("PreviewMEISReport", [&s] { fillMeisReport(s); });
   s.registerAction("Report", [&s, &shows] {

@@ -55,8 +55,7 @@ std::vector<ChartPoint> reportProfilePoints(const std::vector<double>& values, s
                                             double step, Colour colour);
 
 // Registers PreviewNRPReport, PreviewMEISReport, Report, ShowReport and SaveReportPdf. The
-// preview, the window and the PDF are asked of frontEnd, the front end's own host, when given,
-// otherwise of the session's host.
-void registerReportActions(Session& s, Host* frontEnd = nullptr);
+// preview, the window and the PDF are asked of the front end through the session's host.
+void registerReportActions(Session& s);
 
 }  // namespace tarvex

@@ -216,7 +216,7 @@ class ScriptRunner::Interpreter {
   Interpreter(std::ostream& out, std::ostream& err)
       : out_(out), err_(err), host_(out, err), session_(host_) {
     host_.attach(&session_);
-    registerAllActions(session_, host_);
+    registerAllActions(session_);
   }
 
   Session& session() { return session_; }

@@ -30,6 +30,8 @@ const std::vector<ActionSpec>& actionCatalogue() {
       {"Trysubtract", "Try subtract", "Profile"},
       {"Substracterfc", "Subtract erfc", "Profile"},
       {"Drawline", "Draw line", "Profile"},
+      {"UndoEdit", "Undo edit", "Profile"},
+      {"RedoEdit", "Redo edit", "Profile"},
       {"Loaddata", "Load data", "File-Load"},
       {"LoadParameters", "Load Param", "File-Load"},
       {"Loaddefaultparam", "Reset parameters", "File-Load"},
@@ -43,6 +45,7 @@ const std::vector<ActionSpec>& actionCatalogue() {
       {"SaveNumericExcitation", "Numeric excitation", "File-Save"},
       {"SaveAnaliticMEIS", "Analitic MEIS", "File-Save"},
       {"Ultraexporter", "Ultra Exporter", "File-Save"},
+      {"SaveReportPdf", "Save report as PDF...", "File-Save"},
       {"Updateplot", "Update plot", ""},
       {"ShowSelectedMode", "ShowSelectedMode", ""},
       {"PreviewNRPReport", "Report", ""},
@@ -51,6 +54,9 @@ const std::vector<ActionSpec>& actionCatalogue() {
       {"ShowReport", "ShowReport", ""},
       {"updatebkgrnd", "Update Background", ""},
       {"Sigma", "Sigma", ""},
+      {"FitFromProfile", "From profile", "Fit"},
+      {"Fit", "Fit", "Fit"},
+      {"UndoFit", "Undo fit", "Fit"},
       {"Stop", "Stop", ""},
   };
   return list;

@@ -187,6 +187,21 @@ void Session::Gate::paintWindowIntoReport(const std::string& form, const std::st
   s_.host_.paintWindowIntoReport(form, picture);
 }
 
+void Session::Gate::showReportPreview(const std::string& page) {
+  HostCall call(s_);
+  s_.host_.showReportPreview(page);
+}
+
+void Session::Gate::showReportWindow() {
+  HostCall call(s_);
+  s_.host_.showReportWindow();
+}
+
+ReportPdf Session::Gate::writeReportPdf(const std::string& page, const std::string& file) {
+  HostCall call(s_);
+  return s_.host_.writeReportPdf(page, file);
+}
+
 bool Session::command(const Command& body, bool guardNested) {
   if (busy_) {
     if (hostCalls_ > 0) return false;  // the user acted while a command runs: refused

@@ -168,6 +168,9 @@ class Session {
     void statusChanged(const std::string& text) override;
     void busyChanged(bool busy) override;
     void paintWindowIntoReport(const std::string& form, const std::string& picture) override;
+    void showReportPreview(const std::string& page) override;
+    void showReportWindow() override;
+    ReportPdf writeReportPdf(const std::string& page, const std::string& file) override;
 
    private:
     Session& s_;

@@ -971,7 +971,8 @@ void Desktop::setBusy(bool busy) {
   for (QAction* a : shortcuts_)
     a->setEnabled(a == stopAction_ ? busy : !busy);
   for (const std::string& f : order_) {
-    if (f == "TFTarvex3" || f == "TFLog") continue;
+    // The fit window keeps its own "Stop" usable and disables its fields itself.
+    if (f == "TFTarvex3" || f == "TFLog" || f == "TFFit") continue;
     windows_[f]->setEnabled(!busy);
   }
   busyBar_->setVisible(busy);

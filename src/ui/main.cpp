@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
 
   tarvex::ui::QtHost host(startFolder);
   tarvex::Session session(host);
-  tarvex::registerAllActions(session, host);
+  tarvex::registerAllActions(session);
   // Numbers typed and shown in the windows follow the user's locale; files keep '.'.
   const QString point = QLocale().decimalPoint();
   if (point.size() == 1 && point[0].unicode() < 128) {

@@ -68,7 +68,7 @@ class RecordingHost : public Host {
 struct SessionFixture {
   RecordingHost host;
   Session session{host};
-  SessionFixture() { registerAllActions(session, host); }
+  SessionFixture() { registerAllActions(session); }
   void set(const std::string& key, const std::string& text) {
     session.controls().setText(key, text);
   }

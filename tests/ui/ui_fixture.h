@@ -72,7 +72,7 @@ struct Windows {
   std::unique_ptr<Desktop> desktop;
 
   Windows() {
-    registerAllActions(session, host);
+    registerAllActions(session);
     session.state().startDirectory = folder.path().toStdString();
     desktop = std::make_unique<Desktop>(session, host, DesktopOptions{folder.path(), {}, true});
   }
