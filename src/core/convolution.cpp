@@ -52,7 +52,7 @@ Overlap overlap(std::span<const double> a, std::span<const double> b, std::size_
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
-#define TARVEX_VECTOR_CLONES __attribute__((target_clones("arch=haswell", "default")))
+#define TARVEX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TARVEX_VECTOR_CLONES
 #endif
