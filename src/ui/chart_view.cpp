@@ -272,4 +272,17 @@ void ChartView::setZoomEnabled(bool on) {
   setSelectionRectMode(on ? QCP::srmZoom : QCP::srmNone);
 }
 
+ChartView* newSpectrumView(Session& session, QWidget* parent) {
+  auto* view = new ChartView(session.charts(), "ChartPrinc",
+                             {{"ChartPrinc.SeriesExp", SeriesKind::Points},
+                              {"ChartPrinc.SeriesPrinc", SeriesKind::Line},
+                              {"ChartPrinc.SeriesBessel", SeriesKind::Line},
+                              {"ChartPrinc.SeriesGauss", SeriesKind::Line},
+                              {"ChartPrinc.SeriesExtCS", SeriesKind::Line}},
+                             parent);
+  view->xAxis->setLabel(
+      QString::fromStdString(session.controls().get("TFTarvex3.ChartPrinc").caption));
+  return view;
+}
+
 }  // namespace tarvex::ui

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "state/charts.h"
+#include "state/session.h"
 
 namespace tarvex::ui {
 
@@ -60,5 +61,9 @@ class ChartView : public QCustomPlot {
   int observer_ = 0;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
+
+// A view of the main chart "ChartPrinc": the measured points and every model's curve, the
+// energy axis captioned as the chart control says.
+ChartView* newSpectrumView(Session& session, QWidget* parent);
 
 }  // namespace tarvex::ui

@@ -267,15 +267,8 @@ void Desktop::buildMain() {
   newWindow("TFTarvex3", w);
   Form& f = makeForm("TFTarvex3", w);
 
-  auto* chartView = new ChartView(s_.charts(), "ChartPrinc",
-                                  {{"ChartPrinc.SeriesExp", SeriesKind::Points},
-                                   {"ChartPrinc.SeriesPrinc", SeriesKind::Line},
-                                   {"ChartPrinc.SeriesBessel", SeriesKind::Line},
-                                   {"ChartPrinc.SeriesGauss", SeriesKind::Line},
-                                   {"ChartPrinc.SeriesExtCS", SeriesKind::Line}},
-                                  w);
+  ChartView* chartView = newSpectrumView(s_, w);
   chartView->setObjectName(QStringLiteral("ChartPrinc"));
-  chartView->xAxis->setLabel(q(s_.controls().get("TFTarvex3.ChartPrinc").caption));
   charts_["ChartPrinc"] = chartView;
   w->setCentralWidget(chartView);
   w->setMouseTracking(true);

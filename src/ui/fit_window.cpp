@@ -295,15 +295,8 @@ void FitWindow::build() {
   split->addWidget(left, 0);
 
   // ---- The measured points and the current curve ----
-  auto* chart = new ChartView(s_.charts(), "ChartPrinc",
-                              {{"ChartPrinc.SeriesExp", SeriesKind::Points},
-                               {"ChartPrinc.SeriesPrinc", SeriesKind::Line},
-                               {"ChartPrinc.SeriesBessel", SeriesKind::Line},
-                               {"ChartPrinc.SeriesGauss", SeriesKind::Line},
-                               {"ChartPrinc.SeriesExtCS", SeriesKind::Line}},
-                              w);
+  ChartView* chart = newSpectrumView(s_, w);
   chart->setObjectName(QString::fromLatin1(kChartName));
-  chart->xAxis->setLabel(q(s_.controls().get("TFTarvex3.ChartPrinc").caption));
   chart->yAxis->setLabel(QStringLiteral("Counts"));
   chart->setMinimumSize(320, 240);
   split->addWidget(chart, 1);
