@@ -197,7 +197,11 @@ fs::path batchOutputFolder() {
 std::string exportName(Session& s) {
   const double x = s.number("TFLayers.EditThickL1");
   const double w = s.controls().checked("TFOptions.CheckConv") ? s.number("TFMEIS.EditGauss") : 0.0;
-  return "x" + general(s, x) + "g" + general(s, w);
+  std::string name = "x";
+  name += general(s, x);
+  name += 'g';
+  name += general(s, w);
+  return name;
 }
 
 void ultraexportLayers(Session& s) {

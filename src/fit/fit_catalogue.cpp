@@ -36,7 +36,7 @@ std::vector<ControlSpec> buildFitControls(std::deque<std::string>& pool) {
     rows.push_back({keep("TFFit.PanelElement" + std::to_string(e)), K::Panel, "", ""});
   }
   for (int k = 1; k <= kMaxFitLayers; ++k) {
-    const std::string l = "L" + std::to_string(k);
+    const std::string l = std::string("L").append(std::to_string(k));
     parameter("Thick" + l, k == 1 ? "Thickness (Å)" : "", k == 1 ? "5" : "0", k == 1, "0");
     for (int e = 1; e <= kMaxFitElements; ++e) {
       parameter("Conc" + std::to_string(e) + l, k == 1 && e == 1 ? "Concentration" : "",

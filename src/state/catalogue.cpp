@@ -299,7 +299,7 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   b.form("TFLayers", "Layered sample");
   const char* thickness[] = {"1", ".01", "0", "0", "0", "0"};
   for (int k = 1; k <= 6; ++k) {
-    const std::string l = "L" + std::to_string(k);
+    const std::string l = std::string("L").append(std::to_string(k));
     b.edit(b.keep("TFLayers.EditThick" + l), "Thickness:", thickness[k - 1]);
     for (int s = 1; s <= 5; ++s) {
       const std::string slot = std::to_string(s) + l;

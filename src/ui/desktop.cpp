@@ -861,14 +861,14 @@ void Desktop::buildLayeredSample() {
   auto* layers = new QGridLayout;
   layers->setSpacing(6);
   for (int k = 1; k <= 6; ++k) {
-    const std::string l = "L" + std::to_string(k);
+    const std::string l = std::string("L").append(std::to_string(k));
     auto* box = new QGroupBox(QStringLiteral("Layer %1").arg(k), w);
     auto* grid = tightGrid();
     grid->addWidget(f.label("EditThick" + l), 0, 0);
     QLineEdit* thick = f.edit("EditThick" + l);
     thick->setFixedWidth(56);
     grid->addWidget(thick, 0, 1);
-    auto* add = f.widget("BitBtn" + std::to_string(k));
+    auto* add = f.widget(std::string("BitBtn").append(std::to_string(k)));
     grid->addWidget(add, 0, 4, 1, 2);
     for (int slot = 1; slot <= 5; ++slot) {
       const std::string el = "EditEl" + std::to_string(slot) + l;

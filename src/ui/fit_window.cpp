@@ -210,7 +210,7 @@ void FitWindow::build() {
     heads_[static_cast<std::size_t>(e)] = head;
   }
   for (int k = 0; k < kMaxFitLayers; ++k) {
-    const std::string l = "L" + std::to_string(k + 1);
+    const std::string l = std::string("L").append(std::to_string(k + 1));
     auto* label = new QLabel(QString::number(k + 1), tableHost);
     label->setToolTip(QStringLiteral("Layer %1 from the surface").arg(k + 1));
     rowLabels_[static_cast<std::size_t>(k)] = label;
