@@ -285,8 +285,9 @@ TEST(Script, TheExamplesHoldTheirNumbers) {
 
   TempDir dir("examples");
   for (const auto& [name, out] : outputs) {
-    const ScriptRun r = runProgram("'" + (source / "examples" / name).string() + "'", "", dir,
-                                   "cd '" + source.string() + "' && LC_ALL=de_DE.UTF-8");
+    const ScriptRun r =
+        runProgram(std::string("'").append((source / "examples" / name).string()).append("'"), "",
+                   dir, "cd '" + source.string() + "' && LC_ALL=de_DE.UTF-8");
     EXPECT_EQ(r.status, 0) << name << r.err;
     EXPECT_TRUE(r.out == out) << name << " prints otherwise under LC_ALL=de_DE.UTF-8";
   }
@@ -374,7 +375,8 @@ TEST(Program, HelpVersionAndWhatItCannotRun) {
   const ScriptRun version = runProgram("--version", "", dir);
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "tarvex-cli 3.0.0.12\n");
-  const ScriptRun folder = runProgram("'" + dir.path().string() + "'", "", dir);
+  const ScriptRun folder =
+      runProgram(std::string("'").append(dir.path().string()).append("'"), "", dir);
   EXPECT_EQ(folder.status, 2);
   EXPECT_NE(folder.err.find("is a folder, not a script"), std::string::npos) << folder.err;
   const ScriptRun missing = runProgram("no-such-script.tvx", "", dir);

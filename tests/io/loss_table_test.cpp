@@ -142,7 +142,10 @@ TEST(LossTable, AFileThatCannotBeOpenedSaysSoWithItsName) {
   EXPECT_TRUE(r.opened);
   EXPECT_EQ(r.stored, 0);
   EXPECT_EQ(r.notUsed, 2);
-  EXPECT_EQ(r.notice.rfind("\"" + tmp.path("cs.dat") + "\": 2 pairs not used", 0), 0u) << r.notice;
+  EXPECT_EQ(r.notice.rfind(
+                std::string("\"").append(tmp.path("cs.dat")).append("\": 2 pairs not used"), 0),
+            0u)
+      << r.notice;
 }
 
 TEST(LossTable, MomentsOfTheSccExample) {

@@ -148,7 +148,9 @@ TEST(ParameterFiles, NonFiniteNumbersRefuseTheFile) {
     f.session.run("LoadParameters");
     ASSERT_EQ(f.host.messages.size(), 1u);
     const std::string& m = f.host.messages[0];
-    EXPECT_NE(m.find("\"" + f.path("tarvex.ini") + "\""), std::string::npos) << m;
+    EXPECT_NE(m.find(std::string("\"").append(f.path("tarvex.ini")).append("\"")),
+              std::string::npos)
+        << m;
     EXPECT_NE(m.find(c.names), std::string::npos) << m;
     EXPECT_EQ(f.text("TFNRP.EditEnrg"), "151");
     EXPECT_EQ(f.text("TFOptions.EditMult"), "8");
