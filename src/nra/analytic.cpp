@@ -137,7 +137,7 @@ void analyticExcitation(Session& session) {
   session.Updateplot();
   WorkingState& st = session.state();
   checkAnalyticWork(session, p, st.nraProfile);
-  st.undoProfile = st.nraProfile;
+  st.undoProfile = PackedProfile(st.nraProfile);
   session.SetStatus("Calculating the analitic excitation curve...");
   spectro curve = analyticExcitationCurve(st.nraProfile, p.maxEnergy, p.stopping, p.straggling);
   broadenExcitation(session, curve, p.resonanceWidth, p.beamSpread);

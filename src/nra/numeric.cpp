@@ -245,7 +245,7 @@ void numericExcitation(Session& s) {
   WorkingState& st = s.state();
   const NraNumericParams p = readNraNumericParams(s);
   checkExcitationWidths(s, p.resonanceWidth, p.beamSpread);
-  st.undoProfile = st.nraProfile;
+  st.undoProfile = PackedProfile(st.nraProfile);
   s.SetStatus("Calculating the numeric excitation curve...");
   const SingleCollision c = singleCollision(p.resonance, p.stopping, p.straggling);
   if (std::isfinite(c.emin)) s.controls().setText("TFNRP.EditEmin", general(s, c.emin, 15));

@@ -13,29 +13,10 @@
 #include <vector>
 
 #include "core/profile.h"
+#include "state/packed_values.h"
 #include "state/working_state.h"
 
 namespace tarvex {
-
-// The values of a stretch of a profile, a run of three or more equal values kept once (the
-// zeros past a film, its plateaus). Values are compared bit for bit, so unpacking gives back
-// exactly what was packed.
-class PackedValues {
- public:
-  static PackedValues pack(const double* v, std::size_t n);
-  void unpack(double* out) const;
-  std::size_t size() const { return size_; }
-  std::size_t bytes() const;
-
- private:
-  struct Run {
-    std::size_t length = 0;
-    bool repeated = false;  // one value in values_ stands for the whole run
-  };
-  std::vector<double> values_;
-  std::vector<Run> runs_;
-  std::size_t size_ = 0;
-};
 
 // The fields of a profile besides its values.
 struct ProfileShape {

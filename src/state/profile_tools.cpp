@@ -299,8 +299,9 @@ void Session::Smooth() {
 
 void Session::Undo() {
   // Restores the copy the resonant calculations keep; as an edit it can be undone in turn.
-  auto change = ProfileChange::between({true, {}}, state_.nraProfile, state_.undoProfile);
-  state_.nraProfile = state_.undoProfile;
+  profile kept = state_.undoProfile.unpack();
+  auto change = ProfileChange::between({true, {}}, state_.nraProfile, kept);
+  state_.nraProfile = std::move(kept);
   history_.record("Undo", std::move(change));
   Plotprofile();
 }

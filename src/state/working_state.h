@@ -12,6 +12,7 @@
 #include "core/profile.h"
 #include "core/spectro.h"
 #include "state/host.h"
+#include "state/packed_values.h"
 
 namespace tarvex {
 
@@ -128,7 +129,9 @@ struct WorkingState {
   bool meisAutoValid = false;
   bool meisExtAutoValid = false;
   profile nraProfile = defaultProfile();
-  profile undoProfile;
+  // The NRA profile as the last resonant calculation found it, for "Undo"; packed, since most
+  // of a drawn profile is plateaus and the zeros past the film.
+  PackedProfile undoProfile;
   std::vector<spectro> nraLossDistributions;
   std::array<profile, 10> profileBuffers;
   spectro numericExcitation;

@@ -138,7 +138,16 @@ TEST(CalcAnaliticExcitation, BroadensAndPlots) {
   EXPECT_EQ(f.host.statuses, (std::vector<std::string>{
                                  "Calculating the analitic excitation curve...",
                                  "Lorentzian convolution...", "Gaussian convolution...", "Done!"}));
-  EXPECT_EQ(f.session.state().undoProfile.values, p.values);
+  EXPECT_EQ(f.session.state().undoProfile.unpack().values, p.values);
+  // A plateau is kept as one value, and "Undo" gives back every point after an edit.
+  EXPECT_LT(f.session.state().undoProfile.bytes(), 256u);
+  const profile calculated = p;
+  p.values[7] = -0.0;
+  p.values[1500] = std::nan("");
+  f.session.run("Undo");
+  EXPECT_EQ(
+      std::memcmp(p.values.data(), calculated.values.data(), p.values.size() * sizeof(double)), 0);
+  EXPECT_EQ(p.count, calculated.count);
   const auto& pts = f.series("ChartPrinc.SeriesBessel").points;
   ASSERT_EQ(pts.size(), static_cast<std::size_t>(c.size()));
   EXPECT_DOUBLE_EQ(pts[0].x, 151.0 - c.offset * 0.001);
@@ -193,7 +202,7 @@ TEST(CalcAnaliticExcitation, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
       p.values[static_cast<std::size_t>(i)] = 1.0;
     f.session.run("CalcSimulation");
     const spectro before = f.session.state().analyticExcitation;
-    const profile undo = f.session.state().undoProfile;
+    const profile undo = f.session.state().undoProfile.unpack();
     f.set(c.field, c.value);
     f.set("TFNRP.EditMaxDepth", "9.5");  // a profile update would drop points
     f.session.run("CalcSimulation");
@@ -201,7 +210,7 @@ TEST(CalcAnaliticExcitation, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
     EXPECT_EQ(f.host.statuses.back(), "Bessel calculation ERROR!") << c.value;
     EXPECT_EQ(f.session.state().analyticExcitation.values, before.values) << c.value;
     EXPECT_EQ(f.session.state().nraProfile.count, 2000) << c.value;
-    EXPECT_EQ(f.session.state().undoProfile.values, undo.values) << c.value;
+    EXPECT_EQ(f.session.state().undoProfile.unpack().values, undo.values) << c.value;
   }
 }
 

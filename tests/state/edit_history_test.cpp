@@ -198,7 +198,7 @@ TEST(EditHistory, UpdatePlotBufferAndUndoAreEditsWithTheirShape) {
   f.session.run("LoadBuffer1");
   EXPECT_EQ(p.count, drawn.count);
   // The resonant calculations' copy, restored by "Undo".
-  f.session.state().undoProfile = profile(3.0, 0.005);
+  f.session.state().undoProfile = PackedProfile(profile(3.0, 0.005));
   f.session.run("Undo");
   EXPECT_EQ(p.count, 600);
 

@@ -94,8 +94,8 @@ TEST(WorkingState, StartUp) {
   const WorkingState& s = f.session.state();
   EXPECT_EQ(s.nraProfile.count, 2000);
   EXPECT_EQ(s.nraProfile.step, 0.005);
-  EXPECT_EQ(s.undoProfile.count, 0);
-  EXPECT_EQ(s.undoProfile.step, 0.1);
+  EXPECT_EQ(s.undoProfile.count(), 0);
+  EXPECT_EQ(s.undoProfile.step(), 0.1);
   EXPECT_TRUE(s.elementMap.empty());
   EXPECT_FALSE(s.nraAutoValid);
   EXPECT_TRUE(s.currentProfile.nra);
