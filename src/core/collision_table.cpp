@@ -152,13 +152,7 @@ float besselLossValue(double c, double mu, double g, double e, double scale) {
   if (a < 3.75) {
     const double exponent = -mu - g * e;
     if (std::fabs(exponent) < 700.0) {
-      const double t = a * 0.26666666666666666;
-      const double y = t * t;
-      const double i1 =
-          a * (0.5 +
-               y * (0.87890594 +
-                    y * (0.51498869 +
-                         y * (0.15084934 + y * (0.02658733 + y * (0.00301532 + y * 0.00032411))))));
+      const double i1 = besselI1Small(a);
       d = front * std::exp(exponent) * i1 / std::sqrt(q + 1e-7) * scale;
       inRange = true;
     }
@@ -167,14 +161,7 @@ float besselLossValue(double c, double mu, double g, double e, double scale) {
     const double exponent = (-mu - g * e) + a;
     if (std::fabs(exponent) < 700.0) {
       const double u = 3.75 / a;
-      const double poly =
-          0.39894228 +
-          u * (-0.03988024 +
-               u * (-0.00362018 +
-                    u * (0.00163801 +
-                         u * (-0.01031555 +
-                              u * (0.02282967 +
-                                   u * (-0.02895312 + u * (0.01787654 + u * -0.00420059)))))));
+      const double poly = besselI1LargeScaled(u);
       d = front * (std::exp(exponent) / std::sqrt(a)) * poly / std::sqrt(q + 1e-7) * scale;
       inRange = true;
     }

@@ -42,25 +42,10 @@ long double besselI0(long double x) {
 
 long double besselI1(long double x) {
   const double ax = std::fabs(static_cast<double>(x));
-  if (ax < 3.75) {
-    const long double t = x * 0.26666666666666666;
-    const long double y = t * t;
-    return x *
-           (0.5 +
-            y * (0.87890594 +
-                 y * (0.51498869 +
-                      y * (0.15084934 + y * (0.02658733 + y * (0.00301532 + y * 0.00032411))))));
-  }
+  if (ax < 3.75) return besselI1Small(x);
   const long double u = 3.75 / ax;
   const long double r =
-      (std::exp(static_cast<long double>(ax)) / std::sqrt(ax)) *
-      (0.39894228 +
-       u * (-0.03988024 +
-            u * (-0.00362018 +
-                 u * (0.00163801 +
-                      u * (-0.01031555 +
-                           u * (0.02282967 +
-                                u * (-0.02895312 + u * (0.01787654 + u * -0.00420059))))))));
+      (std::exp(static_cast<long double>(ax)) / std::sqrt(ax)) * besselI1LargeScaled(u);
   return x < 0.0L ? -r : r;
 }
 
@@ -105,14 +90,7 @@ long double besselLossDensity(double c, double mu, double g, double e) {
   // thick layers e^-mu underflows and e^(2 sqrt q) overflows a double where their product is
   // still of order one.
   const long double u = 3.75 / a;
-  const long double poly =
-      0.39894228 +
-      u * (-0.03988024 +
-           u * (-0.00362018 +
-                u * (0.00163801 +
-                     u * (-0.01031555 +
-                          u * (0.02282967 +
-                               u * (-0.02895312 + u * (0.01787654 + u * -0.00420059)))))));
+  const long double poly = besselI1LargeScaled(u);
   const long double exponent = static_cast<long double>(-mu - g * e) + a;
   return front * (exponential(exponent) / std::sqrt(a)) * poly / std::sqrt(q + 1e-7);
 }

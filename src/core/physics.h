@@ -19,6 +19,28 @@ double gaussianLoss(double e, double sigma0, double omega, double s, double x, d
 // Abramowitz and Stegun 9.8.1-9.8.4, in extended precision.
 long double besselI0(long double x);
 long double besselI1(long double x);
+
+// The two polynomials of I1 (9.8.3 and 9.8.4), in the precision of their argument: I1(x) for
+// |x| < 3.75, and sqrt(x) e^-x I1(x) for x >= 3.75 from u = 3.75/x.
+template <class T>
+T besselI1Small(T x) {
+  const T t = x * 0.26666666666666666;
+  const T y = t * t;
+  return x * (0.5 +
+              y * (0.87890594 +
+                   y * (0.51498869 +
+                        y * (0.15084934 + y * (0.02658733 + y * (0.00301532 + y * 0.00032411))))));
+}
+template <class T>
+T besselI1LargeScaled(T u) {
+  return 0.39894228 +
+         u * (-0.03988024 +
+              u * (-0.00362018 +
+                   u * (0.00163801 +
+                        u * (-0.01031555 +
+                             u * (0.02282967 +
+                                  u * (-0.02895312 + u * (0.01787654 + u * -0.00420059)))))));
+}
 // I_n(x) by Miller's downward recurrence (accuracy constant 40); n >= 0.
 long double besselIn(int n, long double x);
 
