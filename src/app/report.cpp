@@ -250,8 +250,11 @@ void registerReportActions(Session& s) {
         s.SetStatus("Report saved: " + *file);
         break;
       case ReportPdf::Failed:
+        // The status must not go on saying that an earlier report was saved.
+        s.SetStatus("Cannot write " + *file);
         throw std::runtime_error("Cannot write " + *file);
       case ReportPdf::Unsupported:
+        s.SetStatus("No report saved");
         throw std::runtime_error(
             "PDF reports need the libraries of the desktop program; this program was built "
             "without them");

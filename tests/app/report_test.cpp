@@ -423,13 +423,16 @@ TEST(ReportTest, PreviewWindowAndPdfGoThroughTheFrontEnd) {
   EXPECT_TRUE(f.host.messages.empty());
 
   // A file that cannot be written, and a front end without the page painter: said plainly.
+  // The status no longer says that the earlier report was saved.
   struct Case {
     ReportPdf answer;
     std::string message;
-  } cases[] = {{ReportPdf::Failed, "Cannot write out/r.pdf"},
+    std::string status;
+  } cases[] = {{ReportPdf::Failed, "Cannot write out/r.pdf", "Cannot write out/r.pdf"},
                {ReportPdf::Unsupported,
                 "PDF reports need the libraries of the desktop program; this program was built "
-                "without them"}};
+                "without them",
+                "No report saved"}};
   for (const Case& c : cases) {
     f.host.messages.clear();
     f.host.pdfAnswer = c.answer;
@@ -437,6 +440,7 @@ TEST(ReportTest, PreviewWindowAndPdfGoThroughTheFrontEnd) {
     ASSERT_TRUE(f.session.run("SaveReportPdf"));
     EXPECT_TRUE(f.session.lastCommandFailed());
     EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(f.host.statuses.back(), c.status);
   }
 
   // A manual grid size that is not a number stops before the dialog.
