@@ -33,6 +33,14 @@
 namespace tarvex::ui {
 namespace {
 
+// Widens a window with a menu bar to what the bar asks for, so that no menu hides behind the
+// bar's extension button; returns the width.
+int widenToMenuBar(QMainWindow* w) {
+  const int wanted = w->menuBar()->sizeHint().width();
+  if (wanted > w->width()) w->resize(wanted, w->height());
+  return w->width();
+}
+
 QString q(const std::string& s) {
   return QString::fromStdString(s);
 }
@@ -337,6 +345,7 @@ void Desktop::buildMain() {
 
   w->move(15, 15);
   w->resize(711, 454);
+  widenToMenuBar(w);
 }
 
 void Desktop::buildMenu(const std::string& menu, QWidget* owner, QMenu* top, QMenuBar* bar) {
@@ -516,8 +525,12 @@ void Desktop::buildSample() {
     }
   });
   w->setCentralWidget(central);
-  w->move(770, 15);
   w->resize(480, 420);
+  widenToMenuBar(w);
+  // Right of the main window, whose curve the profile drawn here changes, with the gap the
+  // design leaves.
+  const QMainWindow* main = mainWindow();
+  w->move(main != nullptr ? std::max(770, main->x() + main->width() + 44) : 770, 15);
 }
 
 // ---- Options window ---------------------------------------------------------------------------

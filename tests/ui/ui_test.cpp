@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolButton>
 #include <set>
 
 #include "core/numtext.h"
@@ -79,6 +80,7 @@ class WindowsTest : public QObject {
   void doubleClickTogglesZoomModeAndShiftDrawsNothing();
   void theElementBoxChoosesTheProfileDrawnAndSmoothTakesThemAll();
   void aLongProfileIsDrawnByPixelColumns();
+  void everyMenuOfTheMenuBarsShows();
 };
 
 void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
@@ -715,6 +717,27 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
   WindowsTest t;
   return QTest::qExec(&t, argc, argv);
+}
+
+void WindowsTest::everyMenuOfTheMenuBarsShows() {
+  Gui g;
+  auto* main = qobject_cast<QMainWindow*>(g.desktop->window("TFTarvex3"));
+  auto* sample = qobject_cast<QMainWindow*>(g.desktop->window("TFSample"));
+  for (QMainWindow* w : {main, sample}) {
+    QVERIFY(w != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QMenuBar* bar = w->menuBar();
+    // Menus that do not fit go behind the bar's extension button.
+    auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+    QVERIFY(more != nullptr);
+    QVERIFY2(!more->isVisible(), qPrintable(w->objectName()));
+    for (QAction* a : bar->actions()) {
+      QVERIFY2(bar->rect().contains(bar->actionGeometry(a)), qPrintable(a->text()));
+    }
+    QVERIFY(w->width() >= 480);
+  }
+  QVERIFY(main->width() >= 711);
+  QVERIFY(!main->geometry().intersects(sample->geometry()));
 }
 
 #include "ui_test.moc"
