@@ -136,6 +136,25 @@ void ChartView::flush() {
   }
   if (!any) return;
   axesDirty_ = false;
+  if (pressed_) {
+    rangesHeld_ = true;
+  } else if (!zoomed_) {
+    applyRanges();
+  }
+  redecimate();
+  replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ChartView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) pressed_ = true;
+  QCustomPlot::mousePressEvent(event);
+}
+
+void ChartView::mouseReleaseEvent(QMouseEvent* event) {
+  QCustomPlot::mouseReleaseEvent(event);
+  pressed_ = false;
+  if (!rangesHeld_) return;
+  rangesHeld_ = false;
   if (!zoomed_) applyRanges();
   redecimate();
   replot(QCustomPlot::rpQueuedReplot);

@@ -42,6 +42,8 @@ class ChartView : public QCustomPlot {
  private:
   void changed(const std::string& key);
   void applyRanges();
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   // Fills graph i from its series: every point, or the extremes per pixel column of a long
   // line or area over the depth range in view.
   void setGraphData(std::size_t i);
@@ -57,6 +59,11 @@ class ChartView : public QCustomPlot {
   bool axesDirty_ = true;
   bool flushQueued_ = false;
   bool zoomed_ = false;
+  // While the left button is down (a stroke, a zoom rectangle) the axes keep their ranges, so
+  // that a pixel stands for the same value from the press to the release; what the data ask for
+  // is applied at the release.
+  bool pressed_ = false;
+  bool rangesHeld_ = false;
   bool logCounts_ = false;
   int observer_ = 0;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -81,6 +81,7 @@ class WindowsTest : public QObject {
   void theElementBoxChoosesTheProfileDrawnAndSmoothTakesThemAll();
   void aLongProfileIsDrawnByPixelColumns();
   void everyMenuOfTheMenuBarsShows();
+  void theAxesHoldStillWhileTheButtonIsDown();
 };
 
 void WindowsTest::startUpShowsTheWindowsOfTheProgram() {
@@ -738,6 +739,38 @@ void WindowsTest::everyMenuOfTheMenuBarsShows() {
   }
   QVERIFY(main->width() >= 711);
   QVERIFY(!main->geometry().intersects(sample->geometry()));
+}
+
+void WindowsTest::theAxesHoldStillWhileTheButtonIsDown() {
+  // Before the first "Update plot" the concentration axis follows the data: a stroke at one
+  // height must still draw one value, the axis catching up only at the release.
+  Gui g;
+  tarvex::ui::ChartView* v = g.desktop->chart("ChartNRPProf");
+  g.desktop->flush();
+  const QCPRange before = v->yAxis->range();
+  Stroke s{v, {}};
+  s.event(QEvent::MouseMove, inside(v, 0.1, 0.3), Qt::NoButton, Qt::NoButton);
+  s.event(QEvent::MouseButtonPress, inside(v, 0.1, 0.3), Qt::LeftButton, Qt::LeftButton);
+  for (double x : {0.3, 0.5, 0.7, 0.9}) {
+    s.event(QEvent::MouseMove, inside(v, x, 0.3), Qt::NoButton, Qt::LeftButton);
+    g.desktop->flush();
+    QCoreApplication::processEvents();
+    QCOMPARE(v->yAxis->range(), before);
+  }
+  const tarvex::profile& p = g.session.state().nraProfile;
+  const double height = v->yAxis->pixelToCoord(inside(v, 0.0, 0.3).y());
+  QVERIFY(height > 0.0);
+  const auto at = [&](double fx) {
+    const double depth = v->xAxis->pixelToCoord(inside(v, fx, 0.0).x());
+    return p.values[static_cast<std::size_t>(depth / p.step)];
+  };
+  for (double fx : {0.2, 0.4, 0.6, 0.8})
+    QCOMPARE(at(fx), height);
+  s.event(QEvent::MouseButtonRelease, inside(v, 0.9, 0.3), Qt::LeftButton, Qt::NoButton);
+  QCoreApplication::processEvents();
+  g.desktop->flush();
+  QVERIFY(v->yAxis->range() != before);
+  QVERIFY(v->yAxis->range().contains(height));
 }
 
 #include "ui_test.moc"
