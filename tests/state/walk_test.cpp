@@ -482,38 +482,15 @@ std::optional<Failure> replay(std::vector<std::string>* script, const fs::path& 
   return failure;
 }
 
-// Removes lines while the script still fails the same way: chunks of halving size, as long as
-// the time allows.
+// Removes lines while the script still fails the same way, as long as the time allows.
 std::vector<std::string> shrink(std::vector<std::string> script, const Failure& failure,
                                 const fs::path& folder, const Options& opts, int* runs) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::duration<double>(opts.shrinkSeconds);
-  // A candidate that fails the same way, cut at its failing line.
-  const auto stillFails = [&](std::vector<std::string>& candidate) {
-    ++*runs;
-    const auto f = replay(&candidate, folder, opts.stepLimitSeconds);
-    return f && f->kind == failure.kind;
-  };
-  for (std::size_t chunk = std::max<std::size_t>(1, script.size() / 2); chunk >= 1; chunk /= 2) {
-    // The failing line is last and stays; try the others, from the end towards the start.
-    std::size_t end = script.size() - 1;
-    while (end > 0) {
-      if (std::chrono::steady_clock::now() > deadline) return script;
-      const std::size_t begin = end >= chunk ? end - chunk : 0;
-      std::vector<std::string> candidate(script.begin(),
-                                         script.begin() + static_cast<std::ptrdiff_t>(begin));
-      candidate.insert(candidate.end(), script.begin() + static_cast<std::ptrdiff_t>(end),
-                       script.end());
-      if (stillFails(candidate)) {
-        script = std::move(candidate);
-        end = std::min(begin, script.size() - 1);
-      } else {
-        end = begin;
-      }
-    }
-    if (chunk == 1) break;
-  }
-  return script;
+  return walk::shrinkSteps(std::move(script), opts.shrinkSeconds,
+                           [&](std::vector<std::string>& candidate) {
+                             ++*runs;
+                             const auto f = replay(&candidate, folder, opts.stepLimitSeconds);
+                             return f && f->kind == failure.kind;
+                           });
 }
 
 Outcome walk(const Options& opts, const fs::path& folder, const fs::path& journalPath) {
@@ -600,6 +577,30 @@ void walkAndReport(std::uint64_t seed, int steps) {
 }
 
 constexpr int kShortWalk = 400;
+
+TEST(Walk, ShrinkKeepsOnlyTheStepsAFaultNeeds) {
+  // A fault that shows at step 99 when some earlier steps ran before it, in order.
+  struct Case {
+    std::vector<int> needs;
+    std::vector<int> shortest;
+  } cases[] = {{{99}, {99}}, {{98, 99}, {98, 99}}, {{3, 60, 99}, {3, 60, 99}}, {{0, 99}, {0, 99}}};
+  for (const Case& c : cases) {
+    std::vector<int> steps(100);
+    for (int i = 0; i < 100; ++i)
+      steps[static_cast<std::size_t>(i)] = i;
+    int runs = 0;
+    const auto fails = [&](std::vector<int>& candidate) {
+      ++runs;
+      std::size_t next = 0;
+      for (int step : candidate) {
+        if (next < c.needs.size() && step == c.needs[next]) ++next;
+      }
+      return next == c.needs.size() && candidate.back() == 99;
+    };
+    EXPECT_EQ(walk::shrinkSteps(steps, 60.0, fails), c.shortest);
+    EXPECT_LT(runs, 120);
+  }
+}
 
 TEST(Walk, FixedSeed) {
   walkAndReport(20261210, kShortWalk);

@@ -174,4 +174,41 @@ inline std::optional<Problem> compositionProblem(const Session& s) {
   return std::nullopt;
 }
 
+// The shortest run of steps found within the time that still fails as the walk did. First the
+// shortest failing tail (the last 1, 2, 4, ... steps: most faults need only the last few, and a
+// tail replays in a moment where the whole walk takes minutes), then runs of halving length taken
+// out from the end towards the start; the failing step is last and stays. stillFails(candidate)
+// replays a candidate on a fresh session (it may cut the candidate at its failing step).
+template <class Step, class StillFails>
+std::vector<Step> shrinkSteps(std::vector<Step> steps, double seconds, StillFails&& stillFails) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  const auto timeLeft = [&] { return std::chrono::steady_clock::now() < deadline; };
+  for (std::size_t tail = 1; tail < steps.size() && timeLeft(); tail *= 2) {
+    std::vector<Step> candidate(steps.end() - static_cast<std::ptrdiff_t>(tail), steps.end());
+    if (stillFails(candidate)) {
+      steps = std::move(candidate);
+      break;
+    }
+  }
+  for (std::size_t chunk = std::max<std::size_t>(1, steps.size() / 2); chunk >= 1; chunk /= 2) {
+    std::size_t end = steps.size() - 1;
+    while (end > 0) {
+      if (!timeLeft()) return steps;
+      const std::size_t begin = end >= chunk ? end - chunk : 0;
+      std::vector<Step> candidate(steps.begin(),
+                                  steps.begin() + static_cast<std::ptrdiff_t>(begin));
+      candidate.insert(candidate.end(), steps.begin() + static_cast<std::ptrdiff_t>(end),
+                       steps.end());
+      if (stillFails(candidate)) {
+        steps = std::move(candidate);
+        end = std::min(begin, steps.size() - 1);
+      } else {
+        end = begin;
+      }
+    }
+    if (chunk == 1) break;
+  }
+  return steps;
+}
+
 }  // namespace tarvex::walk

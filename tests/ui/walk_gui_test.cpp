@@ -848,28 +848,11 @@ std::optional<Failure> replay(std::vector<Step>* steps, const fs::path& fixtures
 
 std::vector<Step> shrink(std::vector<Step> steps, const Failure& failure, const fs::path& fixtures,
                          double limit, double budget, int* runs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(budget);
-  for (std::size_t chunk = std::max<std::size_t>(1, steps.size() / 2); chunk >= 1; chunk /= 2) {
-    std::size_t end = steps.size() - 1;
-    while (end > 0) {
-      if (std::chrono::steady_clock::now() > deadline) return steps;
-      const std::size_t begin = end >= chunk ? end - chunk : 0;
-      std::vector<Step> candidate(steps.begin(),
-                                  steps.begin() + static_cast<std::ptrdiff_t>(begin));
-      candidate.insert(candidate.end(), steps.begin() + static_cast<std::ptrdiff_t>(end),
-                       steps.end());
-      ++*runs;
-      const auto f = replay(&candidate, fixtures, limit);
-      if (f && f->kind == failure.kind) {
-        steps = std::move(candidate);
-        end = std::min(begin, steps.size() - 1);
-      } else {
-        end = begin;
-      }
-    }
-    if (chunk == 1) break;
-  }
-  return steps;
+  return tarvex::walk::shrinkSteps(std::move(steps), budget, [&](std::vector<Step>& candidate) {
+    ++*runs;
+    const auto f = replay(&candidate, fixtures, limit);
+    return f && f->kind == failure.kind;
+  });
 }
 
 Outcome walkGui(std::uint64_t seed, int steps, const fs::path& fixtures,
