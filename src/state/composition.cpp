@@ -29,7 +29,12 @@ void Session::composition(bool markChanged) {
   // they were.
   const double step = number("TFMEIS.EditProfstep");
   const double thickness = number("TFMEIS.EditMaxDepth");
-  pointsFor(thickness, step, "\"Step:\"");
+  const int points = pointsFor(thickness, step, "\"Step:\"");
+  // Every element's profile takes this size, the new one too.
+  const std::size_t profiles =
+      state_.elementProfiles.size() + (state_.elementProfiles.count(name) != 0 ? 0 : 1);
+  checkProfilesTogether(static_cast<double>(points) * static_cast<double>(profiles), profiles,
+                        "\"Step:\"");
   state_.elementMap[name] = e;
 
   controls_.setItems("TFMEIS.ListElements", {});

@@ -29,6 +29,16 @@ int pointsFor(double thickness, double step, const std::string& stepField,
   return static_cast<int>(std::ceil(q));
 }
 
+void checkProfilesTogether(double together, std::size_t profiles, const std::string& stepField,
+                           const std::string& thicknessName) {
+  if (together <= kMaxGridPoints) return;
+  throw std::invalid_argument(formatGeneral(static_cast<double>(profiles)) +
+                              " element profiles need " + formatGeneral(together) +
+                              " points together, more than the " + formatGeneral(kMaxGridPoints) +
+                              " all depth profiles can hold (a larger " + stepField +
+                              " or a smaller " + thicknessName + " brings it down)");
+}
+
 void fitThickness(profile& p, double thickness, const std::string& thicknessName) {
   const int n = pointsFor(thickness, p.step, "The depth step", thicknessName);
   p.count = n;

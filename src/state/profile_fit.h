@@ -3,6 +3,7 @@
 // is read once more.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "core/profile.h"
@@ -16,6 +17,11 @@ namespace tarvex {
 // thicknessName names the thickness in the message ("\"Thickness\"").
 int pointsFor(double thickness, double step, const std::string& stepField,
               const std::string& thicknessName = "\"Thickness\"");
+// Throws, naming the fields, when `profiles` depth profiles holding `together` points in all
+// would hold more than all depth profiles may (the ion-scattering composition keeps one profile
+// per element, all of one thickness).
+void checkProfilesTogether(double together, std::size_t profiles, const std::string& stepField,
+                           const std::string& thicknessName = "\"Thickness\"");
 // Resizes p to pointsFor(thickness, p.step) points, keeping the values at their index.
 void fitThickness(profile& p, double thickness, const std::string& thicknessName = "\"Thickness\"");
 

@@ -139,6 +139,11 @@ void Session::Updateplot() {
   const double t = number("TFMEIS.EditMaxDepth");
   const double c = number("TFMEIS.EditCont");
   const double cmax = number("TFMEIS.EditCmax");
+  // All profiles take the new size: together they must fit before any is built.
+  double together = 0.0;
+  for (const auto& [name, current] : state_.elementProfiles)
+    together += pointsFor(t + c, current.step, "The depth step", kThicknessWithLayer);
+  checkProfilesTogether(together, state_.elementProfiles.size(), "\"Step:\"", kThicknessWithLayer);
   // Only the profiles that change are built aside.
   std::map<std::string, profile> profiles;
   for (const auto& [name, current] : state_.elementProfiles) {

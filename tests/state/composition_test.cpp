@@ -157,6 +157,46 @@ TEST(Composition, BadProfileFieldsChangeNothing) {
   }
 }
 
+// Each element keeps a profile of the common thickness: the limit holds for all of them
+// together, checked before any profile is built.
+TEST(Composition, AllElementProfilesTogetherStayWithinTheLimit) {
+  SessionFixture f;
+  f.meisMode();
+  for (const char* name : {"Hf", "O", "Zr"})
+    f.addElement(name);
+  const WorkingState& st = f.session.state();
+  const std::map<std::string, profile> before = st.elementProfiles;
+  const std::size_t n = before.size();
+  ASSERT_GE(n, 3u);
+  const auto message = [](std::size_t profiles, const char* thickness) {
+    return std::to_string(profiles) + " element profiles need " +
+           formatGeneral(2e7 * static_cast<double>(profiles)) +
+           " points together, more than the 50000000 all depth profiles can hold (a larger "
+           "\"Step:\" or a smaller " +
+           thickness + " brings it down)";
+  };
+  f.host.messages.clear();
+  // "Update plot" keeps each profile's step (0.01 Å): 2e7 points a profile.
+  f.set("TFMEIS.EditMaxDepth", "200000");
+  f.session.run("Updateplot");
+  // A new element takes the step of the field for every profile: 2e7 points a profile again.
+  f.set("TFMEIS.EditProfstep", "0.001");
+  f.set("TFMEIS.EditMaxDepth", "20000");
+  f.addElement("N");
+  ASSERT_EQ(f.host.messages.size(), 2u);
+  // Profiles kept at another step count for what they would hold.
+  const std::string& update = f.host.messages[0];
+  EXPECT_EQ(update.rfind(std::to_string(n) + " element profiles need ", 0), 0u) << update;
+  EXPECT_NE(update.find("plus \"Contamination\" brings it down)"), std::string::npos) << update;
+  EXPECT_EQ(f.host.messages[1], message(n + 1, "\"Thickness\""));
+  EXPECT_EQ(st.elementMap.size(), 3u);
+  ASSERT_EQ(st.elementProfiles.size(), n);
+  for (const auto& [name, p] : before) {
+    EXPECT_EQ(st.elementProfiles.at(name).values, p.values) << name;
+    EXPECT_EQ(st.elementProfiles.at(name).step, p.step) << name;
+  }
+}
+
 TEST(Composition, EmptyNameIsAnElementThatDrawsNothing) {
   SessionFixture f;
   f.meisMode();
