@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "core/cancel.h"
+#include "core/limits.h"
 #include "core/numtext.h"
 #include "core/physics.h"
 #include "fit/fit_controls.h"
@@ -114,9 +115,13 @@ void restore(Session& s, const Snapshot& snap, bool whole) {
 
 // ---- Parameters -------------------------------------------------------------------------------
 
+// What a parameter stands for: its physical range.
+enum class Quantity { depth, amount, other };  // Å (0 up), at least 0, any value
+
 struct Slot {
   FitParameter* p;
   std::string name;
+  Quantity quantity = Quantity::other;
 };
 
 std::vector<Slot> allSlots(FitModel& m, const std::vector<std::string>& elements, bool nra) {
@@ -124,20 +129,20 @@ std::vector<Slot> allSlots(FitModel& m, const std::vector<std::string>& elements
   for (std::size_t k = 0; k < m.layers.size(); ++k) {
     FitLayer& l = m.layers[k];
     const std::string layer = "Layer " + std::to_string(k + 1) + " ";
-    slots.push_back({&l.thickness, layer + "thickness (Å)"});
+    slots.push_back({&l.thickness, layer + "thickness (Å)", Quantity::depth});
     for (std::size_t e = 0; e < l.concentration.size(); ++e) {
       const std::string what =
           nra ? "concentration"
               : (e < elements.size() ? elements[e] : "element " + std::to_string(e + 1)) +
                     " concentration";
-      slots.push_back({&l.concentration[e], layer + what});
+      slots.push_back({&l.concentration[e], layer + what, Quantity::amount});
     }
-    slots.push_back({&l.sigma, layer + "edge σ (Å)"});
+    slots.push_back({&l.sigma, layer + "edge σ (Å)", Quantity::depth});
   }
-  slots.push_back({&m.dose, "Ion dose"});
+  slots.push_back({&m.dose, "Ion dose", Quantity::amount});
   slots.push_back({&m.shift, "Shift (keV)"});
   slots.push_back({&m.background, "Background"});
-  slots.push_back({&m.spread, "Beam spread (eV)"});
+  slots.push_back({&m.spread, "Beam spread (eV)", Quantity::amount});
   return slots;
 }
 
@@ -187,6 +192,89 @@ struct Fitter {
   backgroundLine line;
   int evaluations = 0;
   std::exception_ptr error;
+  // The depth grid of the calculation: the profile's own points (with the thickness field's
+  // text as it was), more while the layers and the tails of their edges reach past them, at
+  // most limitPoints.
+  std::string depthField;
+  std::string depthText;
+  double step = 0.1;
+  double contamination = 0.0;
+  long long surface = 0;  // index of the point at the sample's surface
+  int basePoints = 0;
+  int modelPoints = 0;
+  int limitPoints = 0;
+
+  // The profile of the current mode that gives the grid (every element's profile has the grid
+  // of the thickness field).
+  const profile& gridProfile() const {
+    const WorkingState& st = s.state();
+    if (nra) return st.nraProfile;
+    for (const std::string& e : elements) {
+      const auto it = st.elementProfiles.find(e);
+      if (it != st.elementProfiles.end()) return it->second;
+    }
+    return defaultProfile();
+  }
+
+  // Depth below the surface down to which the layers hold anything: the deepest lower boundary
+  // plus four widths of its edge (the step is within 3.2e-5 of its full height there).
+  static double layersReach(const std::vector<FitLayer>& layers) {
+    double depth = 0.0, reach = 0.0;
+    for (const FitLayer& l : layers) {
+      depth += std::max(0.0, l.thickness.value);
+      reach = std::max(reach, depth + 4.0 * std::max(0.0, l.sigma.value));
+    }
+    return reach;
+  }
+
+  // Points that hold the layers down to `reach`, and one whole cell below them.
+  int pointsFor(double reach) const {
+    const double n = static_cast<double>(surface) + std::ceil(reach / step + 0.5) + 1.0;
+    return static_cast<int>(std::clamp(n, 0.0, 2.0 * kMaxGridPoints));
+  }
+
+  double depthOf(int points) const { return points * step - contamination; }
+
+  void startGrid() {
+    const profile& p = gridProfile();
+    step = p.step;
+    contamination = p.startDepth;
+    surface = std::max(0LL, static_cast<long long>(std::floor(p.startDepth / p.step)));
+    basePoints = p.count;
+    modelPoints = p.count;
+    depthField = nra ? "TFNRP.EditMaxDepth" : "TFMEIS.EditMaxDepth";
+    depthText = s.controls().text(depthField);
+    // A thickness free to grow may take the layers to four times the depth of the sample or of
+    // the starting layers, whichever is deeper.
+    const double deepest =
+        4.0 * std::max(depthOf(basePoints), std::max(layersReach(m.layers), 10.0 * step));
+    limitPoints = std::max(basePoints, pointsFor(deepest));
+    limitPoints = std::min(limitPoints, static_cast<int>(kMaxGridPoints));
+  }
+
+  // The deepest depth the calculation can hold.
+  double limitDepth() const { return depthOf(limitPoints); }
+
+  // The points of the calculation for the current layers; the thickness field says the same, so
+  // that the calculation's "Update plot" keeps them.
+  int gridPoints() {
+    const int points = std::clamp(pointsFor(layersReach(m.layers)), basePoints, limitPoints);
+    if (points != modelPoints) {
+      if (points == basePoints) {
+        s.controls().setText(depthField, depthText);
+      } else {
+        s.setNumber(depthField, depthOf(points));
+      }
+      modelPoints = points;
+    }
+    return points;
+  }
+
+  static profile& resize(profile& p, int points) {
+    p.count = points;
+    p.values.resize(static_cast<std::size_t>(points), 0.0);
+    return p;
+  }
 
   std::vector<double> shapeValues() const {
     std::vector<double> v;
@@ -206,12 +294,15 @@ struct Fitter {
     std::vector<double> key = shapeValues();
     if (key == shapeKey) return;
     WorkingState& st = s.state();
+    // Below the layers the sample holds nothing: the grid reaches past them, so that a layer
+    // drawn down to the end of the profile can grow as well as shrink.
+    const int grid = gridPoints();
     if (nra) {
-      st.nraProfile = layeredProfile(st.nraProfile, m.layers, 0);
+      st.nraProfile = layeredProfile(resize(st.nraProfile, grid), m.layers, 0);
     } else {
       for (std::size_t e = 0; e < elements.size(); ++e) {
         profile& p = st.elementProfiles[elements[e]];
-        p = layeredProfile(p, m.layers, e);
+        p = layeredProfile(resize(p, grid), m.layers, e);
       }
     }
     s.setNumber(spreadField, m.spread.value);
@@ -398,6 +489,7 @@ void prepare(Session& s, Fitter& t) {
   // The reader leaves one entry from the read that met the end of the file: never plotted.
   if (measured.size() < 2)
     throw std::invalid_argument("No measured points to fit: load data first");
+  t.startGrid();
 }
 
 // What the fit found, as the log and the fit window show it.
@@ -407,7 +499,10 @@ std::string reportText(Session& s, const FitReport& r) {
                      std::to_string(r.points) + " measured points:\n";
   for (const FitValue& v : r.values) {
     text += "  " + v.name + " = " + formatGeneral(v.value, 6, sep) + " ± " +
-            formatGeneral(v.uncertainty, 2, sep) + "\n";
+            formatGeneral(v.uncertainty, 2, sep) +
+            (std::count(r.undetermined.begin(), r.undetermined.end(), v.name) != 0
+                 ? " (not determined)\n"
+                 : "\n");
   }
   text += "  Reduced chi-square: " + formatGeneral(r.reducedChiSquare, 4, sep) + " (" +
           std::to_string(r.degreesOfFreedom) + " degrees of freedom)\n";
@@ -547,6 +642,60 @@ void fit(Session& s) {
         }
       }
     }
+    // A free parameter that ended far outside what it can be, or that the curve does not depend
+    // on (its column of the Jacobian is zero, or the data cannot tell it from the others), has
+    // no value the data determine: such a fit has no result.
+    const char sep = s.decimalSeparator();
+    const gsl_matrix* jac = gsl_multifit_nlinear_jac(w.p);
+    std::vector<std::string> reasons;
+    for (std::size_t j = 0; j < p; ++j) {
+      const Slot& sl = t.free[j];
+      const FitValue& v = r.values[j];
+      const double d = derivative(*sl.p, gsl_vector_get(best, j));
+      const double cjj = gsl_matrix_get(covar.p, j, j);
+      double column = 0.0;
+      for (std::size_t i = 0; i < n; ++i)
+        column = std::max(column, std::fabs(gsl_matrix_get(jac, i, j)));
+      std::string why;
+      if (sl.quantity == Quantity::depth && v.value > t.limitDepth()) {
+        why = formatGeneral(v.value, 6, sep) + " Å lies below the deepest " +
+              formatGeneral(t.limitDepth(), 6, sep) + " Å the fit calculates";
+      } else if (sl.quantity != Quantity::other && v.value < 0.0 &&
+                 !(v.value + 3.0 * v.uncertainty >= 0.0)) {
+        why = formatGeneral(v.value, 6, sep) + " lies outside its physical range (not below 0)";
+      } else if (!std::isfinite(cjj) || !std::isfinite(v.uncertainty)) {
+        why = "its uncertainty is not a number";
+      } else if (d != 0.0 && column == 0.0) {
+        why = "the curve does not change with it";
+      } else if (d != 0.0 && !(cjj > 0.0)) {
+        why = "the data cannot tell it from the other parameters";
+      }
+      if (why.empty()) continue;
+      r.undetermined.push_back(sl.name);
+      reasons.push_back(why);
+      r.warnings.push_back(sl.name + " could not be determined: " + why +
+                           "; fix it or start from another value");
+    }
+    if (!r.undetermined.empty()) {
+      r.done = false;
+      r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      restore(s, before, true);
+      s.controls().setText(kLog, logBefore);
+      const std::string text = reportText(s, r);
+      s.logAppend(text + "\n");
+      if (s.controls().has(kMemo)) s.controls().setText(kMemo, text);
+      std::string names, why;
+      for (std::size_t k = 0; k < r.undetermined.size(); ++k) {
+        names += (k == 0                           ? ""
+                  : k + 1 == r.undetermined.size() ? " and "
+                                                   : ", ") +
+                 r.undetermined[k];
+        why += (k == 0 ? "" : ", ") + r.undetermined[k] + " (" + reasons[k] + ")";
+      }
+      if (r.undetermined.size() == 1) why = r.undetermined.front() + ": " + reasons.front();
+      s.SetStatus("Fit ended: " + names + " could not be determined");
+      throw FitGivenUp("The fit could not determine " + why + "; the fields are as before");
+    }
     // The best values into the fields and the profile, and their curve drawn: the profile from
     // the values as the fields show them, so that the fields give it again.
     if (hasFitControls(s)) {
@@ -561,6 +710,10 @@ void fit(Session& s) {
     }
     t.shapeKey.clear();
     t.calculate();
+    // A profile that had to reach deeper shows all of it, as "Update plot" shows a new one.
+    if (t.nra && t.modelPoints != t.basePoints) {
+      s.charts().setBottom("ChartNRPProf", 0.0, t.depthOf(t.modelPoints) + t.contamination);
+    }
     s.setNumber("TFOptions.EditMult", t.m.dose.value);
     s.setNumber("TFOptions.EditShift", t.m.shift.value);
     if (t.flatBackground) s.setNumber("TFBackground.EditYs", t.m.background.value);

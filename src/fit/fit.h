@@ -28,7 +28,11 @@ struct FitReport {
   int evaluations = 0;
   int iterations = 0;
   double seconds = 0.0;
-  std::vector<std::string> warnings;  // strongly correlated pairs
+  // Strongly correlated pairs, and the parameters that could not be determined.
+  std::vector<std::string> warnings;
+  // The free parameters the curve does not depend on at the end of the fit, or that ended far
+  // outside their physical range: a fit with any of them has no result.
+  std::vector<std::string> undetermined;
   std::vector<std::vector<double>> correlation;
 };
 

@@ -314,6 +314,163 @@ TEST(Fit, WarnsOfParametersTheDataCannotTellApart) {
             std::string::npos);
 }
 
+// A layer drawn over the whole profile, as a user draws one before "From profile": the layer
+// found reaches the end of the profile, and the fit must be free to make it thinner or thicker
+// than the profile is deep. The data come from a layer of another thickness and concentration.
+struct FromProfileCase {
+  const char* name;
+  bool nra;
+  double thickness;  // of the layer the data come from, Å
+  double concentration;
+};
+
+void prepareFromProfile(FitFixture& f, const FromProfileCase& c) {
+  Session& s = f.session;
+  std::string series = "ChartPrinc.SeriesPrinc", depth = "TFNRP.EditMaxDepth";
+  double background = 100.0;
+  if (c.nra) {
+    s.setNumber("TFOptions.EditMult", 4000.0);
+    // An excitation curve long enough to see the deepest layer whole.
+    f.set("TFNRP.EditMaxE", "10");
+  } else {
+    // A coarse, fast ion-scattering spectrum of hafnium (as in the two-element fit above).
+    f.meisMode();
+    s.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+    f.set("TFMEIS.EditProfstep", "0.05");
+    f.set("TFMEIS.EditDeltaE", "2");
+    f.set("TFMEIS.EditSimMin", "80");
+    f.addElement("Hf");
+    s.setNumber("TFOptions.EditMult", 200.0);
+    series = "ChartPrinc.SeriesBessel";
+    depth = "TFMEIS.EditMaxDepth";
+    background = 20.0;
+  }
+  // The data from a sample deep enough for the layer, then the sample of 10 Å the user works on.
+  f.set(depth, "20");
+  ASSERT_TRUE(s.guarded([&] { s.Updateplot(); }));
+  FitModel truth = defaultFitModel();
+  truth.layers[0].thickness.value = c.thickness;
+  truth.layers[0].concentration[0].value = c.concentration;
+  std::vector<ChartPoint> curve;
+  ASSERT_TRUE(s.guarded([&] { curve = f.curveFor(truth, series); }));
+  for (ChartPoint& p : curve)
+    p.y += background;
+  f.measure(curve, 0.0, c.nra ? 8 : 10, 4321);
+  f.set(depth, "10");
+  ASSERT_TRUE(s.guarded([&] { s.Updateplot(); }));
+  FitModel drawn = defaultFitModel();
+  drawn.layers[0].thickness.value = 10.0;
+  drawn.layers[0].concentration[0].value = 0.5;
+  ASSERT_TRUE(s.guarded([&] { f.curveFor(drawn, series); }));
+  s.setNumber("TFBackground.EditYs", background * 0.75);
+  FitModel start = currentFitModel(s);
+  start.layers.resize(1);
+  start.layers[0].thickness.free = true;
+  start.layers[0].concentration[0].free = true;
+  start.layers[0].sigma = {0.0, false, 0.0};
+  start.background.free = true;
+  setFitModel(s, start);
+}
+
+TEST(Fit, FromALayerFillingTheProfileTheThicknessMovesBothWays) {
+  const FromProfileCase cases[] = {
+      {"resonant NRA, thinner", true, 6.0, 0.7},
+      {"resonant NRA, thicker", true, 13.0, 0.7},
+      {"ion scattering, thinner", false, 8.0, 0.4},
+  };
+  for (const FromProfileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FitFixture f;
+    prepareFromProfile(f, c);
+    Session& s = f.session;
+    ASSERT_TRUE(s.run("FitFromProfile"));
+    ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+    const FitModel proposed = currentFitModel(s);
+    ASSERT_EQ(proposed.layers.size(), 1u);
+    ASSERT_GT(proposed.layers[0].thickness.value, 9.9);  // down to the end of the profile
+    ASSERT_TRUE(s.run("Fit"));
+    ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+    const FitReport& r = lastFitReport(s);
+    ASSERT_TRUE(r.done);
+    EXPECT_TRUE(r.undetermined.empty());
+    const std::map<std::string, double> expected = {
+        {"Layer 1 thickness (Å)", c.thickness},
+        {c.nra ? "Layer 1 concentration" : "Layer 1 Hf concentration", c.concentration},
+        {"Background", c.nra ? 100.0 : 20.0}};
+    ASSERT_EQ(r.values.size(), expected.size());
+    for (const FitValue& v : r.values) {
+      SCOPED_TRACE(v.name);
+      ASSERT_TRUE(expected.count(v.name));
+      EXPECT_GT(v.uncertainty, 0.0);
+      // Weights from the measured counts pull a flat background down by about a count.
+      const double slack = v.name == "Background" ? 1.5 : 0.0;
+      EXPECT_LT(std::fabs(v.value - expected.at(v.name)), 3.0 * v.uncertainty + slack) << v.value;
+    }
+    EXPECT_LT(r.reducedChiSquare, 1.3) << s.controls().text("TFFit.MemoResult");
+    EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: reduced chi-square", 0), 0u)
+        << s.controls().text("TFFit.StatusFit");
+    // The profile holds the whole layer found, on a grid as deep as the thickness field says.
+    const profile& p = c.nra ? s.state().nraProfile : s.state().elementProfiles.at("Hf");
+    const double depth = s.number(c.nra ? "TFNRP.EditMaxDepth" : "TFMEIS.EditMaxDepth");
+    EXPECT_NEAR(depth, p.count * p.step - p.startDepth, 1e-9);
+    EXPECT_GT(depth, r.values[0].value);
+    EXPECT_EQ(p.values, layeredProfile(p, currentFitModel(s).layers, 0).values);
+    if (c.thickness < 10.0) {
+      EXPECT_EQ(depth, 10.0);  // a thinner layer needs no deeper grid
+    }
+  }
+}
+
+// The edge between two layers of one concentration has no step: its width changes nothing, and
+// the fit says so instead of reporting it as found.
+TEST(Fit, AParameterTheCurveDoesNotDependOnIsReportedUndetermined) {
+  FitFixture f;
+  prepareNra(f, NraTruth{}, 11);
+  Session& s = f.session;
+  FitModel m = currentFitModel(s);
+  m.layers[0].thickness.value = 3.0;
+  m.layers[0].sigma = {0.5, true, 0.0};
+  FitLayer below = m.layers[0];
+  below.thickness = {4.0, true, 0.0};
+  below.concentration[0].free = false;
+  below.sigma = {1.0, false, 0.0};
+  m.layers.push_back(below);
+  m.layers[1].concentration[0].value = m.layers[0].concentration[0].value;
+  m.layers[0].concentration[0].free = false;
+  m.shift.free = m.background.free = false;
+  setFitModel(s, m);
+  auto before = fields(s);
+  const profile p = s.state().nraProfile;
+  const auto curve = curveValues(s, "ChartPrinc.SeriesPrinc");
+  s.run("Fit");
+  EXPECT_TRUE(s.lastCommandFailed());
+  const std::string message = f.lastMessage();
+  EXPECT_NE(message.find("could not determine Layer 1 edge σ (Å)"), std::string::npos) << message;
+  EXPECT_EQ(message.find("Layer 1 thickness"), std::string::npos) << message;
+  EXPECT_EQ(s.controls().text("TFFit.StatusFit"), message);
+  EXPECT_EQ(s.controls().text("TFTarvex3.StatusBar1.3"),
+            "Fit ended: Layer 1 edge σ (Å) could not be determined");
+  // The result text shows what the fit reached and marks the parameter.
+  const std::string& memo = s.controls().text("TFFit.MemoResult");
+  EXPECT_NE(memo.find("  Layer 1 edge σ (Å) = "), std::string::npos) << memo;
+  EXPECT_NE(memo.find(" (not determined)\n"), std::string::npos) << memo;
+  EXPECT_NE(memo.find("Warning: Layer 1 edge σ (Å) could not be determined: the curve does not "
+                      "change with it"),
+            std::string::npos)
+      << memo;
+  EXPECT_NE(s.logText().find("(not determined)"), std::string::npos);
+  // No result: fields (but the result text), profile and curve as before, nothing to undo.
+  auto after = fields(s);
+  after.erase("TFFit.MemoResult");
+  before.erase("TFFit.MemoResult");
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(s.state().nraProfile.values, p.values);
+  EXPECT_EQ(curveValues(s, "ChartPrinc.SeriesPrinc"), curve);
+  EXPECT_FALSE(lastFitReport(s).done);
+  s.run("UndoFit");
+  EXPECT_TRUE(s.lastCommandFailed());
+}
+
 // "From profile" reads the layers back from a profile drawn by the model.
 TEST(Fit, FromProfileReadsLayersAndEdgesBack) {
   FitFixture f;
