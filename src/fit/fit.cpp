@@ -228,7 +228,7 @@ struct Fitter {
   }
 
   // Points that hold the layers down to `reach`, and one whole cell below them.
-  int pointsFor(double reach) const {
+  int pointsDownTo(double reach) const {
     const double n = static_cast<double>(surface) + std::ceil(reach / step + 0.5) + 1.0;
     return static_cast<int>(std::clamp(n, 0.0, 2.0 * kMaxGridPoints));
   }
@@ -248,8 +248,8 @@ struct Fitter {
     // the starting layers, whichever is deeper.
     const double deepest =
         4.0 * std::max(depthOf(basePoints), std::max(layersReach(m.layers), 10.0 * step));
-    limitPoints = std::max(basePoints, pointsFor(deepest));
-    limitPoints = std::min(limitPoints, static_cast<int>(kMaxGridPoints));
+    limitPoints =
+        std::max(basePoints, std::min(pointsDownTo(deepest), static_cast<int>(kMaxGridPoints)));
   }
 
   // The deepest depth the calculation can hold.
@@ -258,7 +258,7 @@ struct Fitter {
   // The points of the calculation for the current layers; the thickness field says the same, so
   // that the calculation's "Update plot" keeps them.
   int gridPoints() {
-    const int points = std::clamp(pointsFor(layersReach(m.layers)), basePoints, limitPoints);
+    const int points = std::clamp(pointsDownTo(layersReach(m.layers)), basePoints, limitPoints);
     if (points != modelPoints) {
       if (points == basePoints) {
         s.controls().setText(depthField, depthText);
