@@ -43,13 +43,6 @@ ClosedFormParams readClosedFormParams(Session& s, bool gaussian) {
   return p;
 }
 
-void checkPositive(Session& s, const char* field, double v, bool zeroAllowed) {
-  if ((zeroAllowed ? v >= 0.0 : v > 0.0) && std::isfinite(v)) return;
-  throw std::invalid_argument(std::string(field) + " " +
-                              formatGeneral(v, 15, s.decimalSeparator()) +
-                              (zeroAllowed ? " must not be negative" : " must be positive"));
-}
-
 // Every occupied depth point costs one density per bin, for every element.
 void checkClosedFormWork(Session& s, const ClosedFormParams& p) {
   const WorkingState& st = s.state();
@@ -76,8 +69,14 @@ void gaussianMeis(Session& s) {
   ensureComposition(s);
   const ClosedFormParams p = readClosedFormParams(s, true);
   const MeisRun& run = p.run;
+  // Checked in the order the fields are read; nothing has changed yet.
+  checkIonEnergy(s, run);
   checkGeometry(s, run, st.elementMap);
+  // A stopping that is not positive puts the deeper layers at or above the surface edge.
+  checkPositive(s, "dE/dx: (eV/nm)", run.stopping, false);
+  // Zero straggling is sound here: the beam spread keeps every Gaussian finite.
   checkPositive(s, "dW^2/dx: (eV^2/nm)", run.straggling, true);
+  checkSpread(s, run);
   // The beam spread is part of the loss density here (keV, standard deviation); with
   // "Convolve" off it is a 0.001 eV spike.
   const double sb = s.controls().checked("TFOptions.CheckConv") ? run.spread * 0.0004246645150331238
@@ -120,6 +119,7 @@ void besselMeis(Session& s) {
   ensureComposition(s);
   const ClosedFormParams p = readClosedFormParams(s, false);
   const MeisRun& run = p.run;
+  checkIonEnergy(s, run);
   checkGeometry(s, run, st.elementMap);
   // Both set the mean loss per collision: without them the density has no meaning.
   checkPositive(s, "dE/dx: (eV/nm)", run.stopping, false);

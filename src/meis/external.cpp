@@ -227,6 +227,7 @@ void externalMeis(Session& s) {
   run.spread = s.number("TFMEIS.EditGauss");
   readProjectile(s, run);
   const ExtTableParams tableParams = readExtTableParams(s);
+  checkIonEnergy(s, run);
   checkGeometry(s, run, st.elementMap);
   checkSpread(s, run);
   bool failed = false;

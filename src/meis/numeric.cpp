@@ -106,6 +106,12 @@ void buildMeisTables(Session& s, const MeisTableParams& p) {
     plan[name] = t;
   }
   if (!refusal.empty()) {
+    // The general words stay; a beam energy, stopping or straggling that is not positive (no
+    // collision range at all) is named on a line of its own, as the other models name it.
+    if (refusal == "Error! Check parameters!") {
+      const std::string field = lossParameterRefusal(p.run, s.decimalSeparator());
+      if (!field.empty()) refusal += "\n" + field;
+    }
     s.host().showMessage(refusal);
     st.meisAutoValid = false;
     return;

@@ -104,6 +104,28 @@ void checkGeometry(Session& s, const MeisRun& run, const std::map<std::string, e
   }
 }
 
+std::string positiveRefusal(const char* field, double v, bool zeroAllowed, char sep) {
+  if ((zeroAllowed ? v >= 0.0 : v > 0.0) && std::isfinite(v)) return {};
+  return std::string(field) + " " + formatGeneral(v, 15, sep) +
+         (zeroAllowed ? " must not be negative" : " must be positive");
+}
+
+void checkPositive(Session& s, const char* field, double v, bool zeroAllowed) {
+  const std::string refusal = positiveRefusal(field, v, zeroAllowed, s.decimalSeparator());
+  if (!refusal.empty()) throw std::invalid_argument(refusal);
+}
+
+void checkIonEnergy(Session& s, const MeisRun& run) {
+  checkPositive(s, "Ion energy (keV):", run.e0, false);
+}
+
+std::string lossParameterRefusal(const MeisRun& run, char sep) {
+  std::string refusal = positiveRefusal("Ion energy (keV):", run.e0, false, sep);
+  if (refusal.empty()) refusal = positiveRefusal("dE/dx: (eV/nm)", run.stopping, false, sep);
+  if (refusal.empty()) refusal = positiveRefusal("dW^2/dx: (eV^2/nm)", run.straggling, false, sep);
+  return refusal;
+}
+
 void checkSpread(Session& s, const MeisRun& run) {
   if (!s.controls().checked("TFOptions.CheckConv")) return;
   if (run.spread >= 0.0 && std::isfinite(run.spread)) return;

@@ -70,6 +70,18 @@ bool ensureComposition(Session& s);
 // one not lighter than an element of the composition unless it is scattered forward at an angle
 // it can reach.
 void checkGeometry(Session& s, const MeisRun& run, const std::map<std::string, element>& elements);
+// "<caption> <value> must be positive" (with zeroAllowed "... must not be negative") for a value
+// out of that range or not a number; empty for an acceptable value.
+std::string positiveRefusal(const char* field, double v, bool zeroAllowed, char sep);
+// Refuses such a value in those words.
+void checkPositive(Session& s, const char* field, double v, bool zeroAllowed);
+// Refuses an "Ion energy (keV):" that is not positive: no ion reaches any depth, the cross
+// section has no value and the elastic edge lies at or below zero.
+void checkIonEnergy(Session& s, const MeisRun& run);
+// The first of "Ion energy (keV):", "dE/dx: (eV/nm)" and "dW^2/dx: (eV^2/nm)" that is not
+// positive, in the words of checkPositive; empty when all three are. Without all three positive
+// no collision range exists.
+std::string lossParameterRefusal(const MeisRun& run, char sep);
 // With "Convolve" on: refuses an "Energy Spread (eV):" that is negative or not a number.
 void checkSpread(Session& s, const MeisRun& run);
 // Refuses a "Delta E (keV):" that gives fewer than one bin of 10 eV or more than the largest

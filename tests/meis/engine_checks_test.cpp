@@ -163,6 +163,100 @@ TEST(MeisEngineChecks, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
   }
 }
 
+// Every point of the main and report ion-scattering charts, in series order.
+std::vector<double> drawnPoints(Sample& f) {
+  std::vector<double> xy;
+  for (const auto& [key, series] : f.session.charts().all()) {
+    if (key.rfind("ChartPrinc.", 0) != 0 && key.rfind("ChartMEISSpec.", 0) != 0) continue;
+    for (const ChartPoint& p : series.points) {
+      xy.push_back(p.x);
+      xy.push_back(p.y);
+    }
+  }
+  return xy;
+}
+
+TEST(MeisEngineChecks, MeaninglessBeamAndLossValuesGetTheSameWordsInEveryModel) {
+  // A beam of no energy, a stopping that is not positive (deeper layers at or above the surface
+  // edge) or a negative spread has no spectrum. Each model refuses it before anything changes,
+  // in the same words; the numeric model keeps its general words and names the field below.
+  struct Case {
+    const Model* model;
+    const char *field, *value;
+    std::string message;
+  };
+  const std::string general = "Error! Check parameters!\n";
+  const std::string dedx50 = "dE/dx: (eV/nm) -50 must be positive";
+  const std::string dedx0 = "dE/dx: (eV/nm) 0 must be positive";
+  const std::string e0 = "Ion energy (keV): 0 must be positive";
+  const std::string e100 = "Ion energy (keV): -100 must be positive";
+  const std::string spread = "Energy Spread (eV): -5 is not a width: it must be zero or positive";
+  const Case cases[] = {
+      {&kGaussian, "TFMEIS.Editdedx", "-50", dedx50},
+      {&kBessel, "TFMEIS.Editdedx", "-50", dedx50},
+      {&kNumeric, "TFMEIS.Editdedx", "-50", general + dedx50},
+      {&kGaussian, "TFMEIS.Editdedx", "0", dedx0},
+      {&kBessel, "TFMEIS.Editdedx", "0", dedx0},
+      {&kNumeric, "TFMEIS.Editdedx", "0", general + dedx0},
+      {&kNumeric, "TFMEIS.EditS", "-1", general + "dW^2/dx: (eV^2/nm) -1 must be positive"},
+      {&kGaussian, "TFMEIS.EditGauss", "-5", spread},
+      {&kGaussian, "TFMEIS.EditEnrg", "0", e0},
+      {&kBessel, "TFMEIS.EditEnrg", "0", e0},
+      {&kNumeric, "TFMEIS.EditEnrg", "0", general + e0},
+      {&kExternal, "TFMEIS.EditEnrg", "0", e0},
+      {&kGaussian, "TFMEIS.EditEnrg", "-100", e100},
+      {&kBessel, "TFMEIS.EditEnrg", "-100", e100},
+      {&kNumeric, "TFMEIS.EditEnrg", "-100", general + e100},
+      {&kExternal, "TFMEIS.EditEnrg", "-100", e100},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::string(c.model->radio) + " " + c.field + " " + c.value;
+    Sample f(*c.model);
+    f.session.run("CalcSimulation");
+    ASSERT_EQ(f.host.statuses.back(), c.model->ready) << what;
+    const std::vector<double> before = (f.session.state().*(c.model->spectra)).at("Hf").values;
+    const std::vector<double> drawn = drawnPoints(f);
+    ASSERT_FALSE(drawn.empty()) << what;
+    const std::string log = f.session.logText();
+    f.set(c.field, c.value);
+    f.session.run("CalcSimulation");
+    // The numeric model shows its box once per attempt to build the tables.
+    EXPECT_FALSE(f.host.messages.empty()) << what;
+    for (const std::string& m : f.host.messages)
+      EXPECT_EQ(m, c.message) << what;
+    EXPECT_EQ(f.host.statuses.back().rfind(c.model->error, 0), 0u) << what;
+    EXPECT_EQ((f.session.state().*(c.model->spectra)).at("Hf").values, before) << what;
+    EXPECT_EQ(drawnPoints(f), drawn) << what;
+    // The numeric model logs its element before it finds the tables cannot be built.
+    if (c.model != &kNumeric) {
+      EXPECT_EQ(f.session.logText(), log) << what;
+    }
+  }
+}
+
+TEST(MeisEngineChecks, AnEmptyWindowStillComputesTheSpectra) {
+  // "Min (keV)" at or above "Max (keV)" only leaves nothing to draw: the spectra are computed
+  // and stored, and a wider window shows them without another run.
+  for (const Model* m : {&kGaussian, &kBessel}) {
+    Sample fresh(*m);
+    fresh.session.run("CalcSimulation");
+    const std::vector<double> drawn = drawnPoints(fresh);
+    for (const char* min : {"100", "101"}) {
+      Sample f(*m);
+      f.set("TFMEIS.EditSimMin", min);
+      f.session.run("CalcSimulation");
+      EXPECT_TRUE(f.host.messages.empty()) << m->radio << " " << min;
+      EXPECT_EQ(f.host.statuses.back(), m->ready) << m->radio << " " << min;
+      EXPECT_TRUE(drawnPoints(f).empty()) << m->radio << " " << min;
+      EXPECT_EQ((f.session.state().*(m->spectra)).at("Hf").values,
+                (fresh.session.state().*(m->spectra)).at("Hf").values);
+      f.set("TFMEIS.EditSimMin", "90");
+      f.session.run("Preview");
+      EXPECT_EQ(drawnPoints(f), drawn) << m->radio << " " << min;
+    }
+  }
+}
+
 TEST(MeisEngineChecks, HeavyProjectilesAreRefusedOnlyWhereNothingReachesTheDetector) {
   // Hf has mass 178.5. Through 60 degrees (60 in, 60 out) a projectile of mass 200 is still
   // scattered forward (A sin(theta) = 0.97); through 120 degrees, or at mass 210 (1.02), not.
@@ -196,7 +290,7 @@ TEST(MeisEngineChecks, NumericAutoModeNeverWritesWhatIsNotANumber) {
   struct {
     const char *field, *value, *message;
   } cases[] = {
-      {"TFMEIS.EditS", "0", "Error! Check parameters!"},
+      {"TFMEIS.EditS", "0", "Error! Check parameters!\ndW^2/dx: (eV^2/nm) 0 must be positive"},
       {"TFMEIS.EditS", "20", "Error! Check parameters!"},
       {"TFMEIS.EditDeltaE", "1000",
        "Delta E (keV): 1000 needs a collision table of 1.15E9 values (11472 distributions of "
