@@ -1,7 +1,10 @@
 #include "io/exports.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "core/physics.h"
@@ -82,6 +85,58 @@ void saveExcitation(Session& s, const spectro& curve) {
   if (chosen) write(s, *chosen, curveText(excitationCurve(s, curve)));
 }
 
+// Whether writing path would replace the file the measured points were loaded from. Two
+// existing names are compared as files (links and other spellings of one file included); a
+// name that does not exist yet, or a data file that is gone, has nothing to lose.
+bool isFileOf(const std::string& path, const std::string& dataFile) {
+  namespace fs = std::filesystem;
+  if (path.empty() || dataFile.empty()) return false;
+  std::error_code ec;
+  if (!fs::exists(path, ec) || !fs::exists(dataFile, ec)) return false;
+  const bool same = fs::equivalent(path, dataFile, ec);
+  if (!ec) return same;
+  const fs::path a = fs::weakly_canonical(path, ec);
+  if (ec) return false;
+  const fs::path b = fs::weakly_canonical(dataFile, ec);
+  return !ec && a == b;
+}
+
+// The files of a combined export. The file the measured points were loaded from is never
+// among them: the user's own data (comments, every digit) would be replaced by the shorter
+// ".exp" text. Such a file is left as it is and named in the log and the status at the end.
+class ExportFiles {
+ public:
+  explicit ExportFiles(Session& s) : s_(s), dataFile_(s.state().lastDataFile) {}
+
+  // False, remembering path, when path is the loaded data file.
+  bool mayWrite(const std::string& path) {
+    if (!isFileOf(path, dataFile_)) return true;
+    if (std::find(kept_.begin(), kept_.end(), path) == kept_.end()) kept_.push_back(path);
+    return false;
+  }
+  template <class Content>
+  void write(const std::string& path, Content content) {
+    if (mayWrite(path)) tarvex::write(s_, path, content());
+  }
+  void keepOut(std::vector<FileImage>& files) {
+    std::erase_if(files, [this](const FileImage& f) { return !mayWrite(f.path); });
+  }
+  // Says which files were kept; after every other status of the command.
+  void report() {
+    for (const std::string& path : kept_) {
+      const std::string text =
+          "\"" + path + "\" kept unchanged: the measured data were loaded from it";
+      s_.logAppend(text + "\n");
+      s_.SetStatus(text);
+    }
+  }
+
+ private:
+  Session& s_;
+  std::string dataFile_;
+  std::vector<std::string> kept_;
+};
+
 struct Header {
   double shift, dose, background;
 };
@@ -97,8 +152,8 @@ Header readHeader(Session& s) {
 // The measured data, then the profile files and the binary profile of the NRA profile: in
 // resonant NRA mode the profile writer's ".pro" is that file (written once); in ion-scattering
 // mode it is the only binary file. The profile files are written together.
-void writeDataAndProfiles(Session& s, const std::string& base, const Header& h) {
-  write(s, changeExtension(base, ".exp"), measuredDataText(s, h.shift));
+void writeDataAndProfiles(Session& s, ExportFiles& out, const std::string& base, const Header& h) {
+  out.write(changeExtension(base, ".exp"), [&] { return measuredDataText(s, h.shift); });
   const std::string pro = changeExtension(base, ".pro");
   std::vector<FileImage> files = profileFiles(s, pro);
   const bool nra = s.nraMode();
@@ -106,7 +161,9 @@ void writeDataAndProfiles(Session& s, const std::string& base, const Header& h) 
     files.push_back(
         {pro, encodeProfile(s.state().nraProfile, ProfileHeader{h.background, h.dose, h.shift})});
   }
+  out.keepOut(files);
   if (writeReported(s, files) && nra) s.SetStatus("Profile saved!");
+  out.report();
 }
 
 }  // namespace
@@ -184,22 +241,29 @@ void ExplortAll(Session& s) {
   const std::string& f = *chosen;
   WorkingState& st = s.state();
   const ControlStore& c = s.controls();
+  ExportFiles out(s);
+  const auto meis = [&](MeisModel model) {
+    out.write(f, [&] { return curveText(meisCurve(s, model)); });
+  };
+  const auto excitation = [&](const spectro& curve) {
+    out.write(f, [&] { return curveText(excitationCurve(s, curve)); });
+  };
   if (!s.nraMode()) {
     if (c.checked("TFOptions.RadioAnalitic")) {
-      write(s, f, curveText(meisCurve(s, MeisModel::Bessel)));
+      meis(MeisModel::Bessel);
     } else if (c.checked("TFOptions.RadioNumeric")) {
-      write(s, f, curveText(meisCurve(s, MeisModel::Numeric)));
+      meis(MeisModel::Numeric);
     } else if (c.checked("TFOptions.RadioExternal")) {
-      write(s, f, curveText(meisCurve(s, MeisModel::ExternalCs)));
+      meis(MeisModel::ExternalCs);
     } else if (c.checked("TFOptions.RadioGauss")) {
-      write(s, f, curveText(meisCurve(s, MeisModel::Gaussian)));
+      meis(MeisModel::Gaussian);
     }
   } else if (c.checked("TFOptions.RadioAnalitic")) {
-    write(s, f, curveText(excitationCurve(s, st.analyticExcitation)));
+    excitation(st.analyticExcitation);
   } else if (c.checked("TFOptions.RadioNumeric")) {
-    write(s, f, curveText(excitationCurve(s, st.numericExcitation)));
+    excitation(st.numericExcitation);
   }
-  writeDataAndProfiles(s, f, h);
+  writeDataAndProfiles(s, out, f, h);
 }
 
 void Ultraexporter(Session& s) {
@@ -207,18 +271,23 @@ void Ultraexporter(Session& s) {
   WorkingState& st = s.state();
   const std::string p = changeExtension(s.controls().text("TFLayers.EditFileName"), ".simulation");
   st.exportFileName = p;
+  ExportFiles out(s);
+  const auto meis = [&](const char* suffix, MeisModel model) {
+    out.write(changeExtension(p, suffix), [&] { return curveText(meisCurve(s, model)); });
+  };
+  const auto excitation = [&](const char* suffix, const spectro& curve) {
+    out.write(changeExtension(p, suffix), [&] { return curveText(excitationCurve(s, curve)); });
+  };
   if (!s.nraMode()) {
-    write(s, changeExtension(p, "-Bessel.simulation"), curveText(meisCurve(s, MeisModel::Bessel)));
-    write(s, changeExtension(p, "-Amsel.simulation"), curveText(meisCurve(s, MeisModel::Numeric)));
-    write(s, changeExtension(p, "-AO.simulation"), curveText(meisCurve(s, MeisModel::ExternalCs)));
-    write(s, changeExtension(p, "-Gauss.simulation"), curveText(meisCurve(s, MeisModel::Gaussian)));
+    meis("-Bessel.simulation", MeisModel::Bessel);
+    meis("-Amsel.simulation", MeisModel::Numeric);
+    meis("-AO.simulation", MeisModel::ExternalCs);
+    meis("-Gauss.simulation", MeisModel::Gaussian);
   } else {
-    write(s, changeExtension(p, " - Bessel.simulation"),
-          curveText(excitationCurve(s, st.analyticExcitation)));
-    write(s, changeExtension(p, " - Amsel.simulation"),
-          curveText(excitationCurve(s, st.numericExcitation)));
+    excitation(" - Bessel.simulation", st.analyticExcitation);
+    excitation(" - Amsel.simulation", st.numericExcitation);
   }
-  writeDataAndProfiles(s, p, h);
+  writeDataAndProfiles(s, out, p, h);
 }
 
 }  // namespace tarvex

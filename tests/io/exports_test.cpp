@@ -113,6 +113,112 @@ TEST(Exports, ExportAllWritesTheProfileOnceAndWithItsListing) {
   EXPECT_TRUE(f.host.statuses.empty() || f.host.statuses.back() != "Profile saved!");
 }
 
+// A measured-data file as a detector program writes it: comments and more digits than the
+// ".exp" format keeps.
+constexpr const char* kRun17 =
+    "; run 17, 100 keV H+, Hf on Si\n; detector calib 0.123456 keV/ch\n"
+    "90.0001 25.81\n90.05 26.53\n97.123456 2200.7\n";
+
+std::string keptMessage(const std::string& path) {
+  return "\"" + path + "\" kept unchanged: the measured data were loaded from it";
+}
+
+// Ways of naming one file of a test folder.
+enum class Spelling { Absolute, RelativeToWorkingFolder, WithDotSegments };
+std::string spell(const FileFixture& f, const std::string& name, Spelling how) {
+  namespace fs = std::filesystem;
+  switch (how) {
+    case Spelling::Absolute:
+      break;
+    case Spelling::RelativeToWorkingFolder:
+      return (fs::relative(f.dir, fs::current_path()) / name).string();
+    case Spelling::WithDotSegments:
+      fs::create_directories(f.path("sub"));
+      return f.dir + "/./sub/../" + name;
+  }
+  return f.path(name);
+}
+
+// "Export all" with the suggested name next to the loaded data file: the data file is never
+// rewritten (its comments and digits would be lost), whatever spelling reaches it; every other
+// file is written and the status and log name the file that was kept.
+TEST(Exports, ExportAllNeverOverwritesTheLoadedDataFile) {
+  struct Case {
+    const char* what;
+    const char* data;  // the file the points are loaded from
+    Spelling load, save;
+    bool removeData;   // the data file is gone when the export runs
+    const char* kept;  // the extension of the file left alone, or nullptr
+  };
+  const Case cases[] = {
+      {"same name", "run17.exp", Spelling::Absolute, Spelling::Absolute, false, ".exp"},
+      {"loaded relative, saved absolute", "run17.exp", Spelling::RelativeToWorkingFolder,
+       Spelling::Absolute, false, ".exp"},
+      {"loaded absolute, saved relative", "run17.exp", Spelling::Absolute,
+       Spelling::RelativeToWorkingFolder, false, ".exp"},
+      {"dot segments", "run17.exp", Spelling::WithDotSegments, Spelling::Absolute, false, ".exp"},
+      {"data named like the curve file", "run17.simulation", Spelling::Absolute,
+       Spelling::WithDotSegments, false, ".simulation"},
+      {"data file of another name", "run17.dat", Spelling::Absolute, Spelling::Absolute, false,
+       nullptr},
+      {"data file removed since", "run17.exp", Spelling::Absolute, Spelling::Absolute, true,
+       nullptr},
+  };
+  const std::string exported = "90.0001   25.81\n90.05   26.53\n97.1235   2200.7\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FileFixture f;
+    f.write(c.data, kRun17);
+    f.host.fileAnswers = {spell(f, c.data, c.load)};
+    f.session.run("Loaddata");
+    ASSERT_EQ(f.series("ChartPrinc.SeriesExp").points.size(), 3u);
+    if (c.removeData) std::filesystem::remove(f.path(c.data));
+    f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+    f.session.state().nraProfile.values.assign(2000, 1.0);
+    const std::string chosen = spell(f, "run17.simulation", c.save);
+    f.host.fileAnswers = {chosen};
+    f.session.run("ExplortAll");
+    EXPECT_TRUE(f.host.messages.empty());
+    for (const char* name : {"run17.simulation", "run17.exp", "run17.pro", "run17_profile.txt"}) {
+      EXPECT_TRUE(std::filesystem::exists(f.path(name))) << name;
+    }
+    if (c.kept == nullptr) {
+      EXPECT_EQ(slurp(f.path("run17.exp")), exported);
+      EXPECT_EQ(f.host.statuses.back(), "Profile saved!");
+      EXPECT_EQ(f.session.logText().find("kept unchanged"), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(slurp(f.path(std::string("run17") + c.kept)), kRun17);
+    const std::string message = keptMessage(changeExtension(chosen, c.kept));
+    EXPECT_EQ(f.host.statuses.back(), message);
+    EXPECT_NE(f.session.logText().find(message + "\n"), std::string::npos);
+    if (std::string(c.kept) != ".exp") {
+      EXPECT_EQ(slurp(f.path("run17.exp")), exported);
+    }
+    ProfileHeader h;
+    EXPECT_EQ(decodeProfile(slurp(f.path("run17.pro")), &h).values,
+              f.session.state().nraProfile.values);
+  }
+}
+
+// The exporter without a dialog keeps the loaded data file the same way.
+TEST(Exports, UltraExporterNeverOverwritesTheLoadedDataFile) {
+  FileFixture f;
+  f.meisMode();
+  f.addElement("Hf");
+  f.host.fileAnswers = {f.write("s12.exp", kRun17)};
+  f.session.run("Loaddata");
+  f.set("TFLayers.EditFileName", f.path("s12"));
+  f.session.run("Ultraexporter");
+  EXPECT_TRUE(f.host.messages.empty());
+  EXPECT_EQ(slurp(f.path("s12.exp")), kRun17);
+  for (const char* name :
+       {"s12-Bessel.simulation", "s12-Gauss.simulation", "s12.pro", "s12_Hf_profile.txt"}) {
+    EXPECT_TRUE(std::filesystem::exists(f.path(name))) << name;
+  }
+  EXPECT_EQ(f.host.statuses.back(), keptMessage(f.path("s12.exp")));
+}
+
 TEST(Exports, SaveProfileWritesBothFilesOrNeither) {
   FileFixture f;
   f.write("x.pro", "old pro");
