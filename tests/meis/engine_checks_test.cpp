@@ -26,7 +26,7 @@ struct TempFolder {
     std::filesystem::remove_all(path, ec);
   }
   std::string write(const std::string& name, const std::string& text) const {
-    const std::string file = (path / name).string();
+    std::string file = (path / name).string();
     std::ofstream(file) << text;
     return file;
   }
