@@ -319,10 +319,11 @@ int FitWindow::columnsInUse() const {
 }
 
 void FitWindow::changed(const std::string& key) {
-  // A long number written by a command shows from its start (its first digits matter).
+  // A long number written by a command shows from its start (its first digits matter); text
+  // being typed (the edit is modified until a command writes it) keeps its cursor.
   if (key.compare(0, 10, "TFFit.Edit") == 0 && f_.has(key.substr(6))) {
     QLineEdit* e = f_.edit(key.substr(6));
-    if (e != nullptr && !e->hasFocus()) e->setCursorPosition(0);
+    if (e != nullptr && !e->hasFocus() && !e->isModified()) e->setCursorPosition(0);
   }
   if (key == "TFFit.EditLayers") {
     applyLayout();

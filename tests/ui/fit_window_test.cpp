@@ -98,6 +98,7 @@ class FitWindowTest : public QObject {
   void stopInTheWindowEndsTheFitWithEverythingAsBefore();
   void ionScatteringHasAConcentrationColumnPerElement();
   void theStartValuesAreTheFieldsOfTheOtherWindows();
+  void typingKeepsItsOrderWhileAnotherWindowIsActive();
 };
 
 void FitWindowTest::ctrlFAndTheMenuOpenTheWindow() {
@@ -294,4 +295,22 @@ void FitWindowTest::theStartValuesAreTheFieldsOfTheOtherWindows() {
 }
 
 QTEST_MAIN(FitWindowTest)
+void FitWindowTest::typingKeepsItsOrderWhileAnotherWindowIsActive() {
+  // Keys reaching the edit while another window is active: each key stays where it was typed,
+  // while a value a command writes still shows from its first digit.
+  Gui g;
+  openFitWindow(g);
+  g.desktop->menuItem("TFTarvex3.Log2")->trigger();
+  auto* e = qobject_cast<QLineEdit*>(fitWidget(g, "EditSigmaL1"));
+  QVERIFY(e != nullptr);
+  e->selectAll();
+  QTest::keyClick(e, Qt::Key_Backspace);
+  QTest::keyClicks(e, QStringLiteral("2.75"));
+  QCOMPARE(e->text(), QStringLiteral("2.75"));
+  QCOMPARE(g.controls().text("TFFit.EditSigmaL1"), std::string("2.75"));
+  g.session.controls().setText("TFFit.EditSigmaL1", "1.2345678901234567");
+  QCOMPARE(e->text(), QStringLiteral("1.2345678901234567"));
+  QCOMPARE(e->cursorPosition(), 0);
+}
+
 #include "fit_window_test.moc"
