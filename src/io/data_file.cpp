@@ -171,6 +171,7 @@ void loadDataContent(Session& s, const std::string& path, const std::string& con
     return;
   }
   st.measuredPoints = std::move(r.points);
+  st.measuredDataFile = path;
   if (!r.ok) s.host().showMessage("File Error! " + file + ", " + r.reason);
   s.invoke("PlotExp");
   s.setPanel(2, fileNameOnly(path));

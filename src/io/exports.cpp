@@ -1,6 +1,7 @@
 #include "io/exports.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -103,15 +104,26 @@ bool isFileOf(const std::string& path, const std::string& dataFile) {
 
 // The files of a combined export. The file the measured points were loaded from is never
 // among them: the user's own data (comments, every digit) would be replaced by the shorter
-// ".exp" text. Such a file is left as it is and named in the log and the status at the end.
+// ".exp" text. Nor is the data file chosen last, when it failed to load and the points on the
+// chart still come from an earlier one. Such a file is left as it is and named in the log and
+// the status at the end.
 class ExportFiles {
  public:
-  explicit ExportFiles(Session& s) : s_(s), dataFile_(s.state().lastDataFile) {}
+  explicit ExportFiles(Session& s)
+      : s_(s), dataFiles_{s.state().measuredDataFile, s.state().lastDataFile} {}
 
-  // False, remembering path, when path is the loaded data file.
+  // False, remembering path, when path is a data file of the session.
   bool mayWrite(const std::string& path) {
-    if (!isFileOf(path, dataFile_)) return true;
-    if (std::find(kept_.begin(), kept_.end(), path) == kept_.end()) kept_.push_back(path);
+    const char* why = nullptr;
+    if (isFileOf(path, dataFiles_[0])) {
+      why = "the measured data were loaded from it";
+    } else if (isFileOf(path, dataFiles_[1])) {
+      why = "it was chosen as a measured-data file";
+    } else {
+      return true;
+    }
+    const std::string text = "\"" + path + "\" kept unchanged: " + why;
+    if (std::find(kept_.begin(), kept_.end(), text) == kept_.end()) kept_.push_back(text);
     return false;
   }
   template <class Content>
@@ -123,9 +135,7 @@ class ExportFiles {
   }
   // Says which files were kept; after every other status of the command.
   void report() {
-    for (const std::string& path : kept_) {
-      const std::string text =
-          "\"" + path + "\" kept unchanged: the measured data were loaded from it";
+    for (const std::string& text : kept_) {
       s_.logAppend(text + "\n");
       s_.SetStatus(text);
     }
@@ -133,7 +143,7 @@ class ExportFiles {
 
  private:
   Session& s_;
-  std::string dataFile_;
+  std::array<std::string, 2> dataFiles_;
   std::vector<std::string> kept_;
 };
 

@@ -156,8 +156,11 @@ struct WorkingState {
   TableKey nraTableKey;
   std::map<std::string, TableKey> numericTableKeys;
   std::map<std::string, TableKey> extCsTableKeys;
-  // The data file last chosen, and the name the curve-file dialog proposes next.
+  // The data file last chosen (shown in the report even when it failed to load), the file the
+  // measured points on the chart were read from, and the name the curve-file dialog proposes
+  // next.
   std::string lastDataFile;
+  std::string measuredDataFile;
   std::string exportFileName;
 };
 

@@ -219,6 +219,31 @@ TEST(Exports, UltraExporterNeverOverwritesTheLoadedDataFile) {
   EXPECT_EQ(f.host.statuses.back(), keptMessage(f.path("s12.exp")));
 }
 
+// A data file that failed to load leaves the earlier points on the chart: the file they came
+// from is still kept, and so is the file that failed (it is the user's, whatever it holds).
+TEST(Exports, ADataFileThatFailedToLoadLeavesBothFilesProtected) {
+  FileFixture f;
+  f.host.fileAnswers = {f.write("run17.exp", kRun17)};
+  f.session.run("Loaddata");
+  const std::string notes = "; notes only, no pair\n";
+  f.host.fileAnswers = {f.write("notes.exp", notes)};
+  f.session.run("Loaddata");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  ASSERT_EQ(f.series("ChartPrinc.SeriesExp").points.size(), 3u);
+  f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+  f.session.state().nraProfile.values.assign(2000, 1.0);
+  f.host.fileAnswers = {f.path("run17.simulation")};
+  f.session.run("ExplortAll");
+  EXPECT_EQ(slurp(f.path("run17.exp")), kRun17);
+  EXPECT_EQ(f.host.statuses.back(), keptMessage(f.path("run17.exp")));
+  f.host.fileAnswers = {f.path("notes.simulation")};
+  f.session.run("ExplortAll");
+  EXPECT_EQ(slurp(f.path("notes.exp")), notes);
+  EXPECT_EQ(f.host.statuses.back(), "\"" + f.path("notes.exp") +
+                                        "\" kept unchanged: it was chosen as a measured-data file");
+  EXPECT_EQ(f.host.messages.size(), 1u);
+}
+
 TEST(Exports, SaveProfileWritesBothFilesOrNeither) {
   FileFixture f;
   f.write("x.pro", "old pro");
