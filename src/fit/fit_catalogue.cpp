@@ -49,7 +49,9 @@ std::vector<ControlSpec> buildFitControls(std::deque<std::string>& pool) {
        {std::pair{"Dose", "Ion dose"}, std::pair{"Shift", "Shift"},
         std::pair{"Background", "Background"}, std::pair{"Spread", "Beam spread (eV)"}}) {
     rows.push_back({keep(std::string("TFFit.CheckFree") + name), K::Check, label, "", false});
-    rows.push_back({keep(std::string("TFFit.EditMin") + name), K::Edit, "Min", ""});
+    // A beam spread is a width: zero or more unless the user writes another bound.
+    rows.push_back({keep(std::string("TFFit.EditMin") + name), K::Edit, "Min",
+                    std::string(name) == "Spread" ? "0" : ""});
     rows.push_back({keep(std::string("TFFit.EditMax") + name), K::Edit, "Max", ""});
   }
   rows.push_back({"TFFit.EditMaxIter", K::Edit, "Iterations:", "100"});

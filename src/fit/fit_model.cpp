@@ -34,6 +34,7 @@ FitModel defaultFitModel() {
   l.concentration = {FitParameter{1.0, true, 0.0}};
   l.sigma = {0.0, false, 0.0};
   m.layers.push_back(l);
+  m.spread.lower = 0.0;
   return m;
 }
 

@@ -40,7 +40,7 @@ struct FitModel {
 };
 
 // The start-up model: one 5 Å layer of concentration 1 with a sharp edge, its thickness and
-// concentration free; everything else fixed.
+// concentration free; everything else fixed. The beam spread is bounded below by zero.
 FitModel defaultFitModel();
 
 // The concentrations of the layers (element e of each layer) on the grid of p: depths are

@@ -170,6 +170,25 @@ TEST(Fit, UndoFitPutsBackFieldsProfileAndCurve) {
   EXPECT_TRUE(s.lastCommandFailed());
 }
 
+// A beam spread cannot be negative: a free spread is bounded below by 0 unless the user sets
+// another bound, so data measured with almost no spread are fitted instead of stopping the
+// calculation half-way with a negative spread.
+TEST(Fit, AFreeBeamSpreadStaysAtOrAboveZero) {
+  FitFixture f;
+  Session& s = f.session;
+  f.set("TFNRP.EditGauss", "1");
+  prepareNra(f, NraTruth{}, 77);
+  f.set("TFNRP.EditGauss", "60");
+  FitModel start = currentFitModel(s);
+  EXPECT_EQ(start.spread.lower, 0.0);
+  start.spread.free = true;
+  setFitModel(s, start);
+  ASSERT_TRUE(s.run("Fit"));
+  ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+  EXPECT_GE(s.number("TFNRP.EditGauss"), 0.0);
+  EXPECT_LT(s.number("TFNRP.EditGauss"), 60.0);
+}
+
 // Fits that cannot start say why and change nothing.
 TEST(Fit, RefusesWhatCannotBeFittedAndChangesNothing) {
   struct Case {
