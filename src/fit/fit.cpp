@@ -30,6 +30,7 @@ struct Snapshot {
   std::map<std::string, Control> controls;
   WorkingState state;
   std::map<std::string, Series> series;
+  std::map<std::string, ChartAxes> axes;
   FitModel model;
 };
 
@@ -68,7 +69,7 @@ class FitGivenUp : public std::runtime_error {
 };
 
 Snapshot takeSnapshot(Session& s) {
-  return {s.controls().all(), s.state(), s.charts().all(), stateOf(s).model};
+  return {s.controls().all(), s.state(), s.charts().all(), s.charts().allAxes(), stateOf(s).model};
 }
 
 // Puts the fields back (the log keeps what was written meanwhile) and, when whole, the working
@@ -109,6 +110,15 @@ void restore(Session& s, const Snapshot& snap, bool whole) {
                                    return a.x == b.x && a.y == b.y && a.colour == b.colour;
                                  });
     if (!same) ch.setPoints(key, was.points);
+  }
+  // The axes as they were (a fit that deepened the profile widened its depth axis); a chart
+  // first ranged by the fit goes back to automatic.
+  std::vector<std::string> charts;
+  for (const auto& [chart, now] : ch.allAxes())
+    charts.push_back(chart);
+  for (const std::string& chart : charts) {
+    const auto it = snap.axes.find(chart);
+    ch.setAxes(chart, it == snap.axes.end() ? ChartAxes{} : it->second);
   }
   stateOf(s).model = snap.model;
 }

@@ -107,6 +107,13 @@ void ChartStore::setBottom(const std::string& chart, double min, double max) {
   notify(chart);
 }
 
+void ChartStore::setAxes(const std::string& chart, const ChartAxes& a) {
+  ChartAxes& now = axes_[chart];
+  if (now == a) return;
+  now = a;
+  notify(chart);
+}
+
 void ChartStore::setLeft(const std::string& chart, double min, double max) {
   axes_[chart].left = {false, min, max};
   notify(chart);

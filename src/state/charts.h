@@ -42,6 +42,13 @@ struct ChartAxes {
   AxisRange left;
 };
 
+inline bool operator==(const AxisRange& a, const AxisRange& b) {
+  return a.automatic == b.automatic && a.min == b.min && a.max == b.max;
+}
+inline bool operator==(const ChartAxes& a, const ChartAxes& b) {
+  return a.bottom == b.bottom && a.left == b.left;
+}
+
 class ChartStore {
  public:
   using Observer = std::function<void(const std::string& key)>;
@@ -64,6 +71,10 @@ class ChartStore {
   const ChartAxes& axes(const std::string& chart) const;
   void setBottom(const std::string& chart, double min, double max);
   void setLeft(const std::string& chart, double min, double max);
+  // Every chart whose axes were ever set, and a chart's axes put back as a whole (one
+  // notification, none when nothing changes).
+  const std::map<std::string, ChartAxes>& allAxes() const { return axes_; }
+  void setAxes(const std::string& chart, const ChartAxes& a);
 
   // Called after every change of a series (its key) or of a chart's axes (the chart's name).
   // Returns an id for unobserve(); an observer may remove itself while it is being told.

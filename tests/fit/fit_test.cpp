@@ -407,6 +407,7 @@ TEST(Fit, FromALayerFillingTheProfileTheThicknessMovesBothWays) {
     const FitModel proposed = currentFitModel(s);
     ASSERT_EQ(proposed.layers.size(), 1u);
     ASSERT_GT(proposed.layers[0].thickness.value, 9.9);  // down to the end of the profile
+    const ChartAxes axesBefore = s.charts().axes("ChartNRPProf");
     ASSERT_TRUE(s.run("Fit"));
     ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
     const FitReport& r = lastFitReport(s);
@@ -436,6 +437,11 @@ TEST(Fit, FromALayerFillingTheProfileTheThicknessMovesBothWays) {
     EXPECT_EQ(p.values, layeredProfile(p, currentFitModel(s).layers, 0).values);
     if (c.thickness < 10.0) {
       EXPECT_EQ(depth, 10.0);  // a thinner layer needs no deeper grid
+    } else {
+      // The deeper profile is shown whole; "Undo fit" gives back the depth axis as well.
+      EXPECT_GT(s.charts().axes("ChartNRPProf").bottom.max, 10.0);
+      ASSERT_TRUE(s.run("UndoFit"));
+      EXPECT_EQ(s.charts().axes("ChartNRPProf"), axesBefore);
     }
   }
 }
