@@ -39,7 +39,25 @@ class CancelScope {
   CancelToken* previous_;
 };
 
-// Throws Cancelled when the active token has been requested. Cheap: one atomic load.
+// The thread that runs a command may serve its pending window events at the points where the
+// long loops look for a stop, so the windows stay responsive through a long table or weighting.
+// The pump is installed on that thread alone (worker threads never call it), is not called
+// again while it runs, and decides itself how often it does any work.
+using EventPump = void (*)(void* context);
+class EventPumpScope {
+ public:
+  EventPumpScope(EventPump pump, void* context);
+  ~EventPumpScope();
+  EventPumpScope(const EventPumpScope&) = delete;
+  EventPumpScope& operator=(const EventPumpScope&) = delete;
+
+ private:
+  EventPump previousPump_;
+  void* previousContext_;
+};
+
+// Runs this thread's event pump, if any, then throws Cancelled when the active token has been
+// requested. Cheap: a thread-local load and one atomic load.
 void checkCancel();
 inline bool cancelRequested() {
   const CancelToken* t = activeCancelToken();

@@ -235,6 +235,7 @@ bool Session::command(const Command& body, bool guardNested) {
     gate_.busyChanged(true);
     try {
       CancelScope scope(token_);
+      EventPumpScope pump([](void* self) { static_cast<Session*>(self)->pumpEvents(); }, this);
       // Any command but the mouse's own ends a stroke under way: the stroke is one edit.
       if (!drawing_) history_.endStroke(state_);
       body();
@@ -361,8 +362,17 @@ bool Session::select(const std::string& key, int index) {
       true);
 }
 
-void Session::eventPoint() {
+void Session::processEventsNow() {
   gate_.processEvents();
+  lastEvents_ = std::chrono::steady_clock::now();
+}
+
+void Session::pumpEvents() {
+  if (std::chrono::steady_clock::now() - lastEvents_ >= kPumpInterval) processEventsNow();
+}
+
+void Session::eventPoint() {
+  processEventsNow();
   checkCancel();
 }
 
@@ -397,7 +407,7 @@ void Session::SetStatus(const std::string& text) {
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
     if (lower.find("error") != std::string::npos) failed_ = true;
   }
-  gate_.processEvents();
+  processEventsNow();
   checkCancel();
 }
 

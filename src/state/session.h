@@ -12,6 +12,7 @@
 // tells, and tarvex-cli turns it into its exit status.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -181,6 +182,11 @@ class Session {
   // part of the running command: guarded, its error is shown and swallowed, otherwise it
   // propagates.
   bool command(const Command& body, bool guardNested);
+  // Pending events now (an event point of a command), and from the long loops' checks for a
+  // stop at most every kPumpInterval.
+  void processEventsNow();
+  void pumpEvents();
+  static constexpr std::chrono::milliseconds kPumpInterval{10};
   void showStatusText(const std::string& text);
   void registerOwnCommands();
   void composition(bool markChanged);
@@ -193,6 +199,7 @@ class Session {
   bool busy_ = false;
   bool failed_ = false;
   int hostCalls_ = 0;
+  std::chrono::steady_clock::time_point lastEvents_{};
   ControlStore controls_;
   ChartStore charts_;
   WorkingState state_;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/cancel.h"
@@ -172,6 +173,49 @@ TEST(Parallel, AnalyticExcitationCurvesHaveTheSameBitsOnAnyNumberOfThreads) {
 
 // A stop requested before or during the work ends it with Cancelled, from whichever thread
 // looks first; without a stop the results are those of a run without a token.
+// The pump of pending events runs on the thread that installed it, never on the workers and
+// never inside itself; a stop it requests ends the loop at that same check.
+TEST(Parallel, TheEventPumpRunsOnItsOwnThreadOnly) {
+  const ThreadCount threads(2);
+  struct Seen {
+    std::thread::id owner = std::this_thread::get_id();
+    std::atomic<int> calls{0}, elsewhere{0}, nested{0};
+    int depth = 0;
+    CancelToken* stopAt = nullptr;
+    int stopAfter = -1;
+  } seen;
+  const auto pump = [](void* context) {
+    Seen& s = *static_cast<Seen*>(context);
+    if (std::this_thread::get_id() != s.owner) ++s.elsewhere;
+    if (++s.depth > 1) ++s.nested;
+    ++s.calls;
+    checkCancel();  // an event handler that looks for a stop itself
+    --s.depth;
+    if (s.stopAt != nullptr && s.calls == s.stopAfter) s.stopAt->request();
+  };
+  {
+    const EventPumpScope scope(pump, &seen);
+    checkCancel();
+    EXPECT_EQ(seen.calls, 1);
+    parallelFor(64, [](int, int begin, int end) {
+      for (int i = begin; i < end; ++i)
+        checkCancel();
+    });
+    EXPECT_EQ(seen.elsewhere, 0);
+    EXPECT_EQ(seen.nested, 0);
+    CancelToken token;
+    const CancelScope cancel(token);
+    seen.stopAt = &token;
+    seen.stopAfter = seen.calls + 2;
+    int loops = 0;
+    EXPECT_THROW(for (; loops < 100; ++loops) checkCancel(), Cancelled);
+    EXPECT_EQ(loops, 1);
+  }
+  const int calls = seen.calls;
+  checkCancel();  // the scope is gone
+  EXPECT_EQ(seen.calls, calls);
+}
+
 class StopRequested : public ::testing::TestWithParam<int> {
  protected:
   ThreadCount threads_{GetParam()};
