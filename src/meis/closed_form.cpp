@@ -107,6 +107,7 @@ void gaussianMeis(Session& s) {
     if (s.controls().checked("TFMEIS.CheckSCCorr") && sp.integral() != 0.0) {
       sp.convolveExponential(1.0 / el.sigma);
     }
+    requireFiniteCurve(s, sp, "The Gaussian spectrum of " + name, prof);
     st.gaussianSpectra[name] = std::move(sp);
     s.eventPoint();
     PlotGaussianMEIS(s);
@@ -149,6 +150,7 @@ void besselMeis(Session& s) {
     });
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);
+    requireFiniteCurve(s, sp, "The Bessel spectrum of " + name, prof);
     st.besselSpectra[name] = std::move(sp);
     s.eventPoint();
     PlotAnaliticMEIS(s);

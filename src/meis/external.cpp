@@ -282,6 +282,7 @@ void externalMeis(Session& s) {
     if (sp.integral() != 0.0 && s.controls().checked("TFOptions.CheckConv")) {
       sp.broadenGaussian(run.spread);
     }
+    requireFiniteCurve(s, sp, "The external cross-section spectrum of " + name, p);
     st.extCsSpectra[name] = std::move(sp);
     s.eventPoint();
     PlotNumericMEISExt(s);

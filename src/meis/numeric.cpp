@@ -215,6 +215,7 @@ void numericMeis(Session& s) {
     spectro sp = mixCollisionTable(table, w, p.step * e.sigma, MixOrder::valueTimesWeight);
     sp.offset = e.k * run.e0 * 1000.0;
     postProcess(s, sp, run.spread, el.sigma);
+    requireFiniteCurve(s, sp, "The numeric spectrum of " + name, p);
     st.numericSpectra[name] = std::move(sp);
     s.eventPoint();
     PlotNumericMEIS(s);

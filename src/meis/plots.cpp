@@ -6,6 +6,7 @@
 
 #include "core/limits.h"
 #include "core/numtext.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -69,6 +70,7 @@ void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const st
   std::vector<ChartPoint> points(t.y.size());
   for (std::size_t k = 0; k < points.size(); ++k)
     points[k] = {t.e[k], t.y[k], colour};
+  requireDrawable(s, points);
   if (!reportSeries.empty()) charts.setPoints("ChartMEISSpec." + reportSeries, points);
   charts.setPoints(main, std::move(points));
 }

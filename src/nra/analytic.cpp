@@ -141,6 +141,7 @@ void analyticExcitation(Session& session) {
   session.SetStatus("Calculating the analitic excitation curve...");
   spectro curve = analyticExcitationCurve(st.nraProfile, p.maxEnergy, p.stopping, p.straggling);
   broadenExcitation(session, curve, p.resonanceWidth, p.beamSpread);
+  requireFiniteCurve(session, curve, "The analytic excitation curve", st.nraProfile);
   st.analyticExcitation = std::move(curve);
   session.SetStatus("Done!");
   PlotAnaliticExcitation(session);

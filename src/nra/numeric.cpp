@@ -283,6 +283,7 @@ void numericExcitation(Session& s) {
   spectro curve = mixCollisionTable(table, weights, prof.step, MixOrder::weightTimesFactor);
   s.eventPoint();
   broadenExcitation(s, curve, p.resonanceWidth, p.beamSpread);
+  requireFiniteCurve(s, curve, "The numeric excitation curve", prof);
   st.numericExcitation = std::move(curve);
   PlotNumericExcitation(s);
   s.SetStatus("Done!");

@@ -5,6 +5,7 @@
 
 #include "core/limits.h"
 #include "core/numtext.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -15,8 +16,6 @@ void plotExcitation(Session& s, const spectro& curve, const std::string& series)
   ChartStore& charts = s.charts();
   const std::string main = "ChartPrinc." + series;
   const std::string report = "ChartNRPSpec." + series;
-  charts.clear(main);
-  charts.clear(report);
   const backgroundLine& line = s.state().nraBackgroundLine;
   std::vector<ChartPoint> points(curve.values.size());
   const Colour colour = charts.colour(main);
@@ -25,6 +24,7 @@ void plotExcitation(Session& s, const spectro& curve, const std::string& series)
     // The background is added after the dose: it is not scaled with it.
     points[i] = {e, lineValue(line, e) + curve.values[i] * dose, colour};
   }
+  requireDrawable(s, points);
   charts.setPoints(report, points);
   charts.setPoints(main, std::move(points));
 }

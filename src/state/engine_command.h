@@ -2,11 +2,16 @@
 // reported in the program's words. A stopped command keeps the status "Stopped".
 #pragma once
 
+#include <cmath>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "core/cancel.h"
+#include "core/numtext.h"
+#include "core/profile.h"
+#include "core/spectro.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -27,6 +32,37 @@ void runEngineCommand(Session& s, const std::string& errorStatus, const std::str
   } catch (const std::exception&) {
     s.SetStatus(errorStatus);
     throw;
+  }
+}
+
+// Refuses a calculated curve that left the range of the numbers it is kept in (single
+// precision, about 3.4E38): concentrations far beyond physical ones, drawn on a chart ranged by
+// an extreme profile or read from a file. Such a curve would be drawn as NaN and reported as
+// done; the message names the profile's largest concentration.
+inline void requireFiniteCurve(Session& s, const spectro& curve, const std::string& what,
+                               const profile& p) {
+  for (const double v : curve.values) {
+    if (std::isfinite(v)) continue;
+    double largest = 0.0;
+    for (int i = 0; i < p.count; ++i) {
+      if (std::fabs(p.values[i]) > std::fabs(largest)) largest = p.values[i];
+    }
+    throw std::invalid_argument(what + " goes beyond the range of numbers a curve holds (about " +
+                                formatGeneral(3.4e38, 3, s.decimalSeparator()) +
+                                "): the profile's largest concentration is " +
+                                formatGeneral(largest, 4, s.decimalSeparator()) +
+                                "; scale the profile down");
+  }
+}
+
+// Refuses to draw a curve whose points, scaled by the ion dose and lifted by the background,
+// are not numbers any more; the chart keeps what it showed.
+inline void requireDrawable(Session& s, const std::vector<ChartPoint>& points) {
+  for (const ChartPoint& p : points) {
+    if (std::isfinite(p.x) && std::isfinite(p.y)) continue;
+    throw std::invalid_argument("The curve cannot be drawn: with \"Ion dose:\" " +
+                                s.controls().text("TFOptions.EditMult") +
+                                " and the background its values go beyond the range of numbers");
   }
 }
 
