@@ -724,6 +724,7 @@ void fit(Session& s) {
     if (t.nra && t.modelPoints != t.basePoints) {
       s.charts().setBottom("ChartNRPProf", 0.0, t.depthOf(t.modelPoints) + t.contamination);
     }
+    s.Plotprofile();  // the sample window shows the layers found
     s.setNumber("TFOptions.EditMult", t.m.dose.value);
     s.setNumber("TFOptions.EditShift", t.m.shift.value);
     if (t.flatBackground) s.setNumber("TFBackground.EditYs", t.m.background.value);

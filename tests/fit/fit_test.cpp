@@ -3,10 +3,12 @@
 // field, profile and curve as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "fit/fit.h"
@@ -144,6 +146,11 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
   EXPECT_NEAR(s.number("TFBackground.EditYs"), r.values[4].value, 1e-9);
   const profile want = layeredProfile(s.state().nraProfile, currentFitModel(s).layers, 0);
   EXPECT_EQ(s.state().nraProfile.values, want.values);
+  // The sample window draws the layers found.
+  const auto& drawn = s.charts().series("ChartNRPProf.SeriesAmostra").points;
+  ASSERT_EQ(drawn.size(), want.values.size());
+  for (std::size_t i = 0; i < drawn.size(); ++i)
+    ASSERT_EQ(drawn[i].y, want.values[i]) << i;
   EXPECT_NE(s.logText().find("Reduced chi-square"), std::string::npos);
   // The fit window's result text: every best value with its uncertainty, the reduced
   // chi-square, the evaluations and the time; its progress line says the fit is done.
