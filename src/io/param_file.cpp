@@ -128,12 +128,26 @@ void Loaddefaultparam(Session& s) {
 }
 
 void startUp(Session& s) {
-  Savedefaultparam(s);
+  // A settings folder that cannot be written still lets the user's settings be read.
+  try {
+    Savedefaultparam(s);
+  } catch (const FileError& e) {
+    s.host().showMessage(e.what());
+  }
   LoadParameters(s);
 }
 
 void closeMainWindow(Session& s) {
-  SaveParameters(s);
+  // A field that does not convert keeps the window open, so the user can mend it. A file that
+  // cannot be written (a full disk, a read-only folder) must not keep the program open for
+  // ever: the user decides.
+  try {
+    SaveParameters(s);
+  } catch (const FileError& e) {
+    if (!s.host().askYesNo(std::string(e.what()) + "\nClose without saving the settings?")) {
+      throw;
+    }
+  }
 }
 
 }  // namespace tarvex

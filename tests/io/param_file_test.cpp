@@ -31,6 +31,40 @@ TEST(ParameterFiles, FirstStartThenCloseWritesTheDefaults) {
   EXPECT_EQ(slurp(f.path("tarvex.ini")), def);
 }
 
+// A settings file that cannot be written (here a folder stands in its place) is reported, but
+// it neither keeps the user's settings from being read at start-up nor keeps the program open:
+// closing asks.
+TEST(ParameterFiles, ASettingsFileThatCannotBeWrittenIsReportedNotFatal) {
+  FileFixture f;
+  f.set("TFOptions.EditMult", "3");
+  f.session.setCheckedAsClick("TFOptions.RadioMEIS", true);
+  f.session.run("SaveParameters");
+  std::filesystem::create_directories(f.path("default.ini/in-the-way"));
+
+  FileFixture::Later g(f.dir);
+  g.session.run("StartUp");
+  ASSERT_EQ(g.host.messages.size(), 1u);
+  EXPECT_NE(g.host.messages[0].find("default.ini"), std::string::npos) << g.host.messages[0];
+  EXPECT_EQ(g.text("TFOptions.EditMult"), "3");
+  EXPECT_TRUE(g.session.controls().checked("TFOptions.RadioMEIS"));
+
+  std::filesystem::remove(f.path("tarvex.ini"));
+  std::filesystem::create_directories(f.path("tarvex.ini/in-the-way"));
+  g.host.yesNoAnswers = {false};
+  g.session.run("CloseMainWindow");
+  EXPECT_TRUE(g.session.lastCommandFailed());  // the user stays to mend it
+  g.host.yesNoAnswers = {true};
+  g.session.run("CloseMainWindow");
+  EXPECT_FALSE(g.session.lastCommandFailed());
+  EXPECT_NE(g.host.messages.back().find("Close without saving the settings?"), std::string::npos);
+  // A field that does not convert still keeps the window, without a question.
+  g.set("TFOptions.EditMult", "x");
+  const std::size_t asked = g.host.messages.size();
+  g.session.run("CloseMainWindow");
+  EXPECT_TRUE(g.session.lastCommandFailed());
+  EXPECT_EQ(g.host.messages.size(), asked + 1);
+}
+
 TEST(ParameterFiles, SaveLoadRoundTripAndReservedSlots) {
   FileFixture f;
   f.set("TFNRP.EditEnrg", "1E-5");
