@@ -61,7 +61,7 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
   const double start = h[0], step = h[1], depth = h[2];
   // A subnormal step, or one whose points do not multiply back to a finite depth, is no grid.
   if (!(step > 0.0) || !std::isnormal(step) || !std::isfinite(depth) || !std::isfinite(start) ||
-      start < 0.0 || depth < 0.0 || depth / step > 5.0e7 ||
+      std::fabs(start) / step > 5.0e7 || depth < 0.0 || depth / step > 5.0e7 ||
       !std::isfinite(pointsOfDepth(depth, step) * step)) {
     throw std::runtime_error("its header does not describe a depth grid (start " +
                              formatGeneral(start) + ", step " + formatGeneral(step) + ", depth " +
@@ -170,6 +170,21 @@ void loadProfileContent(Session& s, const std::string& path, const std::string& 
   } catch (const std::exception& e) {
     s.host().showMessage("\"" + path + "\" is not a profile file: " + e.what());
     return;
+  }
+  // The header's numbers go into edits: each must read back from the text shown there (a
+  // number at the very ends of the double range does not), or every later command would stop
+  // at that field.
+  const std::pair<const char*, double> shown[] = {
+      {"background", h.background}, {"ion dose", h.dose}, {"energy shift", h.shift}};
+  for (const auto& [name, v] : shown) {
+    const std::string text = formatGeneral(v, 15, s.decimalSeparator());
+    try {
+      parseFloat(text, s.decimalSeparator());
+    } catch (const ConversionError&) {
+      s.host().showMessage("\"" + path + "\" was not loaded: the " + name + " of its header, " +
+                           text + ", is more than its field can hold");
+      return;
+    }
   }
   s.controls().setText("TFrameNRPSample.StatusDraw", "Profile loaded from file!");
   s.host().processEvents();

@@ -136,6 +136,25 @@ TEST(ProfileFiles, SaveAndLoadBackInResonantNra) {
   EXPECT_EQ(g.text("TFrameNRPSample.StatusDraw"), "Profile loaded from file!");
 }
 
+// A profile whose start lies above the surface (a negative "Contamination") is written and
+// read back whole, like every profile the program writes.
+TEST(ProfileFiles, AProfileStartingAboveTheSurfaceLoadsBack) {
+  FileFixture f;
+  f.set("TFNRP.EditCont", "-1");
+  f.session.run("Updateplot");
+  const profile p = f.session.state().nraProfile;
+  ASSERT_LT(p.startDepth, 0.0);
+  f.host.fileAnswers = {f.path("neg.pro")};
+  f.session.run("SaveProfile");
+  ASSERT_EQ(f.host.statuses.back(), "Profile saved!");
+  SessionFixture g;
+  g.host.fileAnswers = {f.path("neg.pro")};
+  g.session.run("LoadProfile");
+  EXPECT_TRUE(g.host.messages.empty()) << g.host.messages.front();
+  EXPECT_EQ(g.session.state().nraProfile.startDepth, p.startDepth);
+  expectSameProfile(g.session.state().nraProfile, p, p.count);
+}
+
 TEST(ProfileFiles, TheStartUpProfileSavesAsTheFormatSays) {
   FileFixture f;
   f.host.fileAnswers = {f.path("start.pro")};
@@ -184,6 +203,9 @@ TEST(ProfileFiles, BadFilesAreRefusedAndChangeNothing) {
       {"nanvalue.pro", withDouble(48 + 8 * 2, nan), "point 2"},
       {"infvalue.pro", withDouble(48 + 8 * 4, -inf), "point 4"},
       {"hugevalue.pro", withDouble(48, 1e300), "point 0"},
+      {"farstart.pro", withDouble(0, 1e300), "does not describe a depth grid"},
+      // Finite, but its field shows it as a text that no longer reads back.
+      {"maxdose.pro", withDouble(32, std::numeric_limits<double>::max()), "ion dose"},
   };
   for (const auto& c : cases) {
     FileFixture f;
