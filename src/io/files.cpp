@@ -136,8 +136,13 @@ void writeFilesTogether(const std::vector<FileImage>& files) {
 
 bool readWholeFile(const std::string& path, std::string* content, std::size_t maxBytes) {
   std::error_code ec;
-  // A folder opens as a stream on some systems and reads as nothing: it is no file to read.
-  if (std::filesystem::is_directory(path, ec)) return false;
+  // Only a regular file (or a link to one) is read: a folder opens as a stream on some systems
+  // and reads as nothing, a device such as /dev/zero never ends. A file larger than the limit
+  // is refused before a byte of it is read.
+  const auto status = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::is_regular_file(status)) return false;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec || size > maxBytes) return false;
   std::ifstream f(path, std::ios::binary);
   if (!f) return false;
   std::string read;

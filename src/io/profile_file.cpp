@@ -199,7 +199,9 @@ void LoadProfile(Session& s) {
   const auto chosen = s.host().openFile(profileDialog(""));
   if (!chosen) return;
   std::string bytes;
-  if (!readWholeFile(*chosen, &bytes, 1u << 30)) {
+  // The largest profile: its header and 5e7 points, and one more of an older writer.
+  constexpr std::size_t kLargestProfileFile = 48 + 8 * (50'000'000 + 1);
+  if (!readWholeFile(*chosen, &bytes, kLargestProfileFile)) {
     s.host().showMessage("Cannot read the profile file \"" + *chosen + "\"");
     return;
   }

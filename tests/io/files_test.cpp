@@ -145,14 +145,22 @@ TEST(Files, FilesWrittenTogetherAreAllNewOrAllOld) {
   EXPECT_EQ(others(t, {"x.pro", "x_profile.txt"}), std::vector<std::string>{});
 }
 
-TEST(Files, ReadingAFolderOrAMissingFileFails) {
+// Only regular files are read: a folder, a missing file, a device that never ends (chosen by
+// mistake in a file dialog) and a file over the limit fail at once and leave the content alone.
+TEST(Files, ReadingAFolderADeviceOrAMissingFileFails) {
   TempFolder t;
   std::string content = "kept";
   EXPECT_FALSE(readWholeFile(t.dir(), &content, 100));
   EXPECT_FALSE(readWholeFile(t.path("none"), &content, 100));
   EXPECT_FALSE(readWholeFile(t.write("big", std::string(101, 'x')), &content, 100));
+  if (std::filesystem::exists("/dev/zero")) {
+    EXPECT_FALSE(readWholeFile("/dev/zero", &content, std::size_t{1} << 40));
+  }
   EXPECT_EQ(content, "kept");
   EXPECT_TRUE(readWholeFile(t.write("ok", "abc"), &content, 100));
+  EXPECT_EQ(content, "abc");
+  std::filesystem::create_symlink(t.path("ok"), t.path("link"));
+  EXPECT_TRUE(readWholeFile(t.path("link"), &content, 100));
   EXPECT_EQ(content, "abc");
 }
 
