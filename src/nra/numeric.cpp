@@ -259,12 +259,15 @@ void numericExcitation(Session& s) {
   // than those read now (the change consumed by another run, a failed read, a parameter save)
   // is rebuilt.
   const bool changed = s.parametersChanged();
-  if (changed || st.nraTableKey != nraTableKey(p.table)) {
+  const bool built = changed || st.nraTableKey != nraTableKey(p.table);
+  if (built) {
     s.SetStatus("Calculating numeric convolutions...");
     buildNraTables(s, p.table);
   }
   const int nc = s.integer("TFNRP.EditNc");
-  if (static_cast<long long>(st.nraLossDistributions.size()) != static_cast<long long>(nc) + 1) {
+  // A build that has just failed would fail again with the same message.
+  if (!(built && !st.nraAutoValid) &&
+      static_cast<long long>(st.nraLossDistributions.size()) != static_cast<long long>(nc) + 1) {
     s.SetStatus("Calculating numeric convolutions...");
     buildNraTables(s, readNraTableParams(s));
   }

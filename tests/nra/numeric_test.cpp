@@ -371,6 +371,16 @@ TEST(CalcNRPAutos, AutoModeNeverWritesWhatIsNotANumber) {
   }
 }
 
+// A table refused for its size is reported once per calculation, not once per build attempt.
+TEST(CalcNumericExcitation, ARefusedTableIsReportedOnce) {
+  NumericFixture f;
+  f.set("TFNRP.EditMaxE", "400");
+  f.session.run("CalcSimulation");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_NE(f.host.messages[0].find("needs a collision table"), std::string::npos);
+  EXPECT_EQ(f.host.statuses.back(), "Numeric ERROR!");
+}
+
 TEST(CalcNumericExcitation, StopsOnATooSmallEmin) {
   NumericFixture f;
   f.set("TFNRP.EditS", "3");  // S/Omega^2 large: Emin far below 0.5 eV
