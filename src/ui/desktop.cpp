@@ -41,6 +41,14 @@ int widenToMenuBar(QMainWindow* w) {
   return w->width();
 }
 
+// Widens now and again whenever a menu's caption changes ("Enable Zoom" becomes the longer
+// "Disable Zoom").
+void keepWideForMenuBar(QMainWindow* w) {
+  widenToMenuBar(w);
+  for (QAction* a : w->menuBar()->actions())
+    QObject::connect(a, &QAction::changed, w, [w] { widenToMenuBar(w); });
+}
+
 QString q(const std::string& s) {
   return QString::fromStdString(s);
 }
@@ -345,7 +353,7 @@ void Desktop::buildMain() {
 
   w->move(15, 15);
   w->resize(711, 454);
-  widenToMenuBar(w);
+  keepWideForMenuBar(w);
 }
 
 void Desktop::buildMenu(const std::string& menu, QWidget* owner, QMenu* top, QMenuBar* bar) {
@@ -526,7 +534,7 @@ void Desktop::buildSample() {
   });
   w->setCentralWidget(central);
   w->resize(480, 420);
-  widenToMenuBar(w);
+  keepWideForMenuBar(w);
   // Right of the main window, whose curve the profile drawn here changes, with the gap the
   // design leaves.
   const QMainWindow* main = mainWindow();
