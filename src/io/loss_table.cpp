@@ -232,6 +232,9 @@ LossTableRead readLossTableText(const std::string& content, const std::string& n
     }
     if (!reading) {
       unused(line, [&] {
+        if (endIndex.empty()) {
+          return "a table of " + std::to_string(n) + (n == 1 ? " bin" : " bins") + " holds no pair";
+        }
         return "index " + endIndex + " on line " + std::to_string(endLine) +
                " ended the table before it";
       });

@@ -301,6 +301,12 @@ void LoadSCC(Session& s) {
   WorkingState& st = s.state();
   const std::string name = s.controls().text("TFMEIS.EditElname");
   spectro& spectrum = st.extCsSpectra[name];
+  // Nothing to correct yet: say so, rather than blame the file.
+  if (spectrum.size() < 2) {
+    s.host().showMessage(name + " has no external cross-section spectrum yet: calculate it with " +
+                         "the \"External CS\" model first, then load the correction");
+    return;
+  }
   spectro b = spectrum;
   for (double& v : b.values)
     v = 0.0;

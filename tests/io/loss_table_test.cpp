@@ -85,6 +85,16 @@ TEST(LossTable, ReportsEveryPairItDoesNotUse) {
   }
 }
 
+// A table of one bin (the spectrum it would correct is not calculated yet) holds no pair, and
+// the notice says so instead of naming an index that ended nothing.
+TEST(LossTable, ATableOfOneBinHoldsNoPair) {
+  spectro one(1, 1.0);
+  const LossTableRead r = readLossTableText("0 1\n1 2\n", "cs.dat", one);
+  EXPECT_EQ(r.stored, 0);
+  EXPECT_EQ(r.notUsed, 2);
+  EXPECT_NE(r.notice.find("a table of 1 bin holds no pair"), std::string::npos) << r.notice;
+}
+
 // The same pairs shuffled no longer give a silently shorter table: the report counts what the
 // reading rule left out.
 TEST(LossTable, AShuffledTableSaysHowMuchWasLeftOut) {

@@ -425,6 +425,14 @@ TEST(ExternalMeis, SccWidthAndLoadScc) {
   ExternalFixture f;
   f.set("TFExternCS.EditCSFile", f.write("cs3.dat", "10 1e-16\n"));
   f.set("TFExternCS.EditSCCFile", f.write("scc3.dat", "0 0.25\n1 0.5\n2 0.25\n"));
+  // Before any calculation there is nothing to correct, and the message says so.
+  f.session.run("LoadSCC");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(f.host.messages[0],
+            "Hf has no external cross-section spectrum yet: calculate it with the \"External CS\" "
+            "model first, then load the correction");
+  EXPECT_EQ(f.text("TFExternCS.EditSigmaExtSCC"), "0");
+  f.host.messages.clear();
   f.uniformLayer(10);
   f.session.run("CalcSimulation");
   EXPECT_EQ(f.text("TFExternCS.EditSigmaExtSCC"), "0.7071");
