@@ -192,6 +192,11 @@ struct Fitter {
   std::string series;
   std::vector<std::string> elements;
   bool flatBackground = true;
+  // The dose the curves are drawn with while the fit runs (the start value of "Ion dose:", so
+  // that the fields show the user's values, not a bare curve's; constant, so that no table is
+  // rebuilt for a new dose), and the text it is shown as.
+  double drawnDose = 1.0;
+  std::string drawnDoseText;
   std::string spreadField;
   std::vector<Slot> free;
   // The measured points inside the plotted window, with 1/sqrt(max(y, 1)).
@@ -316,8 +321,7 @@ struct Fitter {
       }
     }
     s.setNumber(spreadField, m.spread.value);
-    s.setNumber("TFOptions.EditMult", 1.0);
-    if (flatBackground) s.setNumber("TFBackground.EditYs", 0.0);
+    s.controls().setText("TFOptions.EditMult", drawnDoseText);
     const bool failedBefore = s.lastCommandFailed();
     shapeKey.clear();
     s.CalcSimulation();
@@ -331,7 +335,7 @@ struct Fitter {
     curveY.resize(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
       curveX[i] = points[i].x;
-      curveY[i] = points[i].y - lineValue(line, points[i].x);
+      curveY[i] = (points[i].y - lineValue(line, points[i].x)) / drawnDose;
     }
     shapeKey = std::move(key);
   }
@@ -464,6 +468,12 @@ void prepare(Session& s, Fitter& t) {
   }
   // The scalar parameters start from their fields.
   m.dose.value = s.number("TFOptions.EditMult");
+  if (std::isfinite(m.dose.value) && m.dose.value != 0.0) {
+    t.drawnDose = m.dose.value;
+    t.drawnDoseText = c.text("TFOptions.EditMult");
+  } else {
+    t.drawnDoseText = "1";
+  }
   m.shift.value = s.number("TFOptions.EditShift");
   t.flatBackground = c.get("TFBackground.Bkgrdradio").itemIndex != 1;
   m.background.value = t.flatBackground ? s.number("TFBackground.EditYs") : 0.0;

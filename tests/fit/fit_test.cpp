@@ -165,6 +165,33 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
       << s.controls().text("TFFit.StatusFit");
 }
 
+// While the fit runs, the windows show the user's dose and background (their start values,
+// then the fitted ones), never the unit dose and zero background of a bare curve.
+TEST(Fit, TheFieldsKeepTheUsersValuesWhileItRuns) {
+  FitFixture f;
+  prepareNra(f, NraTruth{}, 5);
+  Session& s = f.session;
+  FitModel start = currentFitModel(s);
+  start.dose.free = true;
+  start.layers[0].concentration[0].free = false;  // the dose takes its part
+  setFitModel(s, start);
+  const std::string background = s.controls().text("TFBackground.EditYs");
+  std::set<std::string> doses, backgrounds;
+  f.host.onProcessEvents = [&] {
+    if (!s.busy()) return;
+    doses.insert(s.controls().text("TFOptions.EditMult"));
+    backgrounds.insert(s.controls().text("TFBackground.EditYs"));
+  };
+  ASSERT_TRUE(s.run("Fit"));
+  ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+  // The start values, and the fitted ones once the fit has written them and draws its result.
+  const std::string dose = s.controls().text("TFOptions.EditMult");
+  EXPECT_NE(dose, "4000");
+  EXPECT_EQ(doses, (std::set<std::string>{"4000", dose}));
+  EXPECT_EQ(backgrounds,
+            (std::set<std::string>{background, s.controls().text("TFBackground.EditYs")}));
+}
+
 TEST(Fit, UndoFitPutsBackFieldsProfileAndCurve) {
   FitFixture f;
   prepareNra(f, NraTruth{}, 99);
