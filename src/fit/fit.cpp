@@ -184,6 +184,10 @@ double toInternal(const FitParameter& p, double x) {
 
 // ---- The fit ----------------------------------------------------------------------------------
 
+// Passes of the fit at most: the first weighted by the measured counts, the others by the
+// model's counts of the pass before.
+constexpr int kWeightPasses = 4;
+
 struct Fitter {
   Fitter(Session& session, FitModel model) : s(session), m(std::move(model)) {}
   Session& s;
@@ -609,13 +613,35 @@ void fit(Session& s) {
     fdf.n = n;
     fdf.p = p;
     fdf.params = &t;
-    int status = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
-    int info = 0;
-    if (status == GSL_SUCCESS) {
-      status = gsl_multifit_nlinear_driver(static_cast<std::size_t>(t.m.maxIterations), 1e-8, 1e-8,
-                                           0.0, &Fitter::progress, &t, &info, w.p);
+    // Counts scatter by the square root of what the model expects there. The first pass takes
+    // the measured counts for it; weights from the data pull a low-count level (a background
+    // of a few counts) down by about a count, so the later passes weight by the model of the
+    // pass before, until the weights settle.
+    int status = GSL_SUCCESS;
+    int iterations = 0;
+    for (int pass = 0; pass < kWeightPasses; ++pass) {
+      status = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
+      int info = 0;
+      if (status == GSL_SUCCESS) {
+        status = gsl_multifit_nlinear_driver(static_cast<std::size_t>(t.m.maxIterations), 1e-8,
+                                             1e-8, 0.0, &Fitter::progress, &t, &info, w.p);
+      }
+      if (t.error) std::rethrow_exception(t.error);
+      iterations += static_cast<int>(gsl_multifit_nlinear_niter(w.p));
+      if (status != GSL_SUCCESS && status != GSL_ENOPROG) break;
+      const gsl_vector* found = gsl_multifit_nlinear_position(w.p);
+      t.setInternal(found);
+      t.calculate();
+      double moved = 0.0;
+      for (std::size_t i = 0; i < n; ++i) {
+        const double model = t.modelAt(t.x[i]);
+        const double weight = std::isfinite(model) ? 1.0 / std::sqrt(std::max(model, 1.0)) : 0.0;
+        moved = std::max(moved, std::fabs(weight / t.weight[i] - 1.0));
+        t.weight[i] = weight;
+      }
+      gsl_vector_memcpy(u0.p, found);
+      if (moved < 1e-3) break;
     }
-    if (t.error) std::rethrow_exception(t.error);
     const gsl_vector* best = gsl_multifit_nlinear_position(w.p);
     const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w.p));
     const double chi2 = norm * norm;
@@ -640,7 +666,7 @@ void fit(Session& s) {
     r.degreesOfFreedom = dof;
     r.reducedChiSquare = chi2 / dof;
     r.evaluations = t.evaluations;
-    r.iterations = static_cast<int>(gsl_multifit_nlinear_niter(w.p));
+    r.iterations = iterations;
     r.correlation.assign(p, std::vector<double>(p, 0.0));
     for (std::size_t j = 0; j < p; ++j) {
       const double cjj = gsl_matrix_get(covar.p, j, j);

@@ -79,18 +79,15 @@ std::vector<double> curveValues(Session& s, const std::string& key) {
   return v;
 }
 
-// Every fitted value is one of the expected ones and lies within three of its uncertainties
-// (plus a slack for the background, which weights from the measured counts pull down by about a
-// count), with the reduced chi-square of a good fit.
-void expectFound(const FitReport& r, const std::map<std::string, double>& expected,
-                 double backgroundSlack = 0.0) {
+// Every fitted value is one of the expected ones and lies within three of its uncertainties,
+// with the reduced chi-square of a good fit.
+void expectFound(const FitReport& r, const std::map<std::string, double>& expected) {
   ASSERT_EQ(r.values.size(), expected.size());
   for (const FitValue& v : r.values) {
     SCOPED_TRACE(v.name);
     ASSERT_TRUE(expected.count(v.name));
     EXPECT_GT(v.uncertainty, 0.0);
-    const double slack = v.name == "Background" ? backgroundSlack : 0.0;
-    EXPECT_LT(std::fabs(v.value - expected.at(v.name)), 3.0 * v.uncertainty + slack) << v.value;
+    EXPECT_LT(std::fabs(v.value - expected.at(v.name)), 3.0 * v.uncertainty) << v.value;
   }
   EXPECT_LT(r.reducedChiSquare, 1.3);
 }
@@ -453,7 +450,7 @@ TEST(Fit, FromALayerFillingTheProfileTheThicknessMovesBothWays) {
         {"Layer 1 thickness (Å)", c.thickness},
         {c.nra ? "Layer 1 concentration" : "Layer 1 Hf concentration", c.concentration},
         {"Background", c.nra ? 100.0 : 20.0}};
-    expectFound(r, expected, 1.5);
+    expectFound(r, expected);
     EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: reduced chi-square", 0), 0u)
         << s.controls().text("TFFit.StatusFit");
     // The profile holds the whole layer found, on a grid as deep as the thickness field says.
