@@ -187,6 +187,8 @@ double toInternal(const FitParameter& p, double x) {
 // Passes of the fit at most: the first weighted by the measured counts, the others by the
 // model's counts of the pass before.
 constexpr int kWeightPasses = 4;
+// A reduced chi-square this far above 1 is no statistical scatter: the model misses the data.
+constexpr double kPoorReducedChiSquare = 3.0;
 
 struct Fitter {
   Fitter(Session& session, FitModel model) : s(session), m(std::move(model)) {}
@@ -688,6 +690,15 @@ void fit(Session& s) {
         }
       }
     }
+    // Counting statistics give a reduced chi-square near 1: far above it the model misses the
+    // data (too few layers, a start far off), whatever the uncertainties say.
+    const bool poor = r.reducedChiSquare > kPoorReducedChiSquare;
+    if (poor) {
+      r.warnings.push_back("the curve does not follow the data (reduced chi-square " +
+                           formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()) +
+                           ", about 1 for a good fit): add layers, free other parameters or "
+                           "start from other values");
+    }
     // A free parameter that ended far outside what it can be, or that the curve does not depend
     // on (its column of the Jacobian is zero, or the data cannot tell it from the others), has
     // no value the data determine: such a fit has no result.
@@ -778,7 +789,7 @@ void fit(Session& s) {
                              formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()) + ", " +
                              std::to_string(r.evaluations) + " evaluations, " +
                              formatGeneral(r.seconds, 3, s.decimalSeparator()) + " s";
-    fitStatus(s, done);
+    fitStatus(s, poor ? done + "; the curve does not follow the data" : done);
     s.SetStatus("Fit done: reduced chi-square " +
                 formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()));
   } catch (const Cancelled&) {

@@ -160,6 +160,7 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
   EXPECT_NE(memo.find(" s\n"), std::string::npos);
   EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: reduced chi-square", 0), 0u)
       << s.controls().text("TFFit.StatusFit");
+  EXPECT_EQ(memo.find("does not follow the data"), std::string::npos);
 }
 
 // While the fit runs, the windows show the user's dose and background (their start values,
@@ -187,6 +188,28 @@ TEST(Fit, TheFieldsKeepTheUsersValuesWhileItRuns) {
   EXPECT_EQ(doses, (std::set<std::string>{"4000", dose}));
   EXPECT_EQ(backgrounds,
             (std::set<std::string>{background, s.controls().text("TFBackground.EditYs")}));
+}
+
+// A fit that ends far from the data (here the layer is held at a third of its thickness) is
+// done, but its result and progress line say that the curve does not follow the data.
+TEST(Fit, AFitThatMissesTheDataSaysSo) {
+  FitFixture f;
+  prepareNra(f, NraTruth{}, 11);
+  Session& s = f.session;
+  FitModel start = currentFitModel(s);
+  start.layers[0].thickness = {2.0, false, 0.0};
+  start.layers[0].sigma.free = false;
+  setFitModel(s, start);
+  ASSERT_TRUE(s.run("Fit"));
+  ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+  const FitReport& r = lastFitReport(s);
+  ASSERT_GT(r.reducedChiSquare, 3.0);
+  EXPECT_NE(
+      s.controls().text("TFFit.MemoResult").find("Warning: the curve does not follow the data"),
+      std::string::npos);
+  EXPECT_NE(s.controls().text("TFFit.StatusFit").find("; the curve does not follow the data"),
+            std::string::npos)
+      << s.controls().text("TFFit.StatusFit");
 }
 
 TEST(Fit, UndoFitPutsBackFieldsProfileAndCurve) {
