@@ -642,7 +642,7 @@ void fit(Session& s) {
         t.weight[i] = weight;
       }
       gsl_vector_memcpy(u0.p, found);
-      if (moved < 1e-3) break;
+      if (moved < 0.02) break;  // a few per cent change the result far less than its scatter
     }
     const gsl_vector* best = gsl_multifit_nlinear_position(w.p);
     const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w.p));
