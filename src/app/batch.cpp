@@ -118,10 +118,10 @@ class Marker {
     }
     const profile& p = target();
     if (index(deepest) >= p.count) {
-      throw std::invalid_argument("No marker can be placed at depth " + general(s, deepest) +
-                                  ": the profile of \"" + target_.element + "\" ends at depth " +
-                                  general(s, p.count * p.step) +
-                                  " (\"Thickness\" must reach beyond it)");
+      throw std::invalid_argument(
+          "No marker can be placed at depth " + general(s, deepest) + ": the profile of \"" +
+          target_.element + "\" ends at depth " + general(s, p.count * p.step) +
+          " (\"Thickness\" must reach beyond it, applied with \"Update plot\")");
     }
   }
   void place(double depth) { target().setValue(index(depth), 1.0F); }

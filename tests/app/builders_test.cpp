@@ -496,7 +496,7 @@ TEST(DoABit, RefusesMarkersBeyondTheProfileBeforeItStarts) {
   ASSERT_EQ(f.host.messages.size(), 1u);
   EXPECT_EQ(f.host.messages[0],
             "No marker can be placed at depth 20: the profile of \"Hf\" ends at depth 15 "
-            "(\"Thickness\" must reach beyond it)");
+            "(\"Thickness\" must reach beyond it, applied with \"Update plot\")");
   EXPECT_TRUE(folderFiles(f.dir.path()).empty());
   EXPECT_EQ(f.text("TFLayers.EditThickL1"), "1");
 }
