@@ -11,6 +11,7 @@
 #include "core/physics.h"
 #include "io/files.h"
 #include "io/profile_file.h"
+#include "state/engine_command.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -213,6 +214,7 @@ std::vector<ChartPoint> excitationCurve(Session& s, const spectro& curve) {
     const double e = (i * curve.step - curve.offset) * 0.001 + er;
     points[static_cast<std::size_t>(i)] = {e, lineValue(bg, e) + curve.values[i] * dose};
   }
+  requireDrawable(s, points);  // a file of "inf" is no curve either
   return points;
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -124,6 +126,28 @@ TEST(Overflow, ADoseBeyondTheRangeOfNumbersLeavesTheChartAsItWas) {
     EXPECT_TRUE(nonFiniteSeries(f.session.charts()).empty());
     EXPECT_TRUE(samePoints(f.series(m.series).points, before));
   }
+}
+
+// Saving that curve is refused the same way: no file of "inf" is written.
+TEST(Overflow, ADoseBeyondTheRangeOfNumbersWritesNoCurveFile) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("tarvex-overflow-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+       "-" + std::to_string(reinterpret_cast<std::uintptr_t>(&dir)));
+  fs::create_directories(dir);
+  SessionFixture f;
+  prepare(f, kModels[0]);
+  fill(f, 1e10);
+  f.session.run("CalcSimulation");
+  ASSERT_FALSE(f.session.lastCommandFailed());
+  f.set("TFOptions.EditMult", "1e308");
+  const std::string file = (dir / "curve.simulation").string();
+  f.host.fileAnswers = {file};
+  f.session.run("SaveAnaliticExcitation");
+  EXPECT_TRUE(f.session.lastCommandFailed());
+  EXPECT_FALSE(fs::exists(file));
+  fs::remove_all(dir);
 }
 
 }  // namespace
