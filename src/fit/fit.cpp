@@ -621,28 +621,44 @@ void fit(Session& s) {
     // pass before, until the weights settle.
     int status = GSL_SUCCESS;
     int iterations = 0;
+    std::vector<double> usedWeights = t.weight;  // those of the last pass that settled
     for (int pass = 0; pass < kWeightPasses; ++pass) {
-      status = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
+      int passStatus = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
       int info = 0;
-      if (status == GSL_SUCCESS) {
-        status = gsl_multifit_nlinear_driver(static_cast<std::size_t>(t.m.maxIterations), 1e-8,
-                                             1e-8, 0.0, &Fitter::progress, &t, &info, w.p);
+      if (passStatus == GSL_SUCCESS) {
+        passStatus = gsl_multifit_nlinear_driver(static_cast<std::size_t>(t.m.maxIterations), 1e-8,
+                                                 1e-8, 0.0, &Fitter::progress, &t, &info, w.p);
       }
       if (t.error) std::rethrow_exception(t.error);
       iterations += static_cast<int>(gsl_multifit_nlinear_niter(w.p));
-      if (status != GSL_SUCCESS && status != GSL_ENOPROG) break;
+      if (passStatus != GSL_SUCCESS && passStatus != GSL_ENOPROG) {
+        if (pass == 0) {
+          status = passStatus;
+          break;
+        }
+        // A reweighting pass that does not settle keeps the result of the pass before: its
+        // position, its weights, and the Jacobian there for the uncertainties.
+        t.weight = usedWeights;
+        status = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
+        if (t.error) std::rethrow_exception(t.error);
+        break;
+      }
+      status = passStatus;
       const gsl_vector* found = gsl_multifit_nlinear_position(w.p);
+      gsl_vector_memcpy(u0.p, found);
+      usedWeights = t.weight;
+      if (pass + 1 == kWeightPasses) break;
       t.setInternal(found);
       t.calculate();
       double moved = 0.0;
+      std::vector<double> next(n);
       for (std::size_t i = 0; i < n; ++i) {
         const double model = t.modelAt(t.x[i]);
-        const double weight = std::isfinite(model) ? 1.0 / std::sqrt(std::max(model, 1.0)) : 0.0;
-        moved = std::max(moved, std::fabs(weight / t.weight[i] - 1.0));
-        t.weight[i] = weight;
+        next[i] = std::isfinite(model) ? 1.0 / std::sqrt(std::max(model, 1.0)) : 0.0;
+        moved = std::max(moved, std::fabs(next[i] / t.weight[i] - 1.0));
       }
-      gsl_vector_memcpy(u0.p, found);
       if (moved < 0.02) break;  // a few per cent change the result far less than its scatter
+      t.weight = std::move(next);
     }
     const gsl_vector* best = gsl_multifit_nlinear_position(w.p);
     const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w.p));
