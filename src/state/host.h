@@ -27,6 +27,10 @@ class Host {
   virtual std::optional<std::string> saveFile(const FileDialog& dialog) = 0;
   // Lets the front end repaint and react while a calculation runs; may throw to cancel.
   virtual void processEvents() {}
+  // The same from inside a long loop, where it looks for a stop: every few milliseconds of work,
+  // so at moments that depend on the machine's speed (hosts that count event points to act at
+  // a given one leave these out).
+  virtual void serveEvents() { processEvents(); }
   // Paints the client area of a window (a form, "TFLayers") into a report picture
   // ("TFReport.QRImage1"); a front end without windows paints nothing.
   virtual void paintWindowIntoReport(const std::string& /*form*/, const std::string& /*picture*/) {}

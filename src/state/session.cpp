@@ -172,6 +172,11 @@ void Session::Gate::processEvents() {
   s_.host_.processEvents();
 }
 
+void Session::Gate::serveEvents() {
+  HostCall call(s_);
+  s_.host_.serveEvents();
+}
+
 void Session::Gate::statusChanged(const std::string& text) {
   HostCall call(s_);
   s_.host_.statusChanged(text);
@@ -368,7 +373,10 @@ void Session::processEventsNow() {
 }
 
 void Session::pumpEvents() {
-  if (std::chrono::steady_clock::now() - lastEvents_ >= kPumpInterval) processEventsNow();
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastEvents_ < kPumpInterval) return;
+  lastEvents_ = now;
+  gate_.serveEvents();
 }
 
 void Session::eventPoint() {

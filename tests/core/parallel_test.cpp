@@ -171,8 +171,6 @@ TEST(Parallel, AnalyticExcitationCurvesHaveTheSameBitsOnAnyNumberOfThreads) {
   EXPECT_TRUE(sameBits(results[0], results[2]));
 }
 
-// A stop requested before or during the work ends it with Cancelled, from whichever thread
-// looks first; without a stop the results are those of a run without a token.
 // The pump of pending events runs on the thread that installed it, never on the workers and
 // never inside itself; a stop it requests ends the loop at that same check.
 TEST(Parallel, TheEventPumpRunsOnItsOwnThreadOnly) {
@@ -216,6 +214,8 @@ TEST(Parallel, TheEventPumpRunsOnItsOwnThreadOnly) {
   EXPECT_EQ(seen.calls, calls);
 }
 
+// A stop requested before or during the work ends it with Cancelled, from whichever thread
+// looks first; without a stop the results are those of a run without a token.
 class StopRequested : public ::testing::TestWithParam<int> {
  protected:
   ThreadCount threads_{GetParam()};

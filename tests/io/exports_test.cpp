@@ -239,8 +239,10 @@ TEST(Exports, ADataFileThatFailedToLoadLeavesBothFilesProtected) {
   f.host.fileAnswers = {f.path("notes.simulation")};
   f.session.run("ExplortAll");
   EXPECT_EQ(slurp(f.path("notes.exp")), notes);
-  EXPECT_EQ(f.host.statuses.back(), "\"" + f.path("notes.exp") +
-                                        "\" kept unchanged: it was chosen as a measured-data file");
+  EXPECT_EQ(f.host.statuses.back(),
+            std::string("\"")
+                .append(f.path("notes.exp"))
+                .append("\" kept unchanged: it was chosen as a measured-data file"));
   EXPECT_EQ(f.host.messages.size(), 1u);
 }
 

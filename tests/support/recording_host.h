@@ -23,6 +23,9 @@ class RecordingHost : public Host {
   std::deque<bool> yesNoAnswers;
   std::vector<bool> busyChanges;
   int eventsProcessed = 0;
+  // Events served from inside the long loops (counted apart: their moments depend on the
+  // machine).
+  int eventsServed = 0;
   // The report pages previewed and written ("RNRA", "MEIS"), and how often the window was shown.
   std::vector<std::string> previews;
   std::vector<std::pair<std::string, std::string>> pdfs;  // page, file
@@ -30,6 +33,7 @@ class RecordingHost : public Host {
   int reportWindowShown = 0;
   // What the "user" does whenever pending events are processed (a click during a calculation).
   std::function<void()> onProcessEvents;
+  std::function<void()> onServeEvents;
 
   void showMessage(const std::string& text) override { messages.push_back(text); }
   bool askYesNo(const std::string& text) override {
@@ -44,6 +48,10 @@ class RecordingHost : public Host {
   void processEvents() override {
     ++eventsProcessed;
     if (onProcessEvents) onProcessEvents();
+  }
+  void serveEvents() override {
+    ++eventsServed;
+    if (onServeEvents) onServeEvents();
   }
   void busyChanged(bool busy) override { busyChanges.push_back(busy); }
   void showReportPreview(const std::string& page) override { previews.push_back(page); }

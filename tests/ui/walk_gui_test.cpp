@@ -96,6 +96,9 @@ class WalkHost : public GuiHost {
     QCoreApplication::processEvents();
     if (onEvents) onEvents(events);
   }
+  // Served inside the long loops, at moments that depend on the machine: the windows react,
+  // but the walk's event points (where it presses "Stop") stay those of a replay.
+  void serveEvents() override { QCoreApplication::processEvents(); }
   // The program runs a report's preview as a modal dialog; the walk has its pages drawn
   // instead, as the preview would draw them.
   void runReportPreview(QPrintPreviewDialog& dialog) override {
