@@ -144,8 +144,9 @@ void closeMainWindow(Session& s) {
   try {
     SaveParameters(s);
   } catch (const FileError& e) {
+    // The question names the failure: answered No, the window stays without a second message.
     if (!s.host().askYesNo(std::string(e.what()) + "\nClose without saving the settings?")) {
-      throw;
+      s.markCommandFailed();
     }
   }
 }

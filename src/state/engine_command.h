@@ -51,7 +51,7 @@ inline void requireFiniteCurve(Session& s, const spectro& curve, const std::stri
                                 formatGeneral(3.4e38, 3, s.decimalSeparator()) +
                                 "): the profile's largest concentration is " +
                                 formatGeneral(largest, 4, s.decimalSeparator()) +
-                                "; scale the profile down");
+                                "; scale the profile down or check the model's parameters");
   }
 }
 

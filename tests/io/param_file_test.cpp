@@ -51,8 +51,10 @@ TEST(ParameterFiles, ASettingsFileThatCannotBeWrittenIsReportedNotFatal) {
   std::filesystem::remove(f.path("tarvex.ini"));
   std::filesystem::create_directories(f.path("tarvex.ini/in-the-way"));
   g.host.yesNoAnswers = {false};
+  const std::size_t before = g.host.messages.size();
   g.session.run("CloseMainWindow");
-  EXPECT_TRUE(g.session.lastCommandFailed());  // the user stays to mend it
+  EXPECT_TRUE(g.session.lastCommandFailed());     // the user stays to mend it
+  EXPECT_EQ(g.host.messages.size(), before + 1);  // the question alone
   g.host.yesNoAnswers = {true};
   g.session.run("CloseMainWindow");
   EXPECT_FALSE(g.session.lastCommandFailed());
