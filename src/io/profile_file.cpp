@@ -61,7 +61,7 @@ profile decodeProfile(const std::string& bytes, ProfileHeader* header) {
   const double start = h[0], step = h[1], depth = h[2];
   // A subnormal step, or one whose points do not multiply back to a finite depth, is no grid.
   if (!(step > 0.0) || !std::isnormal(step) || !std::isfinite(depth) || !std::isfinite(start) ||
-      std::fabs(start) / step > 5.0e7 || depth < 0.0 || depth / step > 5.0e7 ||
+      std::fabs(start) / step > 5.0e7 || depth < 0.0 || pointsOfDepth(depth, step) > 5.0e7 ||
       !std::isfinite(pointsOfDepth(depth, step) * step)) {
     throw std::runtime_error("its header does not describe a depth grid (start " +
                              formatGeneral(start) + ", step " + formatGeneral(step) + ", depth " +

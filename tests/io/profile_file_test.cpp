@@ -106,6 +106,31 @@ TEST(ProfileFiles, EveryPointCountLoadsBackWhole) {
   EXPECT_EQ(pointsOfDepth(1020.4 * 0.005, 0.005), 1021);  // not a whole number of steps
 }
 
+// The largest profile, 5e7 points, passes the header check whatever its step: its depth
+// divided by the step may round just above 5e7. (Only the header is given here, so the file
+// is then refused for its missing points, not for its grid.)
+TEST(ProfileFiles, TheLargestGridPassesTheHeaderCheckForEveryStep) {
+  int rounded = 0;
+  for (int k = 1; k <= 400; ++k) {
+    const double step = 0.001 * k + 0.0001 * (k % 7);
+    const double depth = 5.0e7 * step;
+    rounded += depth / step > 5.0e7;
+    profile p(1, step);
+    std::string header = encodeProfile(p, {0, 1, 0}).substr(0, 48);
+    std::string d;
+    appendDouble(d, depth);
+    header.replace(16, 8, d);
+    ProfileHeader h;
+    try {
+      decodeProfile(header, &h);
+      ADD_FAILURE() << step;
+    } catch (const std::exception& e) {
+      EXPECT_EQ(std::string(e.what()).find("depth grid"), std::string::npos) << step << e.what();
+    }
+  }
+  EXPECT_GT(rounded, 0);  // the case the check must let through occurs
+}
+
 TEST(ProfileFiles, SaveAndLoadBackInResonantNra) {
   FileFixture f;
   f.session.state().nraProfile = sampleProfile(1020, 0.005, 0.0);  // thickness 5.1
