@@ -343,6 +343,14 @@ void Session::editStep(bool undo) {
       state_.currentProfile = {false, name};
     }
   }
+  // "Update plot" sized the profiles from "Thickness" and "Contamination": undone or redone,
+  // those fields follow the profile, so the next "Update plot" does not size it back.
+  if (done.what == "Update plot") {
+    const profile& p = nra ? state_.nraProfile : currentProfile();
+    const std::string form = nra ? "TFNRP" : "TFMEIS";
+    setNumber(form + ".EditCont", p.startDepth);
+    setNumber(form + ".EditMaxDepth", p.count * p.step - p.startDepth);
+  }
   Plotprofile();
   SetStatus((undo ? "Undone: " : "Redone: ") + done.what);
 }

@@ -212,9 +212,16 @@ TEST(EditHistory, UpdatePlotBufferAndUndoAreEditsWithTheirShape) {
   EXPECT_EQ(p.values, drawn.values);
   EXPECT_EQ(p.count, drawn.count);
   EXPECT_EQ(p.startDepth, 0.0);
+  // The fields it read follow the profile: a later "Update plot" keeps it as it is.
+  EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "10");
+  EXPECT_EQ(f.text("TFNRP.EditCont"), "0");
+  f.session.run("Updateplot");
+  EXPECT_EQ(p.values, drawn.values);
   f.session.run("RedoEdit");
   EXPECT_EQ(p.values, thick.values);
   EXPECT_EQ(p.startDepth, 2.0);
+  EXPECT_EQ(f.text("TFNRP.EditMaxDepth"), "20");
+  EXPECT_EQ(f.text("TFNRP.EditCont"), "2");
 }
 
 TEST(EditHistory, SmoothInIonScatteringIsUndoneForEveryElement) {
