@@ -119,19 +119,45 @@ std::vector<FitLayer> layersFromProfiles(const std::vector<const profile*>& prof
     }
     i = j;
   }
-  // Plateaus in the far tail of an edge lie close to the one they approach: one layer.
+  // Whether every point of [from, to) lies within [lo - slack, hi + slack] of the levels of the
+  // runs a and b, for every element.
+  const auto within = [&](long long from, long long to, const Run& a, const Run& b, double slack) {
+    for (std::size_t e = 0; e < profiles.size(); ++e) {
+      const double va = value(e, a.begin), vb = value(e, b.begin);
+      const double lo = std::min(va, vb) - slack, hi = std::max(va, vb) + slack;
+      for (long long i = from; i < to; ++i) {
+        const double v = value(e, i);
+        if (v < lo || v > hi) return false;
+      }
+    }
+    return true;
+  };
+  // Plateaus in the far tail of an edge lie close to the one they approach, and so does all that
+  // lies between them: one layer. (Two plateaus of one level with a graded stretch or a bump
+  // between them stay apart.)
   std::vector<Run> merged;
   for (const Run& r : runs) {
     bool close = !merged.empty();
     for (std::size_t e = 0; close && e < profiles.size(); ++e)
       close = std::fabs(value(e, r.begin) - value(e, merged.back().begin)) <= 20.0 * tol;
+    if (close) close = within(merged.back().end, r.begin, merged.back(), r, 20.0 * tol);
     if (close) {
       merged.back().end = r.end;
     } else {
       merged.push_back(r);
     }
   }
-  runs = std::move(merged);
+  // A stretch between two plateaus that leaves the range of their levels is no edge between
+  // them but a graded region or a bump (a drawn line): a layer of its own, at the level of its
+  // middle.
+  runs.clear();
+  for (const Run& r : merged) {
+    if (!runs.empty() && r.begin - runs.back().end >= shortest &&
+        !within(runs.back().end, r.begin, runs.back(), r, 20.0 * tol)) {
+      runs.push_back({runs.back().end, r.begin});
+    }
+    runs.push_back(r);
+  }
   if (runs.empty()) return layers;
   const auto depthOf = [&](double i) { return (i - static_cast<double>(s0)) * h; };
   const bool lastIsSubstrate = [&] {

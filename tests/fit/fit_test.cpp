@@ -575,6 +575,22 @@ TEST(Fit, FromProfileReadsLayersAndEdgesBack) {
   const FitModel tail = currentFitModel(s);
   ASSERT_EQ(tail.layers.size(), 2u);
   EXPECT_NEAR(tail.layers[1].sigma.value, 0.75, 0.02);
+
+  // A graded layer drawn as a line between empty stretches: the empty surface stays a layer
+  // and the line becomes one at its middle level, instead of one layer over the whole profile.
+  std::fill(s.state().nraProfile.values.begin(), s.state().nraProfile.values.end(), 0.0);
+  f.set("TFNRP.Editx1", "1");
+  f.set("TFNRP.Editx2", "6");
+  f.set("TFNRP.Editc1", "1");
+  f.set("TFNRP.Editc2", "0.5");
+  ASSERT_TRUE(s.run("Drawline"));
+  ASSERT_TRUE(s.run("FitFromProfile"));
+  const FitModel graded = currentFitModel(s);
+  ASSERT_EQ(graded.layers.size(), 2u);
+  EXPECT_NEAR(graded.layers[0].thickness.value, 1.0, 0.01);
+  EXPECT_EQ(graded.layers[0].concentration[0].value, 0.0);
+  EXPECT_NEAR(graded.layers[1].thickness.value, 5.0, 0.01);
+  EXPECT_NEAR(graded.layers[1].concentration[0].value, 0.75, 0.001);
 }
 
 // The fit window's fields hold the model: what is written reads back the same, bounds included,
