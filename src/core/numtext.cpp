@@ -161,4 +161,14 @@ std::string formatFixed(double value, int precision, int decimals, char sep) {
   return withSeparator(toChars(value, std::chars_format::fixed, decimals), sep);
 }
 
+bool fieldTextReadsBack(double value, char sep, std::string* text) {
+  *text = formatGeneral(value, 15, sep);
+  try {
+    parseFloat(*text, sep);
+  } catch (const ConversionError&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace tarvex

@@ -26,5 +26,9 @@ std::string formatGeneral(double value, int digits = 15, char decimalSeparator =
 // Fixed notation with `decimals` decimals; scientific when the integer part has more than
 // `precision` digits.
 std::string formatFixed(double value, int precision, int decimals, char decimalSeparator = '.');
+// The text an edit shows for value (formatGeneral, 15 digits) in *text, and whether that text
+// reads back as a number: a value at the very ends of the double range does not, and a field
+// holding it would stop every later command that reads it.
+bool fieldTextReadsBack(double value, char decimalSeparator, std::string* text);
 
 }  // namespace tarvex

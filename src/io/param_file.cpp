@@ -66,13 +66,10 @@ void applyParameterBytes(Session& s, const std::string& bytes, const std::string
     }
     // A value shown in an edit must read back from its text there (a number at the very ends
     // of the double range does not), or every later save would stop at that field.
-    if (at >= 120 && *kParamControls[(at - 120) / 8]) {
-      const std::string shown = formatGeneral(v, 15, s.decimalSeparator());
-      try {
-        parseFloat(shown, s.decimalSeparator());
-      } catch (const ConversionError&) {
-        throw refusal(s, fileName, at, shown + ", which its field cannot hold");
-      }
+    std::string shown;
+    if (at >= 120 && *kParamControls[(at - 120) / 8] &&
+        !fieldTextReadsBack(v, s.decimalSeparator(), &shown)) {
+      throw refusal(s, fileName, at, shown + ", which its field cannot hold");
     }
   }
   WorkingState& st = s.state();

@@ -177,10 +177,8 @@ void loadProfileContent(Session& s, const std::string& path, const std::string& 
   const std::pair<const char*, double> shown[] = {
       {"background", h.background}, {"ion dose", h.dose}, {"energy shift", h.shift}};
   for (const auto& [name, v] : shown) {
-    const std::string text = formatGeneral(v, 15, s.decimalSeparator());
-    try {
-      parseFloat(text, s.decimalSeparator());
-    } catch (const ConversionError&) {
+    std::string text;
+    if (!fieldTextReadsBack(v, s.decimalSeparator(), &text)) {
       s.host().showMessage("\"" + path + "\" was not loaded: the " + name + " of its header, " +
                            text + ", is more than its field can hold");
       return;
