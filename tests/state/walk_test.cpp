@@ -283,7 +283,7 @@ class Runner {
     const std::optional<Snapshot> before =
         refusalExpected(line) ? std::optional<Snapshot>(snapshot()) : std::nullopt;
     overflowAllowed_ = anyOverflowingEdit();
-    curveBefore_ = session().state().numericExcitation.values.data();
+    curveBefore_ = session().state().numericExcitation.values;
     out_.str({});
     err_.str({});
     const walk::StepClock clock;
@@ -356,7 +356,8 @@ class Runner {
   std::optional<Failure> curveTable(std::size_t index) {
     Session& s = session();
     const WorkingState& st = s.state();
-    if (st.numericExcitation.values.data() == curveBefore_ || st.numericExcitation.values.empty() ||
+    // A curve put back as it was (a refused fit restores the state it copied) was not computed.
+    if (st.numericExcitation.values == curveBefore_ || st.numericExcitation.values.empty() ||
         !s.nraMode()) {
       return std::nullopt;
     }
@@ -413,7 +414,7 @@ class Runner {
   double seconds_ = 0.0;
   int chartObserver_ = 0;
   bool overflowAllowed_ = false;
-  const double* curveBefore_ = nullptr;
+  std::vector<double> curveBefore_;
   std::map<std::string, bool> changedSeries_;
   std::map<std::string, std::string> typed_;
 };
