@@ -50,8 +50,12 @@ class ReportPdfModule {
     loaded_ = true;
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const std::filesystem::path module =
-        (ec ? std::filesystem::path(".") : self.parent_path()) / "tarvex-report-pdf.so";
+    const std::filesystem::path folder = ec ? std::filesystem::path(".") : self.parent_path();
+    // Beside the program in a build tree; in the library folder once installed.
+    std::filesystem::path module = folder / "tarvex-report-pdf.so";
+    if (!std::filesystem::is_regular_file(module, ec)) {
+      module = (folder / TARVEX_MODULE_FROM_BIN / "tarvex-report-pdf.so").lexically_normal();
+    }
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
       std::cerr << "tarvex-cli: " << dlerror() << '\n';

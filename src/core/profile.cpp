@@ -114,7 +114,13 @@ void profile::drawLine(double x1, double c1, double x2, double c2) {
   const long long hi = std::min<long long>(wholePoints(std::floor(b / step)), count);
   const long long start = wholePoints(std::floor(startDepth / step));
   for (long long i = std::max(lo, start + 1); i < hi; ++i) {
-    const double c = slope * static_cast<double>(i) * step + intercept;
+    double c = slope * static_cast<double>(i) * step + intercept;
+    if (!std::isfinite(c)) {
+      // A steep line between concentrations near the largest numbers overflows in the slope
+      // form; the weighted mean of its ends stays within them.
+      const double t = (static_cast<double>(i) * step - x1) / (x2 - x1);
+      c = c1 * (1.0 - t) + c2 * t;
+    }
     values[i] = c < 0.0 ? 0.0 : c;
   }
 }

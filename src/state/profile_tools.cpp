@@ -206,6 +206,25 @@ void Session::Plotprofile() {
                                 charts_.colour("ChartMEISProf.SeriesSum"), sum));
 }
 
+namespace {
+
+// A tool whose values leave the range of numbers (a line to "inf", erfc steps piled beyond
+// 1E308) changes nothing: what it changed is put back and the fields that did it are named.
+void refuseNonFinite(profile& p, std::optional<ProfileChange>& change, const std::string& fields) {
+  if (!change) return;
+  const std::size_t end = std::min(change->first + change->length, p.values.size());
+  for (std::size_t i = change->first; i < end; ++i) {
+    if (std::isfinite(p.values[i])) continue;
+    change->apply(p);
+    throw std::invalid_argument(
+        "The profile's concentrations would go beyond the range of "
+        "numbers: check " +
+        fields);
+  }
+}
+
+}  // namespace
+
 void Session::erfcTool(bool add, bool keep) {
   if (!nraMode() && controls_.text("TFrameMEISSample.ComboEl_list").empty()) {
     Plotprofile();
@@ -224,7 +243,9 @@ void Session::erfcTool(bool add, bool keep) {
     } else {
       p.subtractErfc(h, sigma);
     }
-    history_.record(add ? "Add erfc" : "Subtract erfc", before.changeSince(p));
+    std::optional<ProfileChange> change = before.changeSince(p);
+    refuseNonFinite(p, change, "\"Max:\" and \"Sigma\" of \"Add erfc\"");
+    history_.record(add ? "Add erfc" : "Subtract erfc", std::move(change));
     Plotprofile();
     return;
   }
@@ -271,7 +292,9 @@ void Session::Drawline() {
   const auto [from, to] = lineReach(p, x1, x2);
   before.cover(p, from, to);
   p.drawLine(x1, c1, x2, c2);
-  history_.record("Draw line", before.changeSince(p));
+  std::optional<ProfileChange> change = before.changeSince(p);
+  refuseNonFinite(p, change, "\"c1:\" and \"c2:\" of \"Draw line\"");
+  history_.record("Draw line", std::move(change));
   Plotprofile();
 }
 

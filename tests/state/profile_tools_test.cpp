@@ -39,6 +39,50 @@ TEST(ProfileTools, ABadFieldChangesNothing) {
   EXPECT_EQ(f.session.state().nraProfile.integral(), 0.0);
 }
 
+// Concentrations near the largest numbers: a steep line stays finite (its slope form would
+// overflow to infinity), and a tool whose values leave the range changes nothing.
+TEST(ProfileTools, ExtremeConcentrationsNeverPutInfinityIntoTheProfile) {
+  SessionFixture f;
+  const profile& p = f.session.state().nraProfile;
+  f.set("TFNRP.Editx1", "0");
+  f.set("TFNRP.Editx2", "1");
+  f.set("TFNRP.Editc1", "-1e308");
+  f.set("TFNRP.Editc2", "1E308");
+  f.session.run("Drawline");
+  ASSERT_TRUE(f.host.messages.empty());
+  EXPECT_DOUBLE_EQ(p.values[150], 1e308 * 0.5);
+  for (const ChartPoint& pt : f.series("ChartNRPProf.SeriesAmostra").points)
+    ASSERT_TRUE(std::isfinite(pt.y)) << pt.x;
+
+  struct Case {
+    const char* tool;
+    std::vector<std::pair<const char*, const char*>> fields;
+    int runs;
+    const char* named;
+  } cases[] = {
+      {"Substracterfc", {{"TFNRP.Editqtd", "1.5e308"}, {"TFNRP.EditSigma", "2"}}, 2, "\"Sigma\""},
+      {"Adderfc", {{"TFNRP.Editqtd", "1e308"}, {"TFNRP.EditSigma", "1"}}, 2, "\"Max:\""},
+  };
+  for (const Case& c : cases) {
+    SessionFixture g;
+    for (const auto& [key, text] : c.fields)
+      g.set(key, text);
+    for (int i = 0; i < c.runs; ++i)
+      g.session.run(c.tool);
+    const profile& q = g.session.state().nraProfile;
+    for (double v : q.values)
+      ASSERT_TRUE(std::isfinite(v)) << c.tool;
+    ASSERT_FALSE(g.host.messages.empty()) << c.tool;
+    EXPECT_NE(g.host.messages.back().find(c.named), std::string::npos) << g.host.messages.back();
+    for (const ChartPoint& pt : g.series("ChartNRPProf.SeriesAmostra").points)
+      ASSERT_TRUE(std::isfinite(pt.y)) << c.tool;
+    // Undo edit goes back past what was kept, not to a profile of infinities.
+    g.session.run("UndoEdit");
+    for (double v : q.values)
+      ASSERT_TRUE(std::isfinite(v)) << c.tool;
+  }
+}
+
 TEST(ProfileTools, TryAddErfcPlotsTheTrialButKeepsTheProfile) {
   SessionFixture f;
   f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);

@@ -76,6 +76,15 @@ inline bool isNumberText(const std::string& text, double* value) {
   }
 }
 
+// Edits that hold a name rather than a number: element names ("inf" is a name a user may type
+// and select) and file names.
+inline bool holdsName(const std::string& key) {
+  std::string lower;
+  for (unsigned char c : key)
+    lower += static_cast<char>(std::tolower(c));
+  return lower.find(".editel") != std::string::npos || lower.find("file") != std::string::npos;
+}
+
 // A number text an edit shows that is not a finite number ("NAN", "-INF", "1e999"); a file name
 // with "nan" in it is none.
 inline bool nonFiniteText(const std::string& text) {
