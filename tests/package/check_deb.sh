@@ -27,6 +27,7 @@ check "script runner" ' \./usr/bin/tarvex-cli$' "$files"
 check "report module" ' \./usr/lib/tarvex/tarvex-report-pdf\.so$' "$files"
 check "desktop entry" ' \./usr/share/applications/tarvex\.desktop$' "$files"
 check "icon" ' \./usr/share/icons/hicolor/scalable/apps/tarvex\.svg$' "$files"
+check "licence" ' \./usr/share/doc/tarvex/copyright$' "$files"
 
 [ "$(dpkg-deb -f "$deb" Package)" = tarvex ] || { echo "package name"; fail=1; }
 depends=$(dpkg-deb -f "$deb" Depends)
