@@ -82,7 +82,7 @@ std::vector<double> curveValues(Session& s, const std::string& key) {
 }
 
 // Every fitted value is one of the expected ones and lies within three of its uncertainties,
-// with the reduced chi-square of a good fit.
+// with the deviance ratio of a good fit.
 void expectFound(const FitReport& r, const std::map<std::string, double>& expected) {
   ASSERT_EQ(r.values.size(), expected.size());
   for (const FitValue& v : r.values) {
@@ -151,8 +151,8 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
   for (std::size_t i = 0; i < drawn.size(); ++i)
     ASSERT_EQ(drawn[i].y, want.values[i]) << i;
   EXPECT_NE(s.logText().find("deviance ratio"), std::string::npos);
-  // The fit window's result text: every best value with its uncertainty, the reduced
-  // chi-square, the evaluations and the time; its progress line says the fit is done.
+  // The fit window's result text: every best value with its uncertainty, the deviance
+  // ratio, the evaluations and the time; its progress line says the fit is done.
   const std::string& memo = s.controls().text("TFFit.MemoResult");
   for (const FitValue& v : r.values)
     EXPECT_NE(memo.find("  " + v.name + " = "), std::string::npos) << memo;
