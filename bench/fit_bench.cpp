@@ -98,8 +98,8 @@ bool fitAndCheck(Session& s, const Case& c, std::string& why) {
       return false;
     }
   }
-  if (r.reducedChiSquare < 0.7 || r.reducedChiSquare > 1.4) {
-    why = "reduced chi-square " + std::to_string(r.reducedChiSquare);
+  if (r.devianceRatio < 0.7 || r.devianceRatio > 1.4) {
+    why = "deviance ratio " + std::to_string(r.devianceRatio);
     return false;
   }
   return true;
@@ -121,7 +121,7 @@ void runFit(benchmark::State& state, Session& s, const Case& c) {
   state.counters["evaluations"] = first.evaluations;
   state.counters["iterations"] = first.iterations;
   state.counters["points"] = first.points;
-  state.counters["chi2_red"] = first.reducedChiSquare;
+  state.counters["deviance_ratio"] = first.devianceRatio;
 }
 
 // The numeric excitation curve at the default resonance: a 6 A layer with a 1 A edge under a

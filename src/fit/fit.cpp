@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <deque>
 #include <exception>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -20,6 +22,7 @@
 #include "core/numtext.h"
 #include "core/physics.h"
 #include "fit/fit_controls.h"
+#include "fit/fit_statistics.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -132,6 +135,8 @@ struct Slot {
   FitParameter* p;
   std::string name;
   Quantity quantity = Quantity::other;
+  int thicknessOf = -1;  // the layer whose thickness it is
+  double typical = 1.0;  // a size below which its difference steps do not shrink
 };
 
 std::vector<Slot> allSlots(FitModel& m, const std::vector<std::string>& elements, bool nra) {
@@ -139,13 +144,13 @@ std::vector<Slot> allSlots(FitModel& m, const std::vector<std::string>& elements
   for (std::size_t k = 0; k < m.layers.size(); ++k) {
     FitLayer& l = m.layers[k];
     const std::string layer = "Layer " + std::to_string(k + 1) + " ";
-    slots.push_back({&l.thickness, layer + "thickness (Å)", Quantity::depth});
+    slots.push_back({&l.thickness, layer + "thickness (Å)", Quantity::depth, static_cast<int>(k)});
     for (std::size_t e = 0; e < l.concentration.size(); ++e) {
       const std::string what =
           nra ? "concentration"
               : (e < elements.size() ? elements[e] : "element " + std::to_string(e + 1)) +
                     " concentration";
-      slots.push_back({&l.concentration[e], layer + what, Quantity::amount});
+      slots.push_back({&l.concentration[e], layer + what, Quantity::amount, -1, 0.01});
     }
     slots.push_back({&l.sigma, layer + "edge σ (Å)", Quantity::depth});
   }
@@ -165,14 +170,6 @@ double toExternal(const FitParameter& p, double u) {
   return u;
 }
 
-double derivative(const FitParameter& p, double u) {
-  const bool lo = std::isfinite(p.lower), hi = std::isfinite(p.upper);
-  if (lo && hi) return (p.upper - p.lower) * 0.5 * std::cos(u);
-  if (lo) return u / std::sqrt(u * u + 1.0);
-  if (hi) return -u / std::sqrt(u * u + 1.0);
-  return 1.0;
-}
-
 double toInternal(const FitParameter& p, double x) {
   const bool lo = std::isfinite(p.lower), hi = std::isfinite(p.upper);
   if (lo && hi)
@@ -184,11 +181,89 @@ double toInternal(const FitParameter& p, double x) {
 
 // ---- The fit ----------------------------------------------------------------------------------
 
-// Passes of the fit at most: the first weighted by the measured counts, the others by the
-// model's counts of the pass before.
-constexpr int kWeightPasses = 4;
-// A reduced chi-square this far above 1 is no statistical scatter: the model misses the data.
-constexpr double kPoorReducedChiSquare = 3.0;
+// The deviance of a correct model exceeds its expectation by more than two of its standard
+// deviations in about one fit in 44, by more than three in about one in 740 (it is nearly normal
+// for more than a few dozen points). Beyond two the data scatter more than counting statistics
+// allow, and the uncertainties are scaled by the square root of the deviance ratio; beyond three
+// the curve does not follow the data.
+constexpr double kOverdispersedSpreads = 2.0;
+constexpr double kPoorFitSpreads = 3.0;
+// A parameter whose bound raises the deviance by less than this lies within a tenth of its
+// standard uncertainty of the bound (the deviance grows by 1 at one standard uncertainty).
+constexpr double kAtBoundDeviance = 0.01;
+
+// The goodness of fit of a model to counts: the Poisson deviance, and its mean and spread for
+// data that scatter by counting statistics alone about the model.
+struct Goodness {
+  double deviance = 0.0;
+  double expected = 0.0;  // the sum of the points' means, less one per determined parameter
+  double spread = 0.0;    // standard deviation
+  double ratio() const { return deviance / std::max(expected, 1e-3); }
+  double excess() const { return spread > 0.0 ? (deviance - expected) / spread : 0.0; }
+};
+
+Goodness goodnessOf(const std::vector<double>& y, const std::vector<double>& model,
+                    std::size_t parameters) {
+  Goodness g;
+  double variance = 0.0;
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    g.deviance += devianceTerm(y[i], model[i]);
+    const DevianceMoments d = devianceMoments(model[i]);
+    g.expected += d.mean;
+    variance += d.variance;
+  }
+  g.expected -= static_cast<double>(parameters);
+  g.spread = std::sqrt(variance);
+  return g;
+}
+
+// The depth the resonant excitation curve reaches: its energy window above the resonance over
+// the stopping power, and the fields that set the window.
+struct ExcitationReach {
+  double depth = std::numeric_limits<double>::infinity();  // Å
+  double stopping = 0.0;                                   // eV/Å
+  bool byVector = false;  // the numeric model's own grid ("Step size" × "Vector size")
+  double maxEnergy = 0.0, step = 0.0, bins = 0.0;
+
+  std::string describe(char sep) const {
+    const std::string window = byVector
+                                   ? "\"Step size (eV):\" " + formatGeneral(step, 6, sep) +
+                                         " × \"Vector size:\" " + formatGeneral(bins, 15, sep)
+                                   : "\"Max Energy (keV):\" " + formatGeneral(maxEnergy, 6, sep);
+    return formatGeneral(depth, 4, sep) + " Å the excitation curve reaches (" + window +
+           " at a \"Stopping Power:\" of " + formatGeneral(stopping, 6, sep) + " eV/Å)";
+  }
+
+  // What to raise for a window that holds `depth` with a quarter to spare.
+  std::string raise(double depthToHold, char sep) const {
+    const double ev = 1.25 * depthToHold * stopping;
+    if (byVector) {
+      return "raise \"Vector size:\" to at least " + formatGeneral(std::ceil(ev / step), 15, sep);
+    }
+    const double keV = ev * 0.001;
+    const double unit = std::pow(10.0, std::floor(std::log10(keV)) - 1.0);
+    return "raise \"Max Energy (keV):\" to at least " +
+           formatGeneral(std::ceil(keV / unit) * unit, 6, sep) + " keV";
+  }
+};
+
+ExcitationReach excitationReach(Session& s, bool numeric) {
+  ExcitationReach r;
+  r.stopping = s.number("TFNRP.Editdedx");
+  r.maxEnergy = s.number("TFNRP.EditMaxE");
+  double window = 1000.0 * r.maxEnergy;
+  if (numeric && !s.controls().checked("TFNRP.CheckAuto")) {
+    r.byVector = true;
+    r.step = s.number("TFNRP.EditStep");
+    r.bins = s.number("TFNRP.EditVecsize");
+    window = r.step * r.bins;
+  }
+  // The calculation refuses values without a meaning itself.
+  if (r.stopping > 0.0 && window > 0.0 && std::isfinite(window / r.stopping)) {
+    r.depth = window / r.stopping;
+  }
+  return r;
+}
 
 struct Fitter {
   Fitter(Session& session, FitModel model) : s(session), m(std::move(model)) {}
@@ -205,8 +280,13 @@ struct Fitter {
   std::string drawnDoseText;
   std::string spreadField;
   std::vector<Slot> free;
-  // The measured points inside the plotted window, with 1/sqrt(max(y, 1)).
-  std::vector<double> x, y, weight;
+  std::vector<double> start;  // the start values of the free parameters
+  ExcitationReach reach;      // resonant NRA
+  // The measured points inside the plotted window.
+  std::vector<double> x, y;
+  // The model at the last positions the solver evaluated, for the progress line.
+  std::deque<std::pair<std::vector<double>, std::vector<double>>> recent;
+  int iterationsShown = -1;
   // The last calculated curve with dose 1 and no background, and what it was calculated from.
   std::vector<double> shapeKey;
   std::vector<double> curveX, curveY;
@@ -374,14 +454,32 @@ struct Fitter {
       free[j].p->value = toExternal(*free[j].p, gsl_vector_get(u, j));
   }
 
+  // The model's counts at the measured points for the current parameters.
+  std::vector<double> modelValues() {
+    calculate();
+    std::vector<double> values(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i)
+      values[i] = modelAt(x[i]);
+    return values;
+  }
+
+  // The counts are fitted by their likelihood: the residuals are the signed square roots of
+  // the Poisson deviance terms, whose sum the solver minimises.
   int residuals(const gsl_vector* u, gsl_vector* f) {
     try {
       ++evaluations;
       s.eventPoint();
       setInternal(u);
-      calculate();
+      std::vector<double> values = modelValues();
       for (std::size_t i = 0; i < x.size(); ++i)
-        gsl_vector_set(f, i, (modelAt(x[i]) - y[i]) * weight[i]);
+        gsl_vector_set(f, i, devianceResidual(y[i], values[i]));
+      std::vector<double> at(u->size);
+      for (std::size_t j = 0; j < u->size; ++j)
+        at[j] = gsl_vector_get(u, j);
+      recent.emplace_back(std::move(at), std::move(values));
+      // The accepted position and the differences of its Jacobian are among the last ones.
+      while (recent.size() > 2 * free.size() + 4)
+        recent.pop_front();
       return GSL_SUCCESS;
     } catch (...) {
       error = std::current_exception();
@@ -393,17 +491,33 @@ struct Fitter {
     return static_cast<Fitter*>(self)->residuals(u, out);
   }
 
+  // The progress line of the fit window and the short form in the first panel of the status bar
+  // (whose width it keeps): iterations and deviance ratio.
+  void showProgress(const std::string& line, int iterations, double ratio) {
+    iterationsShown = iterations;
+    const char sep = s.decimalSeparator();
+    s.setPanel(0, "Iter. " + std::to_string(iterations) + ": " + formatGeneral(ratio, 3, sep));
+    fitStatus(s, line);
+  }
+
   static void progress(const std::size_t iteration, void* self,
                        const gsl_multifit_nlinear_workspace* w) {
     Fitter& t = *static_cast<Fitter*>(self);
-    const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w));
-    const double dof = static_cast<double>(t.x.size() - t.free.size());
-    const std::string text = "Fit: iteration " + std::to_string(iteration) +
-                             ", reduced chi-square " +
-                             formatGeneral(norm * norm / dof, 4, t.s.decimalSeparator()) + ", " +
-                             std::to_string(t.evaluations) + " evaluations";
-    t.s.setPanel(0, text);
-    fitStatus(t.s, text);
+    const gsl_vector* u = gsl_multifit_nlinear_position(w);
+    double ratio = std::numeric_limits<double>::quiet_NaN();
+    for (auto it = t.recent.rbegin(); it != t.recent.rend(); ++it) {
+      bool same = true;
+      for (std::size_t j = 0; same && j < u->size; ++j)
+        same = it->first[j] == gsl_vector_get(u, j);
+      if (!same) continue;
+      ratio = goodnessOf(t.y, it->second, t.free.size()).ratio();
+      break;
+    }
+    const int n = static_cast<int>(iteration);
+    t.showProgress("Fit: iteration " + std::to_string(n) + ", deviance ratio " +
+                       formatGeneral(ratio, 4, t.s.decimalSeparator()) + ", " +
+                       std::to_string(t.evaluations) + " evaluations",
+                   n, ratio);
   }
 };
 
@@ -507,6 +621,7 @@ void prepare(Session& s, Fitter& t) {
       if (std::isfinite(p.upper)) p.value = std::min(p.value, p.upper - inside);
     }
     t.free.push_back(sl);
+    t.start.push_back(p.value);
   }
   if (t.free.empty()) {
     throw std::invalid_argument("Nothing to fit: every parameter of the fit model is fixed");
@@ -515,23 +630,64 @@ void prepare(Session& s, Fitter& t) {
   // The reader leaves one entry from the read that met the end of the file: never plotted.
   if (measured.size() < 2)
     throw std::invalid_argument("No measured points to fit: load data first");
+  bool counts = false;
+  for (std::size_t i = 0; i + 1 < measured.size() && !counts; ++i)
+    counts = measured[i].y != 0.0f;
+  if (!counts) {
+    throw std::invalid_argument(
+        "The measured data hold no counts (every point is 0): there is nothing to fit");
+  }
+  if (t.nra) {
+    t.reach = excitationReach(s, numeric);
+    // A free thickness whose layer starts below what the curve reaches cannot be seen.
+    double bottom = 0.0, deepest = 0.0;
+    int layer = -1;
+    for (std::size_t k = 0; k < m.layers.size(); ++k) {
+      bottom += std::max(0.0, m.layers[k].thickness.value);
+      if (m.layers[k].thickness.free && bottom > t.reach.depth) {
+        deepest = bottom;
+        layer = static_cast<int>(k);
+      }
+    }
+    if (layer >= 0) {
+      const char sep = s.decimalSeparator();
+      throw std::invalid_argument("Layer " + std::to_string(layer + 1) + " reaches down to " +
+                                  formatGeneral(deepest, 6, sep) + " Å, deeper than the " +
+                                  t.reach.describe(sep) + ": " + t.reach.raise(deepest, sep) +
+                                  ", or start from thinner layers");
+    }
+  }
   t.startGrid();
 }
 
-// What the fit found, as the log and the fit window show it.
+// What the fit found, as the log and the fit window show it: each value rounded to the second
+// significant digit of its uncertainty (the fields keep every digit).
 std::string reportText(Session& s, const FitReport& r) {
   const char sep = s.decimalSeparator();
   std::string text = "Fit of " + std::to_string(r.values.size()) + " parameters to " +
                      std::to_string(r.points) + " measured points:\n";
   for (const FitValue& v : r.values) {
-    text += "  " + v.name + " = " + formatGeneral(v.value, 6, sep) + " ± " +
-            formatGeneral(v.uncertainty, 2, sep) +
-            (std::count(r.undetermined.begin(), r.undetermined.end(), v.name) != 0
-                 ? " (not determined)\n"
-                 : "\n");
+    const bool undetermined = std::count(r.undetermined.begin(), r.undetermined.end(), v.name) != 0;
+    text += "  " + v.name + " = ";
+    if (v.atBound) {
+      text += formatGeneral(v.value, 6, sep) + " (at its bound)\n";
+    } else if (undetermined) {
+      text += formatGeneral(v.value, 6, sep) + " ± " + formatGeneral(v.uncertainty, 2, sep) +
+              " (not determined)\n";
+    } else {
+      text += formatWithUncertainty(v.value, v.uncertainty, sep) + "\n";
+    }
   }
-  text += "  Reduced chi-square: " + formatGeneral(r.reducedChiSquare, 4, sep) + " (" +
-          std::to_string(r.degreesOfFreedom) + " degrees of freedom)\n";
+  text += "  Deviance: " + formatGeneral(r.deviance, 5, sep) + ", expected " +
+          formatGeneral(r.expectedDeviance, 5, sep) + " ± " +
+          formatGeneral(r.devianceSpread, 2, sep) + " for counting statistics: deviance ratio " +
+          formatGeneral(r.devianceRatio, 4, sep) + " (" + std::to_string(r.degreesOfFreedom) +
+          " degrees of freedom)\n";
+  if (r.uncertaintyScale != 1.0) {
+    text += "  Uncertainties scaled by " + formatGeneral(r.uncertaintyScale, 3, sep) +
+            " (the square root of the deviance ratio): the data scatter more than counting "
+            "statistics allow\n";
+  }
   text += "  Evaluations: " + std::to_string(r.evaluations) +
           ", iterations: " + std::to_string(r.iterations) +
           ", time: " + formatGeneral(r.seconds, 3, sep) + " s\n";
@@ -568,6 +724,7 @@ void fit(Session& s) {
   prepare(s, t);
   const Snapshot before = takeSnapshot(s);
   const std::string logBefore = s.controls().text(kLog);
+  const char sep = s.decimalSeparator();
   const auto giveUp = [&](const std::string& why) {
     restore(s, before, true);
     s.controls().setText(kLog, logBefore);
@@ -579,21 +736,32 @@ void fit(Session& s) {
     t.calculate();
     // The measured points inside the plotted energy window.
     const auto& measured = s.state().measuredPoints;
+    double total = 0.0;
     for (std::size_t i = 0; i + 1 < measured.size(); ++i) {
       const double e = static_cast<double>(measured[i].x) + t.m.shift.value;
       if (e < t.curveX.front() || e > t.curveX.back()) continue;
       const double y = measured[i].y;
+      if (y < 0.0 || !std::isfinite(y)) {
+        giveUp("The measured point at " + formatGeneral(measured[i].x, 6, sep) + " keV holds " +
+               formatGeneral(y, 6, sep) +
+               " counts: the fit needs counts, 0 or more, at every point inside the plotted "
+               "energy window");
+      }
       t.x.push_back(measured[i].x);
       t.y.push_back(y);
-      t.weight.push_back(1.0 / std::sqrt(std::max(y, 1.0)));
+      total += y;
     }
     const std::size_t n = t.x.size(), p = t.free.size();
+    const std::string window = formatGeneral(t.curveX.front(), 6, sep) + " to " +
+                               formatGeneral(t.curveX.back(), 6, sep) + " keV";
     if (n <= p) {
       giveUp("Only " + std::to_string(n) +
-             " measured points lie inside the plotted energy window (" +
-             formatGeneral(t.curveX.front(), 6, s.decimalSeparator()) + " to " +
-             formatGeneral(t.curveX.back(), 6, s.decimalSeparator()) +
-             " keV): the fit needs more than its " + std::to_string(p) + " free parameters");
+             " measured points lie inside the plotted energy window (" + window +
+             "): the fit needs more than its " + std::to_string(p) + " free parameters");
+    }
+    if (!(total > 0.0)) {
+      giveUp("The measured points inside the plotted energy window (" + window +
+             ") hold no counts: there is nothing to fit");
     }
 
     GslHandlerOff handler;
@@ -604,8 +772,7 @@ void fit(Session& s) {
     Owned<gsl_multifit_nlinear_workspace, gsl_multifit_nlinear_free> w{
         gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &params, n, p)};
     Owned<gsl_vector, gsl_vector_free> u0{gsl_vector_alloc(p)};
-    Owned<gsl_matrix, gsl_matrix_free> covar{gsl_matrix_alloc(p, p)};
-    if (!w.p || !u0.p || !covar.p) throw std::bad_alloc();
+    if (!w.p || !u0.p) throw std::bad_alloc();
     for (std::size_t j = 0; j < p; ++j)
       gsl_vector_set(u0.p, j, toInternal(*t.free[j].p, t.free[j].p->value));
     gsl_multifit_nlinear_fdf fdf{};
@@ -615,55 +782,16 @@ void fit(Session& s) {
     fdf.n = n;
     fdf.p = p;
     fdf.params = &t;
-    // Counts scatter by the square root of what the model expects there. The first pass takes
-    // the measured counts for it; weights from the data pull a low-count level (a background
-    // of a few counts) down by about a count, so the later passes weight by the model of the
-    // pass before, until the weights settle.
-    int status = GSL_SUCCESS;
-    int iterations = 0;
-    std::vector<double> usedWeights = t.weight;  // those of the last pass that settled
-    for (int pass = 0; pass < kWeightPasses; ++pass) {
-      int passStatus = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
-      int info = 0;
-      if (passStatus == GSL_SUCCESS) {
-        passStatus = gsl_multifit_nlinear_driver(static_cast<std::size_t>(t.m.maxIterations), 1e-8,
-                                                 1e-8, 0.0, &Fitter::progress, &t, &info, w.p);
-      }
-      if (t.error) std::rethrow_exception(t.error);
-      iterations += static_cast<int>(gsl_multifit_nlinear_niter(w.p));
-      if (passStatus != GSL_SUCCESS && passStatus != GSL_ENOPROG) {
-        if (pass == 0) {
-          status = passStatus;
-          break;
-        }
-        // A reweighting pass that does not settle keeps the result of the pass before: its
-        // position, its weights, and the Jacobian there for the uncertainties.
-        t.weight = usedWeights;
-        status = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
-        if (t.error) std::rethrow_exception(t.error);
-        break;
-      }
-      status = passStatus;
-      const gsl_vector* found = gsl_multifit_nlinear_position(w.p);
-      gsl_vector_memcpy(u0.p, found);
-      usedWeights = t.weight;
-      if (pass + 1 == kWeightPasses) break;
-      t.setInternal(found);
-      t.calculate();
-      double moved = 0.0;
-      std::vector<double> next(n);
-      for (std::size_t i = 0; i < n; ++i) {
-        const double model = t.modelAt(t.x[i]);
-        next[i] = std::isfinite(model) ? 1.0 / std::sqrt(std::max(model, 1.0)) : 0.0;
-        moved = std::max(moved, std::fabs(next[i] / t.weight[i] - 1.0));
-      }
-      if (moved < 0.02) break;  // a few per cent change the result far less than its scatter
-      t.weight = std::move(next);
+    // One solve: the residuals are the deviance's, so the least squares of the solver are the
+    // maximum of the Poisson likelihood, at low counts as at high ones.
+    int status = gsl_multifit_nlinear_init(u0.p, &fdf, w.p);
+    int info = 0;
+    if (status == GSL_SUCCESS) {
+      status = gsl_multifit_nlinear_driver(static_cast<std::size_t>(t.m.maxIterations), 1e-8, 1e-8,
+                                           0.0, &Fitter::progress, &t, &info, w.p);
     }
-    const gsl_vector* best = gsl_multifit_nlinear_position(w.p);
-    const double norm = gsl_blas_dnrm2(gsl_multifit_nlinear_residual(w.p));
-    const double chi2 = norm * norm;
-    const int dof = static_cast<int>(n - p);
+    if (t.error) std::rethrow_exception(t.error);
+    const int iterations = static_cast<int>(gsl_multifit_nlinear_niter(w.p));
     if (status == GSL_EMAXITER) {
       giveUp("The fit did not converge within " + std::to_string(t.m.maxIterations) +
              " iterations; the fields are as before");
@@ -671,81 +799,198 @@ void fit(Session& s) {
     if (status != GSL_SUCCESS && status != GSL_ENOPROG) {
       giveUp(std::string("The fit failed: ") + gsl_strerror(status) + "; the fields are as before");
     }
-    t.setInternal(best);
+    t.setInternal(gsl_multifit_nlinear_position(w.p));
     for (const Slot& sl : t.free) {
-      if (!std::isfinite(sl.p->value) || !std::isfinite(chi2)) {
+      if (!std::isfinite(sl.p->value)) {
         giveUp("The fit diverged (" + sl.name + "); the fields are as before");
       }
     }
-    gsl_multifit_nlinear_covar(gsl_multifit_nlinear_jac(w.p), 0.0, covar.p);
+
+    // ---- What the data say about each parameter, in its own units ----
+    std::vector<double> value(p);
+    for (std::size_t j = 0; j < p; ++j)
+      value[j] = t.free[j].p->value;
+    const auto evaluate = [&](const std::vector<double>& v) {
+      for (std::size_t j = 0; j < p; ++j)
+        t.free[j].p->value = v[j];
+      ++t.evaluations;
+      s.eventPoint();
+      return t.modelValues();
+    };
+    std::vector<double> model = evaluate(value);
+    const double deviance0 = goodnessOf(t.y, model, 0).deviance;
+    if (!std::isfinite(deviance0)) giveUp("The fit diverged; the fields are as before");
+    // The slopes of the model by forward differences, away from a bound.
+    std::vector<std::vector<double>> slope(p, std::vector<double>(n, 0.0));
+    std::vector<bool> flat(p, true);
+    for (std::size_t j = 0; j < p; ++j) {
+      const FitParameter& fp = *t.free[j].p;
+      double h = 1e-4 * std::max({std::fabs(value[j]), std::fabs(t.start[j]), t.free[j].typical});
+      if (value[j] + h > fp.upper) h = -h;
+      std::vector<double> v = value;
+      v[j] += h;
+      const std::vector<double> moved = evaluate(v);
+      for (std::size_t i = 0; i < n; ++i) {
+        slope[j][i] = (moved[i] - model[i]) / h;
+        if (slope[j][i] != 0.0) flat[j] = false;
+      }
+    }
+    // The covariance of the likelihood (the inverse of the Fisher information, counts of mean
+    // m carrying 1/m) of the parameters `use`, with the model `at`.
+    const auto covarianceOf = [&](const std::vector<std::size_t>& use,
+                                  const std::vector<double>& at) {
+      std::vector<std::vector<double>> c(p, std::vector<double>(p, 0.0));
+      if (use.empty()) return c;
+      Owned<gsl_matrix, gsl_matrix_free> jac{gsl_matrix_alloc(n, use.size())};
+      Owned<gsl_matrix, gsl_matrix_free> cov{gsl_matrix_alloc(use.size(), use.size())};
+      if (!jac.p || !cov.p) throw std::bad_alloc();
+      for (std::size_t i = 0; i < n; ++i) {
+        const double root = std::sqrt(std::max(at[i], 1e-6));
+        for (std::size_t k = 0; k < use.size(); ++k)
+          gsl_matrix_set(jac.p, i, k, slope[use[k]][i] / root);
+      }
+      gsl_multifit_nlinear_covar(jac.p, 0.0, cov.p);
+      for (std::size_t a = 0; a < use.size(); ++a) {
+        for (std::size_t b = 0; b < use.size(); ++b)
+          c[use[a]][use[b]] = gsl_matrix_get(cov.p, a, b);
+      }
+      return c;
+    };
+    std::vector<std::size_t> steep;
+    for (std::size_t j = 0; j < p; ++j) {
+      if (!flat[j]) steep.push_back(j);
+    }
+    const auto all = covarianceOf(steep, model);
+    // Each parameter is determined, at its bound, or not determined.
+    enum class Found { determined, atBound, undetermined };
+    std::vector<Found> found(p, Found::determined);
+    std::vector<std::string> reasons(p);
+    std::vector<double> final = value;
+    for (std::size_t j = 0; j < p; ++j) {
+      const FitParameter& fp = *t.free[j].p;
+      if (flat[j]) {
+        // No slope here: does the curve change with it at all (at the start, or a step away)?
+        std::vector<double> v = value;
+        v[j] = t.start[j] != value[j]
+                   ? t.start[j]
+                   : std::clamp(value[j] + 0.1 * std::max(std::fabs(value[j]), t.free[j].typical),
+                                fp.lower, fp.upper);
+        if (evaluate(v) == model) {
+          found[j] = Found::undetermined;
+          reasons[j] = "the curve does not change with it";
+          continue;
+        }
+      }
+      const double cjj = all[j][j];
+      const bool lower = value[j] - fp.lower <= fp.upper - value[j];
+      const double bound = lower ? fp.lower : fp.upper;
+      if (std::isfinite(bound) &&
+          (flat[j] || !(cjj > 0.0) || std::fabs(value[j] - bound) < 3.0 * std::sqrt(cjj))) {
+        std::vector<double> v = value;
+        v[j] = bound;
+        if (goodnessOf(t.y, evaluate(v), 0).deviance - deviance0 < kAtBoundDeviance) {
+          found[j] = Found::atBound;
+          final[j] = bound;
+          continue;
+        }
+      }
+      if (flat[j]) {
+        found[j] = Found::undetermined;
+        reasons[j] = "the curve does not change with it at " + formatGeneral(value[j], 6, sep);
+      }
+    }
+    std::vector<std::size_t> determined;
+    for (std::size_t j = 0; j < p; ++j) {
+      if (found[j] == Found::determined) determined.push_back(j);
+    }
+    if (final != value) model = evaluate(final);
+    for (std::size_t j = 0; j < p; ++j)
+      t.free[j].p->value = final[j];
+    const auto covar = covarianceOf(determined, model);
+    const Goodness g = goodnessOf(t.y, model, determined.size());
+
     FitReport r;
     r.done = true;
     r.points = static_cast<int>(n);
-    r.degreesOfFreedom = dof;
-    r.reducedChiSquare = chi2 / dof;
+    r.degreesOfFreedom = static_cast<int>(n - determined.size());
+    r.deviance = g.deviance;
+    r.expectedDeviance = g.expected;
+    r.devianceSpread = g.spread;
+    r.devianceRatio = g.ratio();
+    // Uncertainties from the likelihood as it is, unless the data scatter more than counting
+    // statistics allow: then widened by the square root of the deviance ratio.
+    r.uncertaintyScale = g.excess() > kOverdispersedSpreads ? std::sqrt(r.devianceRatio) : 1.0;
     r.evaluations = t.evaluations;
     r.iterations = iterations;
     r.correlation.assign(p, std::vector<double>(p, 0.0));
     for (std::size_t j = 0; j < p; ++j) {
-      const double cjj = gsl_matrix_get(covar.p, j, j);
-      const double d = derivative(*t.free[j].p, gsl_vector_get(best, j));
-      r.values.push_back({t.free[j].name, t.free[j].p->value,
-                          std::fabs(d) * std::sqrt(std::max(0.0, cjj * r.reducedChiSquare))});
+      FitValue v{t.free[j].name, final[j], 0.0, found[j] == Found::atBound};
+      if (found[j] == Found::determined) {
+        v.uncertainty = std::sqrt(std::max(0.0, covar[j][j])) * r.uncertaintyScale;
+      }
+      r.values.push_back(v);
       for (std::size_t k = 0; k < p; ++k) {
-        const double ckk = gsl_matrix_get(covar.p, k, k);
-        const double ck = gsl_matrix_get(covar.p, j, k);
-        r.correlation[j][k] = cjj > 0.0 && ckk > 0.0 ? ck / std::sqrt(cjj * ckk) : 0.0;
+        const double cjj = covar[j][j], ckk = covar[k][k];
+        r.correlation[j][k] = cjj > 0.0 && ckk > 0.0 ? covar[j][k] / std::sqrt(cjj * ckk) : 0.0;
       }
     }
     for (std::size_t j = 0; j < p; ++j) {
       for (std::size_t k = j + 1; k < p; ++k) {
         if (std::fabs(r.correlation[j][k]) > 0.99) {
           r.warnings.push_back(t.free[j].name + " and " + t.free[k].name + " are correlated (" +
-                               formatGeneral(r.correlation[j][k], 4, s.decimalSeparator()) +
+                               formatGeneral(r.correlation[j][k], 4, sep) +
                                "): the data cannot tell them apart; fix one of them");
         }
       }
     }
-    // Counting statistics give a reduced chi-square near 1: far above it the model misses the
-    // data (too few layers, a start far off), whatever the uncertainties say.
-    const bool poor = r.reducedChiSquare > kPoorReducedChiSquare;
+    // Far more deviance than counting statistics give: the model misses the data (too few
+    // layers, a start far off), whatever the uncertainties say.
+    const bool poor = g.excess() > kPoorFitSpreads;
     if (poor) {
-      r.warnings.push_back("the curve does not follow the data (reduced chi-square " +
-                           formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()) +
-                           ", about 1 for a good fit): add layers, free other parameters or "
-                           "start from other values");
+      r.warnings.push_back("the curve does not follow the data (deviance ratio " +
+                           formatGeneral(r.devianceRatio, 4, sep) + ", " +
+                           formatGeneral(g.excess(), 3, sep) +
+                           " standard deviations above the expected 1 ± " +
+                           formatGeneral(g.spread / std::max(g.expected, 1e-3), 2, sep) +
+                           "): add layers, free other parameters or start from other values");
     }
-    // A free parameter that ended far outside what it can be, or that the curve does not depend
-    // on (its column of the Jacobian is zero, or the data cannot tell it from the others), has
-    // no value the data determine: such a fit has no result.
-    const char sep = s.decimalSeparator();
-    const gsl_matrix* jac = gsl_multifit_nlinear_jac(w.p);
-    std::vector<std::string> reasons;
+    for (std::size_t j = 0; j < p; ++j) {
+      if (found[j] != Found::atBound) continue;
+      r.warnings.push_back(t.free[j].name + " ended at its bound " +
+                           formatGeneral(final[j], 6, sep) +
+                           ": it is left out of the uncertainties of the others");
+    }
+    // A free parameter that ended far outside what it can be, beyond what the calculation
+    // reaches, or that the curve does not depend on (or the data cannot tell from the others),
+    // has no value the data determine: such a fit has no result.
     for (std::size_t j = 0; j < p; ++j) {
       const Slot& sl = t.free[j];
       const FitValue& v = r.values[j];
-      const double d = derivative(*sl.p, gsl_vector_get(best, j));
-      const double cjj = gsl_matrix_get(covar.p, j, j);
-      double column = 0.0;
-      for (std::size_t i = 0; i < n; ++i)
-        column = std::max(column, std::fabs(gsl_matrix_get(jac, i, j)));
-      std::string why;
-      if (sl.quantity == Quantity::depth && v.value > t.limitDepth()) {
-        why = formatGeneral(v.value, 6, sep) + " Å lies below the deepest " +
-              formatGeneral(t.limitDepth(), 6, sep) + " Å the fit calculates";
-      } else if (sl.quantity != Quantity::other && v.value < 0.0 &&
-                 !(v.value + 3.0 * v.uncertainty >= 0.0)) {
-        why = formatGeneral(v.value, 6, sep) + " lies outside its physical range (not below 0)";
-      } else if (!std::isfinite(cjj) || !std::isfinite(v.uncertainty)) {
-        why = "its uncertainty is not a number";
-      } else if (d != 0.0 && column == 0.0) {
-        why = "the curve does not change with it";
-      } else if (d != 0.0 && !(cjj > 0.0)) {
-        why = "the data cannot tell it from the other parameters";
+      std::string& why = reasons[j];
+      if (found[j] == Found::determined) {
+        const double cjj = covar[j][j];
+        double bottom = 0.0;
+        if (sl.thicknessOf >= 0) {
+          for (int k = 0; k <= sl.thicknessOf; ++k)
+            bottom += std::max(0.0, t.m.layers[static_cast<std::size_t>(k)].thickness.value);
+        }
+        if (sl.thicknessOf >= 0 && bottom > t.reach.depth) {
+          why = "its layer ends at " + formatGeneral(bottom, 6, sep) + " Å, deeper than the " +
+                t.reach.describe(sep) + ": " + t.reach.raise(bottom, sep);
+        } else if (sl.quantity == Quantity::depth && v.value > t.limitDepth()) {
+          why = formatGeneral(v.value, 6, sep) + " Å lies below the deepest " +
+                formatGeneral(t.limitDepth(), 6, sep) + " Å the fit calculates";
+        } else if (sl.quantity != Quantity::other && v.value < 0.0 &&
+                   !(v.value + 3.0 * v.uncertainty >= 0.0)) {
+          why = formatGeneral(v.value, 6, sep) + " lies outside its physical range (not below 0)";
+        } else if (!std::isfinite(cjj) || !std::isfinite(v.uncertainty)) {
+          why = "its uncertainty is not a number";
+        } else if (!(cjj > 0.0)) {
+          why = "the data cannot tell it from the other parameters";
+        }
       }
       if (why.empty()) continue;
       r.undetermined.push_back(sl.name);
-      reasons.push_back(why);
       r.warnings.push_back(sl.name + " could not be determined: " + why +
                            "; fix it or start from another value");
     }
@@ -758,14 +1003,17 @@ void fit(Session& s) {
       s.logAppend(text + "\n");
       if (s.controls().has(kMemo)) s.controls().setText(kMemo, text);
       std::string names, why;
-      for (std::size_t k = 0; k < r.undetermined.size(); ++k) {
-        names += (k == 0                           ? ""
-                  : k + 1 == r.undetermined.size() ? " and "
-                                                   : ", ") +
-                 r.undetermined[k];
-        why += (k == 0 ? "" : ", ") + r.undetermined[k] + " (" + reasons[k] + ")";
+      std::size_t shown = 0;
+      for (std::size_t j = 0; j < p; ++j) {
+        if (reasons[j].empty()) continue;
+        names += (shown == 0                           ? ""
+                  : shown + 1 == r.undetermined.size() ? " and "
+                                                       : ", ") +
+                 t.free[j].name;
+        why += (shown == 0 ? "" : ", ") + t.free[j].name + " (" + reasons[j] + ")";
+        if (r.undetermined.size() == 1) why = t.free[j].name + ": " + reasons[j];
+        ++shown;
       }
-      if (r.undetermined.size() == 1) why = r.undetermined.front() + ": " + reasons.front();
       s.SetStatus("Fit ended: " + names + " could not be determined");
       throw FitGivenUp("The fit could not determine " + why + "; the fields are as before");
     }
@@ -801,13 +1049,14 @@ void fit(Session& s) {
     const std::string text = reportText(s, r);
     s.logAppend(text + "\n");
     if (s.controls().has(kMemo)) s.controls().setText(kMemo, text);
-    const std::string done = "Fit done: reduced chi-square " +
-                             formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()) + ", " +
-                             std::to_string(r.evaluations) + " evaluations, " +
-                             formatGeneral(r.seconds, 3, s.decimalSeparator()) + " s";
-    fitStatus(s, poor ? done + "; the curve does not follow the data" : done);
-    s.SetStatus("Fit done: reduced chi-square " +
-                formatGeneral(r.reducedChiSquare, 4, s.decimalSeparator()));
+    // The progress shows how the fit ended.
+    const std::string done =
+        "Fit done: " + std::to_string(r.iterations) + " iterations, deviance ratio " +
+        formatGeneral(r.devianceRatio, 4, sep) + ", " + std::to_string(r.evaluations) +
+        " evaluations, " + formatGeneral(r.seconds, 3, sep) + " s";
+    t.showProgress(poor ? done + "; the curve does not follow the data" : done, r.iterations,
+                   r.devianceRatio);
+    s.SetStatus("Fit done: deviance ratio " + formatGeneral(r.devianceRatio, 4, sep));
   } catch (const Cancelled&) {
     restore(s, before, true);
     s.controls().setText(kLog, logBefore);

@@ -11,8 +11,10 @@
 #include <set>
 #include <string>
 
+#include "core/numtext.h"
 #include "fit/fit.h"
 #include "fit/fit_controls.h"
+#include "fit/fit_statistics.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
@@ -80,7 +82,7 @@ std::vector<double> curveValues(Session& s, const std::string& key) {
 }
 
 // Every fitted value is one of the expected ones and lies within three of its uncertainties,
-// with the reduced chi-square of a good fit.
+// with the deviance ratio of a good fit.
 void expectFound(const FitReport& r, const std::map<std::string, double>& expected) {
   ASSERT_EQ(r.values.size(), expected.size());
   for (const FitValue& v : r.values) {
@@ -89,7 +91,7 @@ void expectFound(const FitReport& r, const std::map<std::string, double>& expect
     EXPECT_GT(v.uncertainty, 0.0);
     EXPECT_LT(std::fabs(v.value - expected.at(v.name)), 3.0 * v.uncertainty) << v.value;
   }
-  EXPECT_LT(r.reducedChiSquare, 1.3);
+  EXPECT_LT(r.devianceRatio, 1.3);
 }
 
 // A 6 Å layer with a 1 Å edge under a flat background, the measured energies shifted.
@@ -136,7 +138,7 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
                                                   {"Shift (keV)", truth.shift},
                                                   {"Background", truth.background}};
   expectFound(r, expected);
-  EXPECT_GT(r.reducedChiSquare, 0.75);
+  EXPECT_GT(r.devianceRatio, 0.75);
   // The best values are in the fields and the profile, and the log says what was found.
   Session& s = f.session;
   EXPECT_NEAR(s.number("TFOptions.EditShift"), r.values[3].value, 1e-9);
@@ -148,19 +150,30 @@ TEST(Fit, RecoversTheLayerOfAResonantCurveWithinItsUncertainties) {
   ASSERT_EQ(drawn.size(), want.values.size());
   for (std::size_t i = 0; i < drawn.size(); ++i)
     ASSERT_EQ(drawn[i].y, want.values[i]) << i;
-  EXPECT_NE(s.logText().find("Reduced chi-square"), std::string::npos);
-  // The fit window's result text: every best value with its uncertainty, the reduced
-  // chi-square, the evaluations and the time; its progress line says the fit is done.
+  EXPECT_NE(s.logText().find("deviance ratio"), std::string::npos);
+  // The fit window's result text: every best value with its uncertainty, the deviance
+  // ratio, the evaluations and the time; its progress line says the fit is done.
   const std::string& memo = s.controls().text("TFFit.MemoResult");
   for (const FitValue& v : r.values)
     EXPECT_NE(memo.find("  " + v.name + " = "), std::string::npos) << memo;
   EXPECT_NE(memo.find(" ± "), std::string::npos);
-  EXPECT_NE(memo.find("Reduced chi-square"), std::string::npos);
+  EXPECT_NE(memo.find("deviance ratio"), std::string::npos);
   EXPECT_NE(memo.find("Evaluations: " + std::to_string(r.evaluations)), std::string::npos);
   EXPECT_NE(memo.find(" s\n"), std::string::npos);
-  EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: reduced chi-square", 0), 0u)
+  EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: ", 0), 0u)
       << s.controls().text("TFFit.StatusFit");
   EXPECT_EQ(memo.find("does not follow the data"), std::string::npos);
+  // The progress shows the end of the fit: its iterations and deviance ratio, in the fit
+  // window and, short, in the first panel of the status bar.
+  const std::string iterations = std::to_string(r.iterations);
+  EXPECT_NE(memo.find("iterations: " + iterations + ","), std::string::npos) << memo;
+  EXPECT_EQ(s.controls()
+                .text("TFFit.StatusFit")
+                .rfind("Fit done: " + iterations + " iterations, deviance ratio ", 0),
+            0u)
+      << s.controls().text("TFFit.StatusFit");
+  EXPECT_EQ(s.controls().text("TFTarvex3.StatusBar1.0"),
+            "Iter. " + iterations + ": " + formatGeneral(r.devianceRatio, 3));
 }
 
 // While the fit runs, the windows show the user's dose and background (their start values,
@@ -203,13 +216,64 @@ TEST(Fit, AFitThatMissesTheDataSaysSo) {
   ASSERT_TRUE(s.run("Fit"));
   ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
   const FitReport& r = lastFitReport(s);
-  ASSERT_GT(r.reducedChiSquare, 3.0);
+  ASSERT_GT(r.devianceRatio, 3.0);
   EXPECT_NE(
       s.controls().text("TFFit.MemoResult").find("Warning: the curve does not follow the data"),
       std::string::npos);
   EXPECT_NE(s.controls().text("TFFit.StatusFit").find("; the curve does not follow the data"),
             std::string::npos)
       << s.controls().text("TFFit.StatusFit");
+}
+
+// An ion-scattering spectrum without background (most points expect less than a count) of a
+// 5 Å hafnium layer, fitted with its thickness held: at the true thickness the deviance agrees
+// with its expectation, 0.5 Å off it lies far above it and the fit says the curve does not
+// follow the data.
+TEST(Fit, AThicknessHalfAnAngstromOffIsFlagged) {
+  for (const double off : {0.0, 0.5}) {
+    SCOPED_TRACE(off);
+    FitFixture f;
+    Session& s = f.session;
+    f.meisMode();
+    s.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+    f.set("TFMEIS.EditProfstep", "0.05");
+    f.set("TFMEIS.EditDeltaE", "2");
+    f.set("TFMEIS.EditSimMin", "80");
+    f.addElement("Hf");
+    s.setNumber("TFOptions.EditMult", 18.0);
+    s.setNumber("TFBackground.EditYs", 0.0);
+    FitModel truth = currentFitModel(s);
+    truth.layers[0].thickness = {5.0, false, 0.0};
+    truth.layers[0].concentration = {FitParameter{0.4, true, 0.0}};
+    truth.layers[0].sigma = {1.0, false, 0.0};
+    std::vector<ChartPoint> curve;
+    ASSERT_TRUE(s.guarded([&] { curve = f.curveFor(truth, "ChartPrinc.SeriesBessel"); }));
+    ASSERT_GT(
+        std::max_element(curve.begin(), curve.end(), [](auto& a, auto& b) { return a.y < b.y; })->y,
+        3000.0);
+    f.measure(curve, 0.0, 4, 808);
+    FitModel start = truth;
+    start.layers[0].thickness.value += off;
+    start.layers[0].concentration[0].value = 0.3;
+    setFitModel(s, start);
+    ASSERT_TRUE(s.run("Fit"));
+    ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+    const FitReport& r = lastFitReport(s);
+    const std::string& memo = s.controls().text("TFFit.MemoResult");
+    const bool flagged =
+        memo.find("Warning: the curve does not follow the data") != std::string::npos;
+    if (off == 0.0) {
+      EXPECT_LT(std::fabs(r.deviance - r.expectedDeviance), 3.0 * r.devianceSpread) << memo;
+      EXPECT_EQ(r.uncertaintyScale, 1.0);
+      EXPECT_FALSE(flagged) << memo;
+    } else {
+      EXPECT_GT(r.deviance - r.expectedDeviance, 3.0 * r.devianceSpread) << memo;
+      EXPECT_TRUE(flagged) << memo;
+      // The uncertainties widened for the excess, and the result says so.
+      EXPECT_GT(r.uncertaintyScale, 1.0);
+      EXPECT_NE(memo.find("Uncertainties scaled by"), std::string::npos);
+    }
+  }
 }
 
 TEST(Fit, UndoFitPutsBackFieldsProfileAndCurve) {
@@ -278,6 +342,30 @@ TEST(Fit, RefusesWhatCannotBeFittedAndChangesNothing) {
       {"linear background free",
        [](FitFixture& f) { f.session.controls().setItemIndex("TFBackground.Bkgrdradio", 1); },
        "flat background"},
+      {"no counts at all",
+       [](FitFixture& f) {
+         for (auto& p : f.session.state().measuredPoints)
+           p.y = 0.0f;
+       },
+       "The measured data hold no counts"},
+      {"no counts inside the plotted window",
+       [](FitFixture& f) {
+         auto& points = f.session.state().measuredPoints;
+         for (auto& p : points)
+           p.y = 0.0f;
+         // Counts far above the excitation curve only.
+         points.insert(points.end() - 1, {170.0f, 50.0f});
+       },
+       "inside the plotted energy window (149.83 to 157.173 keV) hold no counts"},
+      {"a start deeper than the curve reaches",
+       [](FitFixture& f) {
+         FitModel m = currentFitModel(f.session);
+         m.layers[0].thickness.value = 12.0;
+         setFitModel(f.session, m);
+       },
+       "Layer 1 reaches down to 12 Å, deeper than the 9.115 Å the excitation curve reaches "
+       "(\"Max Energy (keV):\" 5 at a \"Stopping Power:\" of 548.56 eV/Å): raise \"Max Energy "
+       "(keV):\" to at least 8.3 keV"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -362,7 +450,7 @@ TEST(Fit, RecoversATwoElementLayerOfAnIonScatteringSpectrum) {
                                                   {"Layer 1 Hf concentration", 0.3},
                                                   {"Layer 1 O concentration", 0.6}};
   expectFound(r, expected);
-  EXPECT_GT(r.reducedChiSquare, 0.75);
+  EXPECT_GT(r.devianceRatio, 0.75);
   // Each element's profile is its column of the layer table.
   EXPECT_EQ(s.state().elementProfiles.at("O").values,
             layeredProfile(s.state().elementProfiles.at("O"), currentFitModel(s).layers, 1).values);
@@ -474,7 +562,7 @@ TEST(Fit, FromALayerFillingTheProfileTheThicknessMovesBothWays) {
         {c.nra ? "Layer 1 concentration" : "Layer 1 Hf concentration", c.concentration},
         {"Background", c.nra ? 100.0 : 20.0}};
     expectFound(r, expected);
-    EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: reduced chi-square", 0), 0u)
+    EXPECT_EQ(s.controls().text("TFFit.StatusFit").rfind("Fit done: ", 0), 0u)
         << s.controls().text("TFFit.StatusFit");
     // The profile holds the whole layer found, on a grid as deep as the thickness field says.
     const profile& p = c.nra ? s.state().nraProfile : s.state().elementProfiles.at("Hf");
@@ -541,6 +629,117 @@ TEST(Fit, AParameterTheCurveDoesNotDependOnIsReportedUndetermined) {
   EXPECT_FALSE(lastFitReport(s).done);
   s.run("UndoFit");
   EXPECT_TRUE(s.lastCommandFailed());
+}
+
+// A parameter whose best value lies on its bound (a sharp edge, an empty layer) is reported
+// there, left out of the uncertainties, and the others are fitted as usual. The data are the
+// model's expected counts themselves, so that the best values are the true ones.
+TEST(Fit, AParameterThatEndsAtItsBoundIsReportedThere) {
+  struct Case {
+    const char* name;
+    std::vector<FitLayer> truth;
+    std::function<void(FitModel&)> start;  // the start from the truth
+    std::string atBound;
+  };
+  const auto layer = [](double thickness, double concentration, double sigma) {
+    return FitLayer{
+        {thickness, true, 0.0}, {FitParameter{concentration, true, 0.0}}, {sigma, false, 0.0}};
+  };
+  const Case cases[] = {
+      {"sharp edge",
+       {layer(5.0, 1.0, 0.0)},
+       [](FitModel& m) {
+         m.layers[0].sigma = {1.0, true, 0.0};
+         m.layers[0].thickness.value = 6.0;
+       },
+       "Layer 1 edge σ (Å)"},
+      {"empty surface layer",
+       {layer(2.0, 0.0, 0.5), layer(4.0, 1.0, 0.5)},
+       [](FitModel& m) { m.layers[0].concentration[0].value = 0.2; },
+       "Layer 1 concentration"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FitFixture f;
+    Session& s = f.session;
+    s.setNumber("TFOptions.EditMult", 4000.0);
+    s.setNumber("TFBackground.EditYs", 20.0);
+    FitModel truth = currentFitModel(s);
+    truth.layers = c.truth;
+    std::vector<ChartPoint> curve;
+    ASSERT_TRUE(s.guarded([&] { curve = f.curveFor(truth, "ChartPrinc.SeriesPrinc"); }));
+    auto& points = s.state().measuredPoints;
+    points.clear();
+    for (std::size_t i = 0; i < curve.size(); i += 8)
+      points.push_back({static_cast<float>(curve[i].x), static_cast<float>(curve[i].y)});
+    points.push_back({0.0f, 0.0f});
+    FitModel start = truth;
+    c.start(start);
+    setFitModel(s, start);
+    ASSERT_TRUE(s.run("Fit"));
+    ASSERT_FALSE(s.lastCommandFailed()) << f.lastMessage();
+    const FitReport& r = lastFitReport(s);
+    ASSERT_TRUE(r.done);
+    for (const FitValue& v : r.values) {
+      SCOPED_TRACE(v.name);
+      if (v.name == c.atBound) {
+        EXPECT_TRUE(v.atBound);
+        EXPECT_EQ(v.value, 0.0);
+        EXPECT_EQ(v.uncertainty, 0.0);
+      } else {
+        EXPECT_FALSE(v.atBound);
+        EXPECT_GT(v.uncertainty, 0.0);
+        EXPECT_LT(v.uncertainty, 0.05);
+      }
+    }
+    EXPECT_TRUE(r.undetermined.empty());
+    const std::string& memo = s.controls().text("TFFit.MemoResult");
+    EXPECT_NE(memo.find("  " + c.atBound + " = 0 (at its bound)\n"), std::string::npos) << memo;
+    EXPECT_NE(memo.find("Warning: " + c.atBound + " ended at its bound"), std::string::npos);
+    // The values found are in the fields and the profile.
+    const FitModel found = currentFitModel(s);
+    for (std::size_t k = 0; k < truth.layers.size(); ++k) {
+      EXPECT_NEAR(found.layers[k].thickness.value, truth.layers[k].thickness.value, 1e-3);
+      EXPECT_NEAR(found.layers[k].concentration[0].value, truth.layers[k].concentration[0].value,
+                  1e-4);
+    }
+    EXPECT_EQ(found.layers[0].sigma.value, truth.layers[0].sigma.value);
+  }
+}
+
+// A layer thicker than the excitation curve reaches: the fit cannot find where it ends, and
+// says which field widens the curve instead of blaming its own depth limit.
+TEST(Fit, ALayerRunningBeyondTheCurveNamesTheFieldToRaise) {
+  FitFixture f;
+  Session& s = f.session;
+  s.setNumber("TFOptions.EditMult", 4000.0);
+  s.setNumber("TFBackground.EditYs", 20.0);
+  FitModel truth = currentFitModel(s);
+  truth.layers[0].thickness = {12.0, true, 0.0};
+  std::vector<ChartPoint> curve;
+  ASSERT_TRUE(s.guarded([&] { curve = f.curveFor(truth, "ChartPrinc.SeriesPrinc"); }));
+  f.measure(curve, 0.0, 8, 42);
+  FitModel start = truth;
+  start.layers[0].thickness.value = 8.0;  // inside the 9.1 Å the curve reaches
+  setFitModel(s, start);
+  const auto before = fields(s);
+  s.run("Fit");
+  EXPECT_TRUE(s.lastCommandFailed());
+  const std::string message = f.lastMessage();
+  EXPECT_NE(message.find("could not determine Layer 1 thickness (Å): its layer ends at "),
+            std::string::npos)
+      << message;
+  EXPECT_NE(message.find("deeper than the 9.115 Å the excitation curve reaches (\"Max Energy "
+                         "(keV):\" 5 at a \"Stopping Power:\" of 548.56 eV/Å): raise \"Max "
+                         "Energy (keV):\" to at least"),
+            std::string::npos)
+      << message;
+  EXPECT_EQ(message.find("the fit calculates"), std::string::npos) << message;
+  auto after = fields(s);
+  after.erase("TFFit.MemoResult");
+  auto was = before;
+  was.erase("TFFit.MemoResult");
+  EXPECT_EQ(after, was);
 }
 
 // "From profile" reads the layers back from a profile drawn by the model.
@@ -625,6 +824,34 @@ TEST(Fit, WindowFieldsHoldTheModel) {
   ASSERT_TRUE(s.run("FitFromProfile"));
   EXPECT_EQ(s.controls().text("TFFit.EditLayers"), "2");
   EXPECT_NEAR(s.number("TFFit.EditSigmaL2"), 0.75, 0.02);
+}
+
+// The result text rounds each value to the second significant digit of its uncertainty.
+TEST(FitStatistics, ValuesAreWrittenToTheSecondDigitOfTheirUncertainty) {
+  struct Case {
+    double value, uncertainty;
+    char separator;
+    const char* text;
+  };
+  const Case cases[] = {
+      {12.3412, 0.5634, '.', "12.34 ± 0.56"},
+      {12.3412, 0.5634, ',', "12,34 ± 0,56"},
+      {6.0123, 0.0996, '.', "6.01 ± 0.10"},  // the uncertainty rounds up to a new digit
+      {4012.3, 63.2, '.', "4012 ± 63"},
+      {56789.0, 1234.0, '.', "56800 ± 1200"},
+      {0.000432, 1.8e5, '.', "0 ± 180000"},
+      {-0.0049, 0.0123, '.', "-0.005 ± 0.012"},
+      {-0.0004, 0.0123, '.', "0.000 ± 0.012"},  // no sign on a zero
+      {3.9e-12, 1.234e-13, '.', "(3.90 ± 0.12)E-12"},
+      {1.5e7, 2.3e5, '.', "(1.500 ± 0.023)E7"},
+      {0.999, 1.0, '.', "1.0 ± 1.0"},
+      {6.0043, 0.0, '.', "6.0043"},  // no uncertainty: six significant digits
+      {1.5e-6, std::nan(""), '.', "1.5E-6"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(formatWithUncertainty(c.value, c.uncertainty, c.separator), c.text)
+        << c.value << " ± " << c.uncertainty;
+  }
 }
 
 }  // namespace

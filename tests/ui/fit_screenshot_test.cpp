@@ -51,6 +51,8 @@ void FitScreenshotTest::fitWindowAfterAFit() {
   // of 0.8 and 1 A, under a flat background of 80 counts, the measured energies shifted by
   // 0.08 keV.
   s.controls().setText("TFNRP.EditMaxDepth", "30");
+  // An excitation curve that reaches below both layers (18 Å).
+  s.controls().setText("TFNRP.EditMaxE", "10");
   s.run("Updateplot");
   s.setNumber("TFOptions.EditMult", 3000.0);
   std::vector<tarvex::FitLayer> truth(2);

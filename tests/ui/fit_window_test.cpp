@@ -176,10 +176,16 @@ void FitWindowTest::aFitFillsTableResultAndChartAndUndoRestores() {
   QWidget* fit = fitWidget(g, "ButtonFit");
   // While it fits: the window stays enabled with its "Stop", the commands and fields are
   // disabled, and the progress line counts the iterations.
+  // The first panel of the status bar shows the progress in short and keeps its width.
+  QLabel* panel = g.desktop->form("TFTarvex3").panel("StatusBar1.0");
+  QApplication::processEvents();
+  const int panelWidth = panel->width();
+  int widest = panelWidth;
   int seen = 0;
   bool sawBusy = false, sawProgress = false;
   g.host.onEvents = [&] {
     if (!g.desktop->busy()) return;
+    widest = std::max(widest, panel->width());
     ++seen;
     sawBusy = sawBusy || (w->isEnabled() && stop->isEnabled() && !fit->isEnabled() &&
                           !fitWidget(g, "EditThickL1")->isEnabled());
@@ -205,9 +211,19 @@ void FitWindowTest::aFitFillsTableResultAndChartAndUndoRestores() {
   QVERIFY(std::fabs(shown(g, "EditThickL1").toDouble() - 6.0) < 3.0 * r.values.front().uncertainty);
   const QString result = g.desktop->form("TFFit").memo("MemoResult")->toPlainText();
   QVERIFY2(result.contains("Layer 1 thickness (Å) = ") && result.contains(" ± ") &&
-               result.contains("Reduced chi-square") && result.contains("Evaluations: "),
+               result.contains("deviance ratio") && result.contains("Evaluations: "),
            qPrintable(result));
-  QVERIFY(g.desktop->form("TFFit").panel("StatusFit")->text().startsWith("Fit done"));
+  QVERIFY(g.desktop->form("TFFit")
+              .panel("StatusFit")
+              ->text()
+              .startsWith(QStringLiteral("Fit done: %1 iterations").arg(r.iterations)));
+  QApplication::processEvents();
+  QCOMPARE(panel->text().left(panel->text().indexOf(':')),
+           QStringLiteral("Iter. %1").arg(r.iterations));
+  QCOMPARE(widest, panelWidth);
+  QCOMPARE(panel->width(), panelWidth);
+  QVERIFY2(panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width(),
+           qPrintable(panel->text()));
   tarvex::ui::ChartView* chart = tarvex::ui::fitWindowChart(w);
   chart->flush();
   QVERIFY(chart->graphOf("ChartPrinc.SeriesExp")->dataCount() > 10);
