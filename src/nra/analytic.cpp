@@ -117,6 +117,7 @@ void checkAnalyticParams(Session& s, const AnalyticParams& p) {
                                 " leaves the loss per collision undefined: it must not be 0");
   }
   checkExcitationWidths(s, p.resonanceWidth, p.beamSpread);
+  checkBroadenedSize(s, static_cast<int>(bins), 10.0, p.resonanceWidth, p.beamSpread);
 }
 
 // Every occupied depth point costs one density per bin.

@@ -258,6 +258,13 @@ TEST(CalcAnaliticExcitation, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
       {"TFNRP.Editdedx", "0", "Stopping Power: 0 must be positive"},
       {"TFNRP.EditGauss", "-100",
        "Gaussian spread (eV): -100 is not a width: it must be zero or positive"},
+      // Widths absurd for the window: refused before the curve is computed.
+      {"TFNRP.EditGauss", "99999999",
+       "Gaussian spread (eV): 99999999 is far wider than the calculated window (500 bins of 10 "
+       "eV): its broadening would add 3.4E7 bins; the window takes widths up to 2.94E4 eV"},
+      {"TFNRP.EditLor", "12345678",
+       "Resonance FWHM (eV): 12345678 is far wider than the calculated window (500 bins of 10 "
+       "eV): its broadening would add 2.47E7 bins; the window takes widths up to 5E3 eV"},
   };
   for (const auto& c : cases) {
     SessionFixture f;
