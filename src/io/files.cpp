@@ -1,5 +1,6 @@
 #include "io/files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cerrno>
@@ -115,6 +116,8 @@ void removeStaleTemporaries(const std::filesystem::path& target) {
     removeQuietly(p);
 }
 
+std::atomic<bool (*)(const std::string&)> writeFault{nullptr};
+
 struct Pending {
   std::filesystem::path target;
   std::filesystem::path temporary;
@@ -145,7 +148,10 @@ Pending writeTemporary(const std::string& shown, const std::string& content) {
   if (f == nullptr) {
     throw FileError("Cannot write \"" + shown + "\": " + std::strerror(openError));
   }
-  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  bool (*const fault)(const std::string&) = writeFault.load();
+  const bool refused = fault != nullptr && fault(shown);
+  const std::size_t size = refused ? std::min<std::size_t>(content.size(), 1) : content.size();
+  const bool written = std::fwrite(content.data(), 1, size, f) == size && !refused;
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) {
     removeQuietly(w.temporary);
@@ -169,6 +175,10 @@ void publish(const Pending& w) {
 }
 
 }  // namespace
+
+void setWriteFaultForTesting(bool (*fails)(const std::string& path)) {
+  writeFault.store(fails);
+}
 
 void writeFileAtomically(const std::string& path, const std::string& content) {
   publish(writeTemporary(path, content));
