@@ -294,16 +294,101 @@ __attribute__((target("avx2,fma"))) void besselLossRowAvx2(double c, double mu, 
 
 }  // namespace
 
-void besselLossRow(double c, double mu, double g, double scale, std::span<float> row,
-                   std::size_t first) {
+namespace {
+
+// The density's bins [from, to): the vector path where the processor has it.
+void besselLossBins(double c, double mu, double g, double scale, std::span<float> row,
+                    std::size_t from) {
 #if defined(__x86_64__)
   static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   if (avx2) {
-    besselLossRowAvx2(c, mu, g, scale, row, first);
+    besselLossRowAvx2(c, mu, g, scale, row, from);
     return;
   }
 #endif
-  besselLossRowScalar(c, mu, g, scale, row, std::max<std::size_t>(first, 1));
+  besselLossRowScalar(c, mu, g, scale, row, std::max<std::size_t>(from, 1));
+}
+
+}  // namespace
+
+BesselSupport besselLossSupport(double c, double mu, double g, double scale, std::size_t bins) {
+  BesselSupport whole{1, std::max<std::size_t>(bins, 1)};
+  const double front = c * mu * g * scale;
+  if (!(mu > 0.0) || !(g > 0.0) || !std::isfinite(mu) || !std::isfinite(g) ||
+      !std::isfinite(front) || front == 0.0 || bins < 2) {
+    return whole;
+  }
+  const double logFront = std::log(std::fabs(front));
+  // Below 2^-150 a value rounds to a float zero. The bound holds both branches of the density:
+  // I1(a) / sqrt(q) <= e^a for a < 3.75 (within the 2e-8 of its polynomial), and the asymptotic
+  // polynomial over sqrt(a q) stays below 0.12 above it.
+  const double floor = -150.0 * 0.6931471805599453;
+  const auto negligible = [&](std::size_t j) {
+    const double e = static_cast<double>(j) * 10.0 * 0.001;
+    const double ge = g * e;
+    const double a = 2.0 * std::sqrt(g * mu * e);
+    // The exponent is a difference of terms up to mu + ge + a: its rounding is a few units of
+    // 1e-16 of them, far inside the margin.
+    const double margin = 1.0 + 1e-10 * (mu + ge + a);
+    return logFront + ((-mu - ge) + a) + margin < floor;
+  };
+  const double peak = mu / g / 0.01;  // the bin of the exponent's maximum
+  // Rising side: bins 1 .. below the peak, negligible up to some bin.
+  std::size_t lo = 1;
+  {
+    std::size_t top = peak < static_cast<double>(bins) ? static_cast<std::size_t>(peak) : bins;
+    if (top > 1 && negligible(1)) {
+      // negligible(lo) holds, the first bin that is not lies in (lo, top] (or beyond).
+      std::size_t bad = top;
+      if (negligible(top)) {
+        lo = top;
+      } else {
+        while (bad - lo > 1) {
+          const std::size_t mid = lo + (bad - lo) / 2;
+          (negligible(mid) ? lo : bad) = mid;
+        }
+        lo = bad;
+      }
+    }
+  }
+  // Falling side: just past the peak (by a relative 1e-6, where the exponent's slope is
+  // -g (1 - 5e-7) while the margin's is below 2e-10 g) the bound only falls.
+  std::size_t hi = bins;
+  const double fall = peak * (1.0 + 1e-6) + 1.0;
+  if (fall < static_cast<double>(bins)) {
+    std::size_t good = static_cast<std::size_t>(std::ceil(fall));
+    good = std::max(good, lo);
+    if (good < bins && negligible(bins - 1)) {
+      if (negligible(good)) {
+        hi = good;
+      } else {
+        std::size_t cut = bins - 1;  // negligible(cut) holds, negligible(good) does not
+        while (cut - good > 1) {
+          const std::size_t mid = good + (cut - good) / 2;
+          (negligible(mid) ? cut : good) = mid;
+        }
+        hi = cut;
+      }
+    }
+  }
+  if (hi < lo) hi = lo;
+  return {lo, hi};
+}
+
+void besselLossRow(double c, double mu, double g, double scale, std::span<float> row,
+                   std::size_t first) {
+  first = std::max<std::size_t>(first, 1);
+  if (first >= row.size()) return;
+  // The deep tails round to zero: they are written as such, not evaluated (far out in them
+  // every value would need the extended-precision density).
+  const BesselSupport s = besselLossSupport(c, mu, g, scale, row.size());
+  const float zero = std::copysign(0.0f, static_cast<float>(c * scale));
+  const std::size_t lo = std::max(first, s.lo);
+  const std::size_t hi = std::max(lo, s.hi);
+  std::fill(row.begin() + static_cast<std::ptrdiff_t>(first),
+            row.begin() + static_cast<std::ptrdiff_t>(lo), zero);
+  std::fill(row.begin() + static_cast<std::ptrdiff_t>(hi), row.end(), zero);
+  if (hi > lo) besselLossBins(c, mu, g, scale, row.first(hi), lo);
 }
 
 DistributionStats distributionStats(const spectro& d) {

@@ -102,6 +102,17 @@ float besselLossValue(double c, double mu, double g, double e, double scale);
 // the processor can.
 void besselLossRow(double c, double mu, double g, double scale, std::span<float> row,
                    std::size_t first = 1);
+// The bins [lo, hi) of a grid of `bins` bins of 10 eV outside which every value
+// besselLossValue(c, mu, g, j * 10 eV, scale) is a float zero (of the sign of c * scale): the
+// density is bounded by |c mu g scale| e^(-mu - g e + 2 sqrt(g mu e)), whose exponent rises to
+// 0 at e = mu / g and falls on either side, so the bins where the bound lies below the
+// smallest float (with a margin for the rounding of the exponent) are found by bisection.
+// Without such bins (or for parameters the bound does not cover) the range is [1, bins).
+struct BesselSupport {
+  std::size_t lo = 1;
+  std::size_t hi = 1;
+};
+BesselSupport besselLossSupport(double c, double mu, double g, double scale, std::size_t bins);
 
 // ---- Building and mixing -------------------------------------------------------------------
 

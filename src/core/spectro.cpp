@@ -239,6 +239,29 @@ void spectro::makeSingleCollision(int bins, double s, double emin, double emax) 
   normalize(1.0);
 }
 
+double gaussianReachBins(double fwhm, double step) {
+  return std::ceil(8.0 * fwhm * 0.4246645150331238 / step);
+}
+
+double lorentzianReachBins(double halfWidth, double step) {
+  return std::ceil(20.0 * halfWidth / step);
+}
+
+double broadeningReachLimit(double bins) {
+  return std::max(10.0 * bins, 1.0e4);
+}
+
+void checkBroadeningReach(const std::string& field, double width, double reach, double perBin,
+                          double bins, double step, char sep) {
+  const double limit = broadeningReachLimit(bins);
+  if (!(reach > limit)) return;
+  throw std::invalid_argument(
+      field + " " + formatGeneral(width, 15, sep) + " is far wider than the calculated window (" +
+      formatGeneral(bins, 15, sep) + " bins of " + formatGeneral(step, 5, sep) +
+      " eV): its broadening would add " + formatGeneral(reach, 3, sep) +
+      " bins; the window takes widths up to " + formatGeneral(limit * perBin, 3, sep) + " eV");
+}
+
 spectro scale(const spectro& a, double factor) {
   spectro r;
   r.step = a.step;

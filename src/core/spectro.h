@@ -2,6 +2,7 @@
 // spectra). The abscissa of bin i is i*step - offset; values are densities.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace tarvex {
@@ -38,6 +39,23 @@ class spectro {
   // Normalised 1/E^2 single-collision density between emin and emax on bins centred at i*s.
   void makeSingleCollision(int bins, double s, double emin, double emax);
 };
+
+// ---- Broadening widths and the window they act on ----------------------------------------
+
+// The bins a broadening adds to the grid: 8 standard deviations of a Gaussian of full width at
+// half maximum `fwhm`, 20 half widths of a Lorentzian, on a grid of `step`.
+double gaussianReachBins(double fwhm, double step);
+double lorentzianReachBins(double halfWidth, double step);
+// The most bins a broadening may add to a curve of `bins` bins: ten times its window, and at
+// least 10000 bins. A wider kernel turns the window into a flat trace of a far wider bell, a
+// grid of millions of points that no chart or export can use, built in minutes.
+double broadeningReachLimit(double bins);
+// Throws std::invalid_argument naming `field` (its caption, as "Gaussian spread (eV):") when a
+// broadening of `reach` bins exceeds broadeningReachLimit(bins); `width` is the field's number
+// and `perBin` the field's width per added bin (so that the message gives the largest width the
+// window takes).
+void checkBroadeningReach(const std::string& field, double width, double reach, double perBin,
+                          double bins, double step, char sep);
 
 spectro scale(const spectro& a, double factor);
 spectro add(const spectro& a, const spectro& b);

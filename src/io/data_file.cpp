@@ -26,10 +26,12 @@ class Stream {
     }
     return static_cast<unsigned char>(s_[pos_]);
   }
-  // Between pairs: ';' comments, blanks, tabs and line ends of either kind (CR LF files).
+  // Between pairs: comments (from ';' or '#' to the end of the line), blanks, tabs and line
+  // ends of either kind (CR LF files).
   void skipSeparators() {
-    for (int c = peek(); c == ';' || c == ' ' || c == '\n' || c == '\r' || c == '\t'; c = peek()) {
-      if (c == ';') {
+    for (int c = peek(); c == ';' || c == '#' || c == ' ' || c == '\n' || c == '\r' || c == '\t';
+         c = peek()) {
+      if (c == ';' || c == '#') {
         // A comment runs through its line feed (at most 99999 characters).
         std::size_t n = 0;
         while (pos_ < s_.size() && n < 99999 && s_[pos_] != '\n')
@@ -119,12 +121,16 @@ DataFileRead readDataText(const std::string& content) {
   int entries = 0;
   while (!in.atEnd()) {
     in.skipSeparators();
-    if (++entries > kMaxDataEntries) {
+    // Every entry before this one holds a pair (a read that fails ends the reading). The entry
+    // a file's last separator leaves is no pair and does not count; a pair beyond the limit
+    // stops the reading, and the pairs kept are followed by that entry as usual.
+    if (++entries > kMaxDataEntries && !in.atEnd()) {
       r.ok = false;
       r.line = lineAt(content, in.position());
       r.reason = "line " + std::to_string(r.line) + ": more than " +
-                 std::to_string(kMaxDataEntries) + " entries, the first " +
+                 std::to_string(kMaxDataEntries) + " pairs, the first " +
                  std::to_string(kMaxDataEntries) + " are kept";
+      r.points.push_back({});
       return r;
     }
     r.points.push_back({});

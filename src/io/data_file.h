@@ -1,4 +1,4 @@
-// Measured data files: a stream of number pairs (energy in keV, counts) with ';' comments
+// Measured data files: a stream of number pairs (energy in keV, counts) with ';' or '#' comments
 // between pairs, read in the "C" number syntax into single-precision points.
 #pragma once
 
@@ -12,6 +12,7 @@ namespace tarvex {
 
 class Session;
 
+// The most pairs a data file gives.
 constexpr int kMaxDataEntries = 20000;
 
 // What a data file gave. The list ends with the entry of the read that met the end of the data
@@ -27,8 +28,9 @@ struct DataFileRead {
 };
 
 // Reads a data file's content. The reading stops with ok false at an item that is not a finite
-// single-precision number (the entry it started is the last one) and after 20000 entries (the
-// first 20000 stay).
+// single-precision number (the entry it started is the last one) and at a pair beyond the
+// first 20000 (those stay, followed by an entry that is no pair). Lines starting with ';' or
+// '#' (and the rest of a line after a pair) are comments.
 DataFileRead readDataText(const std::string& content);
 
 // The same, as a list and a verdict (false: "File Error!").

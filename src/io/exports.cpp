@@ -127,12 +127,28 @@ class ExportFiles {
     if (std::find(kept_.begin(), kept_.end(), text) == kept_.end()) kept_.push_back(text);
     return false;
   }
+  // Adds a file to the set (its content made now), unless it is a data file of the session.
   template <class Content>
-  void write(const std::string& path, Content content) {
-    if (mayWrite(path)) tarvex::write(s_, path, content());
+  void add(const std::string& path, Content content) {
+    if (mayWrite(path)) files_.push_back({path, content()});
   }
-  void keepOut(std::vector<FileImage>& files) {
-    std::erase_if(files, [this](const FileImage& f) { return !mayWrite(f.path); });
+  void add(std::vector<FileImage> files) {
+    for (FileImage& f : files) {
+      if (mayWrite(f.path)) files_.push_back(std::move(f));
+    }
+  }
+  // Writes the set together: every file to a temporary first, then all renamed. When one
+  // cannot be written (a full disk) the writing stops there, the message names it, and every
+  // file of the set is left as it was. True when all were written.
+  bool write() {
+    try {
+      writeFilesTogether(files_);
+      return true;
+    } catch (const FileError& e) {
+      s_.host().showMessage(std::string(e.what()) +
+                            "\nNothing was exported: the files of the set are as they were.");
+      return false;
+    }
   }
   // Says which files were kept; after every other status of the command.
   void report() {
@@ -146,6 +162,7 @@ class ExportFiles {
   Session& s_;
   std::array<std::string, 2> dataFiles_;
   std::vector<std::string> kept_;
+  std::vector<FileImage> files_;
 };
 
 struct Header {
@@ -162,9 +179,9 @@ Header readHeader(Session& s) {
 
 // The measured data, then the profile files and the binary profile of the NRA profile: in
 // resonant NRA mode the profile writer's ".pro" is that file (written once); in ion-scattering
-// mode it is the only binary file. The profile files are written together.
+// mode it is the only binary file. Then the whole set, the curves before, is written together.
 void writeDataAndProfiles(Session& s, ExportFiles& out, const std::string& base, const Header& h) {
-  out.write(changeExtension(base, ".exp"), [&] { return measuredDataText(s, h.shift); });
+  out.add(changeExtension(base, ".exp"), [&] { return measuredDataText(s, h.shift); });
   const std::string pro = changeExtension(base, ".pro");
   std::vector<FileImage> files = profileFiles(s, pro);
   const bool nra = s.nraMode();
@@ -172,8 +189,8 @@ void writeDataAndProfiles(Session& s, ExportFiles& out, const std::string& base,
     files.push_back(
         {pro, encodeProfile(s.state().nraProfile, ProfileHeader{h.background, h.dose, h.shift})});
   }
-  out.keepOut(files);
-  if (writeReported(s, files) && nra) s.SetStatus("Profile saved!");
+  out.add(std::move(files));
+  if (out.write() && nra) s.SetStatus("Profile saved!");
   out.report();
 }
 
@@ -255,10 +272,10 @@ void ExplortAll(Session& s) {
   const ControlStore& c = s.controls();
   ExportFiles out(s);
   const auto meis = [&](MeisModel model) {
-    out.write(f, [&] { return curveText(meisCurve(s, model)); });
+    out.add(f, [&] { return curveText(meisCurve(s, model)); });
   };
   const auto excitation = [&](const spectro& curve) {
-    out.write(f, [&] { return curveText(excitationCurve(s, curve)); });
+    out.add(f, [&] { return curveText(excitationCurve(s, curve)); });
   };
   if (!s.nraMode()) {
     if (c.checked("TFOptions.RadioAnalitic")) {
@@ -285,10 +302,10 @@ void Ultraexporter(Session& s) {
   st.exportFileName = p;
   ExportFiles out(s);
   const auto meis = [&](const char* suffix, MeisModel model) {
-    out.write(changeExtension(p, suffix), [&] { return curveText(meisCurve(s, model)); });
+    out.add(changeExtension(p, suffix), [&] { return curveText(meisCurve(s, model)); });
   };
   const auto excitation = [&](const char* suffix, const spectro& curve) {
-    out.write(changeExtension(p, suffix), [&] { return curveText(excitationCurve(s, curve)); });
+    out.add(changeExtension(p, suffix), [&] { return curveText(excitationCurve(s, curve)); });
   };
   if (!s.nraMode()) {
     meis("-Bessel.simulation", MeisModel::Bessel);

@@ -1,5 +1,6 @@
 #include "io/files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <string_view>
 #include <system_error>
 
 namespace tarvex {
@@ -49,16 +51,78 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target, unsi
   return target.parent_path() / name;
 }
 
+void removeQuietly(const std::filesystem::path& p) {
+  std::error_code ec;
+  std::filesystem::remove(p, ec);
+}
+
+// When this process started, on the clock of file times: a temporary older than that belongs
+// to a save that was cut short (killed, or the machine went down), never to one in progress
+// here, and the temporaries of saves in progress in other processes are fresher still (they
+// are being written).
+const std::filesystem::file_time_type kProcessStart = std::filesystem::file_time_type::clock::now();
+
+bool isHex(std::string_view s) {
+  if (s.empty() || s.size() > 16) return false;
+  for (const char c : s) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+// Whether name is one of the temporaries temporarySibling makes for a file named base:
+// base + ".<hex>.<hex>.<hex>.tmp~".
+bool isTemporaryOf(const std::string& name, const std::string& base) {
+  constexpr std::string_view kEnd = ".tmp~";
+  if (name.size() <= base.size() + kEnd.size() || name.compare(0, base.size(), base) != 0 ||
+      name.compare(name.size() - kEnd.size(), kEnd.size(), kEnd) != 0) {
+    return false;
+  }
+  std::string_view tag(name);
+  tag = tag.substr(base.size(), tag.size() - base.size() - kEnd.size());  // ".a.b.c"
+  for (int part = 0; part < 3; ++part) {
+    if (tag.empty() || tag[0] != '.') return false;
+    tag.remove_prefix(1);
+    const std::size_t dot = part < 2 ? tag.find('.') : tag.size();
+    if (dot == std::string_view::npos || !isHex(tag.substr(0, dot))) return false;
+    tag.remove_prefix(dot);
+  }
+  return tag.empty();
+}
+
+// Removes the temporaries of earlier saves of target that were cut short: plain files of this
+// program's naming pattern for that very file, last written before this process started.
+// Anything that cannot be listed or removed is left as it is.
+void removeStaleTemporaries(const std::filesystem::path& target) {
+  const std::string base = target.filename().string();
+  if (base.empty()) return;
+  std::filesystem::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+  std::error_code ec;
+  std::filesystem::directory_iterator it(dir, ec);
+  if (ec) return;
+  std::vector<std::filesystem::path> stale;
+  for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) break;
+    const std::filesystem::path& p = it->path();
+    if (!isTemporaryOf(p.filename().string(), base)) continue;
+    std::error_code e;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(p, e)) || e) continue;
+    const auto written = std::filesystem::last_write_time(p, e);
+    // A margin for file systems whose times lag the clock by a tick.
+    if (!e && written < kProcessStart - std::chrono::seconds(2)) stale.push_back(p);
+  }
+  for (const std::filesystem::path& p : stale)
+    removeQuietly(p);
+}
+
+std::atomic<bool (*)(const std::string&)> writeFault{nullptr};
+
 struct Pending {
   std::filesystem::path target;
   std::filesystem::path temporary;
   std::string shown;  // the name the caller gave, for messages
 };
-
-void removeQuietly(const std::filesystem::path& p) {
-  std::error_code ec;
-  std::filesystem::remove(p, ec);
-}
 
 // Writes content into a new temporary sibling of the file; throws FileError naming `shown`.
 Pending writeTemporary(const std::string& shown, const std::string& content) {
@@ -69,6 +133,8 @@ Pending writeTemporary(const std::string& shown, const std::string& content) {
   if (std::filesystem::is_directory(w.target, ec)) {
     throw FileError("Cannot write \"" + shown + "\": a folder of that name is in the way");
   }
+  // Space first: what saves of this file cut short left behind goes before a new one is made.
+  removeStaleTemporaries(w.target);
   std::FILE* f = nullptr;
   int openError = 0;
   for (unsigned attempt = 0; attempt < 100 && f == nullptr; ++attempt) {
@@ -82,7 +148,10 @@ Pending writeTemporary(const std::string& shown, const std::string& content) {
   if (f == nullptr) {
     throw FileError("Cannot write \"" + shown + "\": " + std::strerror(openError));
   }
-  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  bool (*const fault)(const std::string&) = writeFault.load();
+  const bool refused = fault != nullptr && fault(shown);
+  const std::size_t size = refused ? std::min<std::size_t>(content.size(), 1) : content.size();
+  const bool written = std::fwrite(content.data(), 1, size, f) == size && !refused;
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) {
     removeQuietly(w.temporary);
@@ -106,6 +175,10 @@ void publish(const Pending& w) {
 }
 
 }  // namespace
+
+void setWriteFaultForTesting(bool (*fails)(const std::string& path)) {
+  writeFault.store(fails);
+}
 
 void writeFileAtomically(const std::string& path, const std::string& content) {
   publish(writeTemporary(path, content));

@@ -26,8 +26,14 @@ struct FileImage {
 };
 // Files that belong together (a profile and its listing): every temporary is written first,
 // then all are renamed, so either all are new or, when a temporary cannot be written, all
-// are as they were. Throws FileError naming the first file that failed.
+// are as they were: the writing stops at the first file that fails. Throws FileError naming
+// that file.
 void writeFilesTogether(const std::vector<FileImage>& files);
+
+// For tests of write faults (a full disk): while set, every temporary whose target name
+// `fails` returns true for is refused after its first bytes, as a disk without space refuses
+// it. Pass nullptr to end it.
+void setWriteFaultForTesting(bool (*fails)(const std::string& path));
 
 // Reads a whole file (at most maxBytes); false, leaving content as it was, when it cannot be
 // opened (a folder included), cannot be read or is larger.

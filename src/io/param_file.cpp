@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "core/numtext.h"
 #include "io/files.h"
@@ -19,11 +21,35 @@ void save(Session& s, const char* name) {
                       encodeParameters(s.state().optionFlags, s.state().paramValues));
 }
 
+// Larger than any parameter file: such a file is refused unread.
+constexpr std::size_t kMaxParameterFileBytes = std::size_t{1} << 20;
+
 void load(Session& s, const char* name) {
   const std::string path = parameterFilePath(s, name);
   std::string bytes;
-  // A missing file reads nothing: the record keeps its values and is applied as it is.
-  if (!readWholeFile(path, &bytes, 1 << 20)) bytes.clear();
+  if (!readWholeFile(path, &bytes, kMaxParameterFileBytes)) {
+    // A missing file reads nothing: the record keeps its values and is applied as it is. A
+    // file that is there but cannot be read is refused with its name, as one whose numbers
+    // cannot be used.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) {
+      bytes.clear();
+    } else {
+      std::string why;
+      if (!std::filesystem::is_regular_file(status)) {
+        why = "it is not a file";
+      } else if (const auto size = std::filesystem::file_size(path, ec);
+                 !ec && size > kMaxParameterFileBytes) {
+        why = "it holds " + std::to_string(size) + " bytes, more than the " +
+              std::to_string(kMaxParameterFileBytes) + " read of a parameter file (one holds " +
+              std::to_string(kParameterFileSize) + ")";
+      } else {
+        why = "it cannot be read";
+      }
+      throw ParameterFileError("The parameter file \"" + path + "\" was not applied: " + why);
+    }
+  }
   applyParameterBytes(s, bytes, path);
 }
 

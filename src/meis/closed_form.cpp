@@ -126,6 +126,9 @@ void besselMeis(Session& s) {
   checkPositive(s, "dE/dx: (eV/nm)", run.stopping, false);
   checkPositive(s, "dW^2/dx: (eV^2/nm)", run.straggling, false);
   checkSpread(s, run);
+  // The spectra's window is known: a spread far beyond it is refused before anything is done.
+  if (s.controls().checked("TFOptions.CheckConv"))
+    checkSpreadReach(s, zeroGrid(p.bins), run.spread);
   s.Updateplot();
   checkClosedFormWork(s, p);
   s.SetStatus("Bessel calculation...");

@@ -280,6 +280,7 @@ void externalMeis(Session& s) {
       }
     }
     if (sp.integral() != 0.0 && s.controls().checked("TFOptions.CheckConv")) {
+      checkSpreadReach(s, sp, run.spread);
       sp.broadenGaussian(run.spread);
     }
     requireFiniteCurve(s, sp, "The external cross-section spectrum of " + name, p);

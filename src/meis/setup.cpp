@@ -59,8 +59,15 @@ void readProjectile(Session& s, MeisRun& run) {
   run.z1 = s.number("TFMEIS.EditZp");
 }
 
+void checkSpreadReach(Session& s, const spectro& spectrum, double spread) {
+  checkBroadeningReach("Energy Spread (eV):", spread, gaussianReachBins(spread, spectrum.step),
+                       spectrum.step / (8.0 * 0.4246645150331238),
+                       static_cast<double>(spectrum.size()), spectrum.step, s.decimalSeparator());
+}
+
 void postProcess(Session& s, spectro& spectrum, double spread, double sigmaScc) {
   if (s.controls().checked("TFOptions.CheckConv") && spectrum.integral() != 0.0) {
+    checkSpreadReach(s, spectrum, spread);
     spectrum.broadenGaussian(spread);
   }
   if (s.controls().checked("TFMEIS.CheckSCCorr") && spectrum.integral() != 0.0) {

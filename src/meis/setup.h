@@ -57,6 +57,9 @@ void readProjectile(Session& s, MeisRun& run);
 
 // Instrument broadening (when "Convolve" is on) then the exponential single-collision
 // correction (when "SCC" is on), each only for a spectrum with a non-zero integral.
+// Refuses, naming "Energy Spread (eV):", a spread whose broadening would reach far beyond the
+// spectrum's window (checkBroadeningReach).
+void checkSpreadReach(Session& s, const spectro& spectrum, double spread);
 void postProcess(Session& s, spectro& spectrum, double spread, double sigmaScc);
 
 // "Element: ", "ki: ", "DEDXef: ", "Sef: " lines of an element's log block (no trailing line).

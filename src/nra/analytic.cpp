@@ -44,14 +44,18 @@ spectro analyticExcitationCurve(const profile& p, double emaxKeV, double s, doub
       const double x = k * dx * 0.001;
       const double mu = h * x;
       row[0] = static_cast<float>(std::exp(-mu) * c * dx * (kStep * kStep));
+      accumulator[0] += static_cast<double>(row[0]);
+      // Outside its support the distribution is float zeros, which add nothing: only the
+      // support is computed and added, so a long grid costs no more than its occupied part.
+      const BesselSupport support = besselLossSupport(c, mu, g, dx, row.size());
       // A long grid looks for a stop every few milliseconds.
-      for (std::size_t first = 1; first < row.size(); first += 0x10000) {
-        if (first > 1) checkCancel();
-        const std::size_t last = std::min(row.size(), first + 0x10000);
+      for (std::size_t first = support.lo; first < support.hi; first += 0x10000) {
+        if (first > support.lo) checkCancel();
+        const std::size_t last = std::min(support.hi, first + 0x10000);
         besselLossRow(c, mu, g, dx, std::span<float>(row).first(last), first);
+        for (std::size_t i = first; i < last; ++i)
+          accumulator[i] += static_cast<double>(row[i]);
       }
-      for (int i = 0; i < n; ++i)
-        accumulator[i] += static_cast<double>(row[static_cast<std::size_t>(i)]);
     }
   });
   std::vector<double> accumulator(static_cast<std::size_t>(n), 0.0);
@@ -113,6 +117,7 @@ void checkAnalyticParams(Session& s, const AnalyticParams& p) {
                                 " leaves the loss per collision undefined: it must not be 0");
   }
   checkExcitationWidths(s, p.resonanceWidth, p.beamSpread);
+  checkBroadenedSize(s, static_cast<int>(bins), 10.0, p.resonanceWidth, p.beamSpread);
 }
 
 // Every occupied depth point costs one density per bin.

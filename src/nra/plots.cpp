@@ -58,8 +58,15 @@ void checkBroadenedSize(Session& s, int bins, double step, double resonanceWidth
                         double beamSpread) {
   if (!s.controls().checked("TFOptions.CheckConv")) return;
   // The Lorentzian adds 20 half widths, the Gaussian 8 standard deviations to the grid.
-  const double grown = bins + std::ceil(20.0 * resonanceWidth / step) +
-                       std::ceil(8.0 * beamSpread * 0.4246645150331238 / step);
+  const double lorentzian = lorentzianReachBins(resonanceWidth, step);
+  const double gaussian = gaussianReachBins(beamSpread, step);
+  // Widths far beyond the calculated window are refused at once, each naming its field.
+  const char separator = s.decimalSeparator();
+  checkBroadeningReach("Resonance FWHM (eV):", resonanceWidth, lorentzian, step / 20.0, bins, step,
+                       separator);
+  checkBroadeningReach("Gaussian spread (eV):", beamSpread, gaussian,
+                       step / (8.0 * 0.4246645150331238), bins, step, separator);
+  const double grown = bins + lorentzian + gaussian;
   if (grown > kMaxGridPoints) {
     const char sep = s.decimalSeparator();
     throw std::invalid_argument("Resonance FWHM (eV): " + formatGeneral(resonanceWidth, 15, sep) +

@@ -41,6 +41,10 @@ TEST(DataFiles, StreamSemantics) {
       {"1 2\r\n; block 2\r\n3 4\r\n", {{1, 2}, {3, 4}}, 3, true},
       {"\xEF\xBB\xBF; head\r\n1 2\r\n3 4\r\n", {{1, 2}, {3, 4}}, 3, true},
       {"1 2\t; note\n3 4\n", {{1, 2}, {3, 4}}, 3, true},
+      // '#' starts a comment as ';' does, wherever ';' may.
+      {"# energy/keV counts\n1 2 # first\n#\n3 4\n", {{1, 2}, {3, 4}}, 3, true},
+      {"\xEF\xBB\xBF#head\r\n1 2\r\n", {{1, 2}}, 2, true},
+      {"1 #x\n2\n", {}, 1, false},
   };
   for (const auto& c : cases) {
     std::vector<datapoint> p;
@@ -54,19 +58,34 @@ TEST(DataFiles, StreamSemantics) {
   }
 }
 
-TEST(DataFiles, TheEntryLimit) {
-  std::string ok;
-  for (int i = 0; i < 19999; ++i)
-    ok += "1 2\n";
-  const std::string over = ok + "1 2\n";
-  DataFileRead r = readDataText(ok);
-  EXPECT_EQ(r.points.size(), 20000u);
-  EXPECT_TRUE(r.ok);
-  r = readDataText(over);
-  EXPECT_EQ(r.points.size(), 20000u);
+// The limit counts pairs, as the message says: a file of 20000 pairs is read whole, whatever
+// follows its last pair; at a 20001st pair the reading stops with the first 20000 kept and
+// every one of them plotted.
+TEST(DataFiles, ThePairLimit) {
+  std::string full;
+  for (int i = 0; i < 20000; ++i)
+    full += std::to_string(i) + " 2\n";
+  for (const std::string& text : {full, full + "; end\n\n", full + "# end\n"}) {
+    const DataFileRead r = readDataText(text);
+    EXPECT_TRUE(r.ok) << r.reason;
+    EXPECT_EQ(r.pairs, 20000);
+    EXPECT_EQ(r.points.size(), 20001u);  // the pairs and the entry no consumer uses
+  }
+  const DataFileRead r = readDataText(full + "20000 2\n20001 2\n");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.pairs, 20000);
-  EXPECT_NE(r.reason.find("line 20001: more than 20000 entries"), std::string::npos) << r.reason;
+  EXPECT_EQ(r.points.size(), 20001u);
+  EXPECT_EQ(r.points[19999].x, 19999.0f);
+  EXPECT_EQ(r.reason, "line 20001: more than 20000 pairs, the first 20000 are kept");
+  // Loaded: all 20000 pairs are plotted, with and without the message.
+  for (const std::string& text : {full, full + "20000 2\n"}) {
+    testing::FileFixture f;
+    f.host.fileAnswers = {f.write("big.dat", text)};
+    f.session.run("Loaddata");
+    EXPECT_EQ(f.series("ChartPrinc.SeriesExp").points.size(), 20000u);
+    EXPECT_EQ(f.series("ChartPrinc.SeriesExp").points.back().x, 19999.0);
+    EXPECT_EQ(f.host.messages.size(), text == full ? 0u : 1u);
+  }
 }
 
 TEST(DataFiles, LoadPlotsAndNamesTheFile) {

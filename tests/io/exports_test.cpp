@@ -109,8 +109,93 @@ TEST(Exports, ExportAllWritesTheProfileOnceAndWithItsListing) {
   ASSERT_EQ(f.host.messages.size(), 1u);
   EXPECT_NE(f.host.messages[0].find(f.path("run.pro")), std::string::npos);
   EXPECT_EQ(slurp(f.path("run_profile.txt")), "old listing");
-  EXPECT_TRUE(std::filesystem::exists(f.path("run.exp")));
+  // The set is written whole or not at all.
+  EXPECT_FALSE(std::filesystem::exists(f.path("run.exp")));
+  EXPECT_FALSE(std::filesystem::exists(f.path("run.simulation")));
   EXPECT_TRUE(f.host.statuses.empty() || f.host.statuses.back() != "Profile saved!");
+}
+
+// The files a write-fault seam saw, and the one it refuses (a disk that fills up there).
+std::vector<std::string> faultSeen;
+std::string faultAt;
+bool recordFault(const std::string& path) {
+  faultSeen.push_back(fileNameOnly(path));
+  return fileNameOnly(path) == faultAt;
+}
+struct WriteFault {
+  explicit WriteFault(const std::string& at) {
+    faultSeen.clear();
+    faultAt = at;
+    setWriteFaultForTesting(&recordFault);
+  }
+  ~WriteFault() { setWriteFaultForTesting(nullptr); }
+};
+
+// "Export all" and the "Ultra Exporter" on a disk that fills up half-way: the writing stops at
+// the first file that fails, the message names it, and every file of the set keeps what it
+// held (none is new, no temporary is left); once there is space again the whole set is new.
+TEST(Exports, ASetThatCannotBeWrittenWholeLeavesEveryFileAsItWas) {
+  struct Case {
+    bool meis;
+    const char* action;
+    std::vector<std::string> files;  // in the order they are written
+    const char* failing;
+  };
+  const Case cases[] = {
+      {false, "ExplortAll", {"run.simulation", "run.exp", "run.pro", "run_profile.txt"}, "run.exp"},
+      {false,
+       "ExplortAll",
+       {"run.simulation", "run.exp", "run.pro", "run_profile.txt"},
+       "run_profile.txt"},
+      {true,
+       "ExplortAll",
+       {"run.simulation", "run.exp", "run_Hf_profile.txt", "run.pro"},
+       "run.simulation"},
+      {true,
+       "Ultraexporter",
+       {"run-Bessel.simulation", "run-Amsel.simulation", "run-AO.simulation",
+        "run-Gauss.simulation", "run.exp", "run_Hf_profile.txt", "run.pro"},
+       "run-AO.simulation"},
+  };
+  for (const Case& c : cases) {
+    FileFixture f;
+    if (c.meis) {
+      f.meisMode();
+      f.addElement("Hf");
+    } else {
+      f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
+      f.session.state().nraProfile.values.assign(2000, 1.0);
+      f.session.run("CalcSimulation");
+    }
+    f.set("TFLayers.EditFileName", f.path("run"));
+    for (const std::string& name : c.files)
+      f.write(name, "old " + name);
+    const auto before = std::distance(std::filesystem::directory_iterator(f.dir),
+                                      std::filesystem::directory_iterator());
+    {
+      WriteFault fault(c.failing);
+      f.host.fileAnswers = {f.path("run.simulation")};
+      f.session.run(c.action);
+      // Nothing after the failing file was attempted.
+      ASSERT_FALSE(faultSeen.empty()) << c.action;
+      EXPECT_EQ(faultSeen.back(), c.failing) << c.action;
+    }
+    ASSERT_EQ(f.host.messages.size(), 1u) << c.action << " " << c.failing;
+    EXPECT_NE(f.host.messages[0].find(f.path(c.failing)), std::string::npos) << f.host.messages[0];
+    for (const std::string& name : c.files)
+      EXPECT_EQ(slurp(f.path(name)), "old " + name) << c.action << " " << c.failing;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir),
+                            std::filesystem::directory_iterator()),
+              before)
+        << "a temporary was left";
+    EXPECT_TRUE(f.host.statuses.empty() || f.host.statuses.back() != "Profile saved!");
+    // With space again: every file of the set is new.
+    f.host.fileAnswers = {f.path("run.simulation")};
+    f.session.run(c.action);
+    EXPECT_EQ(f.host.messages.size(), 1u);
+    for (const std::string& name : c.files)
+      EXPECT_NE(slurp(f.path(name)), "old " + name) << c.action << " " << name;
+  }
 }
 
 // A measured-data file as a detector program writes it: comments and more digits than the

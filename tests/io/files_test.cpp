@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -73,6 +74,53 @@ TEST(Files, AtomicWritesReplaceAndLeaveNoTemporary) {
   EXPECT_THROW(writeFileAtomically(t.path("dir.txt"), "x"), FileError);
   EXPECT_TRUE(std::filesystem::is_directory(t.path("dir.txt")));
   EXPECT_EQ(others(t, {"a.txt", "dir.txt"}), std::vector<std::string>{});
+}
+
+// A save cut short (the program killed half-way) leaves its temporary behind, a name of the
+// writer's pattern; the next save of the same file removes those that are older than the
+// running program, and nothing else: not the temporaries of other files, nor fresh ones (a
+// save in progress elsewhere), nor names that only look alike, nor folders.
+TEST(Files, ASaveRemovesTheTemporariesOfEarlierSavesCutShort) {
+  TempFolder t;
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  const auto make = [&](const std::string& name, bool stale) {
+    t.write(name, std::string(4096, 'x'));
+    if (stale) std::filesystem::last_write_time(t.path(name), old);
+  };
+  const std::vector<std::string> removed = {"a.pro.18c3f2a9b17.9e3779b97f4a7c15.0.tmp~",
+                                            "a.pro.1.0.63.tmp~"};
+  const std::vector<std::string> kept = {
+      "a.pro.18c3f2a9b18.9e3779b97f4a7c16.0.tmp~",  // fresh: a save in progress
+      "b.pro.18c3f2a9b17.9e3779b97f4a7c15.0.tmp~",  // another file's
+      "xa.pro.1.2.3.tmp~",                          // another file's
+      "a.pro.tmp~",                                 // not the pattern
+      "a.pro.1.2.tmp~",
+      "a.pro.1.2.3.4.tmp~",
+      "a.pro.1.zz.3.tmp~",
+      "a.pro.1.2.3.tmp",
+      "a.pro.1.2.3.tmp~.bak",
+  };
+  for (const std::string& n : removed)
+    make(n, true);
+  for (std::size_t i = 0; i < kept.size(); ++i)
+    make(kept[i], i > 0);
+  std::filesystem::create_directory(t.path("a.pro.5.6.7.tmp~"));
+  std::filesystem::last_write_time(t.path("a.pro.5.6.7.tmp~"), old);
+  writeFileAtomically(t.path("a.pro"), "new");
+  EXPECT_EQ(slurp(t.path("a.pro")), "new");
+  for (const std::string& n : removed)
+    EXPECT_FALSE(std::filesystem::exists(t.path(n))) << n;
+  for (const std::string& n : kept)
+    EXPECT_TRUE(std::filesystem::exists(t.path(n))) << n;
+  EXPECT_TRUE(std::filesystem::is_directory(t.path("a.pro.5.6.7.tmp~")));
+  // Saving another file leaves a.pro's temporaries alone.
+  make(removed[0], true);
+  writeFileAtomically(t.path("c.pro"), "c");
+  EXPECT_TRUE(std::filesystem::exists(t.path(removed[0])));
+  // Files saved together clean up after themselves too.
+  writeFilesTogether({{t.path("a.pro"), "1"}, {t.path("b.pro"), "2"}});
+  EXPECT_FALSE(std::filesystem::exists(t.path(removed[0])));
+  EXPECT_FALSE(std::filesystem::exists(t.path(kept[1])));
 }
 
 // Several writers in one folder each finish with a whole file of their own; none takes

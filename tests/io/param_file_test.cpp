@@ -67,6 +67,48 @@ TEST(ParameterFiles, ASettingsFileThatCannotBeWrittenIsReportedNotFatal) {
   EXPECT_EQ(g.host.messages.size(), asked + 1);
 }
 
+// A "tarvex.ini" that is there but cannot be read (larger than any parameter file, or a
+// folder) is refused with its name like any other refused settings file, at start-up too;
+// the settings stay as they were. A missing one is no fault.
+TEST(ParameterFiles, ASettingsFileTooLargeToReadIsRefusedByName) {
+  FileFixture f;
+  f.set("TFOptions.EditMult", "3");
+  f.session.run("SaveParameters");
+  std::string big = slurp(f.path("tarvex.ini"));
+  big.resize((std::size_t{1} << 20) + 1, '\0');
+  f.write("tarvex.ini", big);
+  const std::string refused = std::string("The parameter file \"")
+                                  .append(f.path("tarvex.ini"))
+                                  .append("\" was not applied: ");
+  f.set("TFOptions.EditMult", "5");
+  f.session.run("LoadParameters");
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(f.host.messages[0],
+            refused +
+                "it holds 1048577 bytes, more than the 1048576 read of a parameter file "
+                "(one holds 600)");
+  EXPECT_TRUE(f.session.lastCommandFailed());
+  EXPECT_EQ(f.text("TFOptions.EditMult"), "5");
+
+  FileFixture::Later g(f.dir);
+  g.session.run("StartUp");
+  ASSERT_EQ(g.host.messages.size(), 1u);
+  EXPECT_EQ(g.host.messages[0].rfind(refused, 0), 0u) << g.host.messages[0];
+  EXPECT_EQ(g.text("TFOptions.EditMult"), "8");
+  EXPECT_TRUE(std::filesystem::exists(f.path("default.ini")));  // written before
+
+  std::filesystem::remove(f.path("tarvex.ini"));
+  std::filesystem::create_directories(f.path("tarvex.ini/in-the-way"));
+  g.session.run("LoadParameters");
+  ASSERT_EQ(g.host.messages.size(), 2u);
+  EXPECT_EQ(g.host.messages[1], refused + "it is not a file");
+
+  std::filesystem::remove_all(f.path("tarvex.ini"));
+  g.session.run("LoadParameters");
+  EXPECT_EQ(g.host.messages.size(), 2u);
+  EXPECT_FALSE(g.session.lastCommandFailed());
+}
+
 TEST(ParameterFiles, SaveLoadRoundTripAndReservedSlots) {
   FileFixture f;
   f.set("TFNRP.EditEnrg", "1E-5");

@@ -163,6 +163,45 @@ TEST(MeisEngineChecks, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
   }
 }
 
+// A spread far wider than the spectrum's window is refused at once in every model that
+// broadens, naming the field, before the grid grows to tens of millions of points; the stored
+// spectrum stays. (The Gaussian model holds the spread in its density on the window's grid.)
+TEST(MeisEngineChecks, SpreadsAbsurdForTheWindowAreRefused) {
+  struct Case {
+    const Model* model;
+    const char* message;
+  };
+  const Case cases[] = {
+      {&kBessel,
+       "Energy Spread (eV): 99999999 is far wider than the calculated window (500 bins of 10 eV): "
+       "its broadening would add 3.4E7 bins; the window takes widths up to 2.94E4 eV"},
+      {&kNumeric,
+       "Energy Spread (eV): 99999999 is far wider than the calculated window (500 bins of 10 eV): "
+       "its broadening would add 3.4E7 bins; the window takes widths up to 2.94E4 eV"},
+      {&kExternal,
+       "Energy Spread (eV): 99999999 is far wider than the calculated window (5000 bins of 1 eV): "
+       "its broadening would add 3.4E8 bins; the window takes widths up to 1.47E4 eV"},
+  };
+  for (const Case& c : cases) {
+    Sample f(*c.model);
+    f.session.setCheckedAsClick("TFExternCS.RadioSCCBasic", true);
+    f.session.run("CalcSimulation");
+    ASSERT_EQ(f.host.statuses.back(), c.model->ready) << c.model->radio;
+    const std::vector<double> before = (f.session.state().*(c.model->spectra)).at("Hf").values;
+    f.set("TFMEIS.EditGauss", "99999999");
+    f.session.run("CalcSimulation");
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{c.message}) << c.model->radio;
+    EXPECT_EQ(f.host.statuses.back(), c.model->error) << c.model->radio;
+    EXPECT_EQ((f.session.state().*(c.model->spectra)).at("Hf").values, before) << c.model->radio;
+    // A spread as wide as the window is broadened as before.
+    f.host.messages.clear();
+    f.set("TFMEIS.EditGauss", "5000");
+    f.session.run("CalcSimulation");
+    EXPECT_TRUE(f.host.messages.empty()) << c.model->radio;
+    EXPECT_EQ(f.host.statuses.back(), c.model->ready) << c.model->radio;
+  }
+}
+
 // Every point of the main and report ion-scattering charts, in series order.
 std::vector<double> drawnPoints(Sample& f) {
   std::vector<double> xy;

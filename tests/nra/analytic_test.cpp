@@ -113,6 +113,71 @@ TEST(BesselLossValues, StoreTheFloatsOfTheExtendedPrecisionDensity) {
   EXPECT_GT(compared, 100000);
 }
 
+// Long rows reach deep into the tails, where the exponent leaves the range of a double and
+// every value is a float zero: the row holds exactly the floats of the per-bin density there
+// too (zeros of the concentration's sign), on both sides of the peak, while its support (what
+// is evaluated at all) stops where the tail can no longer reach the smallest float.
+TEST(BesselLossValues, DeepTailsAreTheZerosOfTheDensity) {
+  struct Case {
+    double c, mu, g, scale;
+  };
+  // The default stopping and straggling (g = 25/keV) at 10 A (mu = 137) and 1 um, a thick
+  // layer (mu beyond 700: the rising side underflows too), a negative concentration and a
+  // scale that brings the whole row near the smallest float.
+  const Case cases[] = {{1.0, 137.0, 25.03, 0.005},  {1.0, 1.37e4, 25.03, 0.005},
+                        {-2.5, 48.0, 73.0, 1.0},     {0.146, 0.7, 1100.0, 1.0},
+                        {32.03, 2.0e4, 0.05, 1e-30}, {1.0, 900.0, 2.0, 1e-40}};
+  std::vector<float> row;
+  for (const Case& k : cases) {
+    const std::size_t bins = 30001;
+    row.assign(bins, -1.0f);
+    besselLossRow(k.c, k.mu, k.g, k.scale, row);
+    for (std::size_t j = 1; j < bins; ++j) {
+      const float want =
+          besselLossValue(k.c, k.mu, k.g, static_cast<double>(j) * 10.0 * 0.001, k.scale);
+      ASSERT_EQ(std::memcmp(&want, &row[j], sizeof want), 0)
+          << "mu " << k.mu << " g " << k.g << " c " << k.c << " bin " << j;
+    }
+    const BesselSupport s = besselLossSupport(k.c, k.mu, k.g, k.scale, bins);
+    ASSERT_LE(s.lo, s.hi);
+    for (std::size_t j = 1; j < bins; ++j) {
+      if (j >= s.lo && j < s.hi) continue;
+      ASSERT_EQ(row[j], 0.0f) << "mu " << k.mu << " bin " << j << " outside the support";
+    }
+  }
+  // The default layer's tail ends within 40 keV of loss; the thick layer's support starts
+  // well above bin 1 and ends well below the grid's end.
+  EXPECT_LT(besselLossSupport(1.0, 137.0, 25.03, 0.005, 400000).hi, 4000u);
+  const BesselSupport thick = besselLossSupport(1.0, 1.37e4, 25.03, 0.005, 400000);
+  EXPECT_GT(thick.lo, 30000u);
+  EXPECT_LT(thick.hi, 120000u);
+}
+
+// The curve is the depth sum of the per-bin densities, however long the grid: a reference sum
+// of besselLossValue over every bin, to the single precision the curve is stored in.
+TEST(AnalyticCurve, LongGridsHoldTheSumOfThePerBinDensities) {
+  profile p(10.0, 0.05);
+  for (int k = 0; k < p.count; ++k)
+    p.values[k] = 0.5 + 0.5 * std::sin(0.3 * k);
+  const double emax = 80.0, s = 548.56, omega = 6.62;
+  const spectro c = analyticExcitationCurve(p, emax, s, omega);
+  const double g = 2.0 * s / (omega * omega);
+  std::vector<double> want(static_cast<std::size_t>(c.size()), 0.0);
+  for (int k = 0; k < p.count; ++k) {
+    const double mu = s * g * (k * p.step * 0.001);
+    want[0] += static_cast<float>(std::exp(-mu) * p.values[k] * p.step * 100.0);
+    for (int i = 1; i < c.size(); ++i)
+      want[i] += besselLossValue(p.values[k], mu, g, i * 10.0 * 0.001, p.step);
+  }
+  int nonZero = 0;
+  for (int i = 0; i < c.size(); ++i) {
+    EXPECT_NEAR(c.values[i], want[i], 1e-6 * std::fabs(want[i])) << i;
+    nonZero += want[i] != 0.0 ? 1 : 0;
+  }
+  EXPECT_GT(nonZero, 100);
+  EXPECT_LT(nonZero, c.size() / 2);  // the grid reaches far beyond the layer's losses
+}
+
 // A row started further up leaves the bins below its start alone.
 TEST(BesselLossValues, RowFromAGivenBin) {
   std::vector<float> whole(40), part(40, 7.0f);
@@ -193,6 +258,13 @@ TEST(CalcAnaliticExcitation, ImpossibleInputsAreRefusedBeforeAnythingChanges) {
       {"TFNRP.Editdedx", "0", "Stopping Power: 0 must be positive"},
       {"TFNRP.EditGauss", "-100",
        "Gaussian spread (eV): -100 is not a width: it must be zero or positive"},
+      // Widths absurd for the window: refused before the curve is computed.
+      {"TFNRP.EditGauss", "99999999",
+       "Gaussian spread (eV): 99999999 is far wider than the calculated window (500 bins of 10 "
+       "eV): its broadening would add 3.4E7 bins; the window takes widths up to 2.94E4 eV"},
+      {"TFNRP.EditLor", "12345678",
+       "Resonance FWHM (eV): 12345678 is far wider than the calculated window (500 bins of 10 "
+       "eV): its broadening would add 2.47E7 bins; the window takes widths up to 5E3 eV"},
   };
   for (const auto& c : cases) {
     SessionFixture f;

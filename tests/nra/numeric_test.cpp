@@ -317,10 +317,19 @@ TEST(CalcNumericExcitation, ARefusedBroadeningKeepsTheStoredCurve) {
       {"TFNRP.EditLor", "-1e-3",
        "Resonance FWHM (eV): -0.001 is not a width: it must be zero or "
        "positive"},
+      // Widths far beyond the window of 1241 bins: refused at once, naming the field.
       {"TFNRP.EditLor", "1e9",
-       "Resonance FWHM (eV): 1000000000 and Gaussian spread (eV): 100 "
-       "would broaden the curve to 4.96E9 bins of 4.03 eV; the limit is "
-       "5E7"},
+       "Resonance FWHM (eV): 1000000000 is far wider than the calculated window (1241 bins "
+       "of 4.03 eV): its broadening would add 4.96E9 bins; the window takes widths up to "
+       "2.5E3 eV"},
+      {"TFNRP.EditLor", "12345678",
+       "Resonance FWHM (eV): 12345678 is far wider than the calculated window (1241 bins "
+       "of 4.03 eV): its broadening would add 6.13E7 bins; the window takes widths up to "
+       "2.5E3 eV"},
+      {"TFNRP.EditGauss", "99999999",
+       "Gaussian spread (eV): 99999999 is far wider than the calculated window (1241 bins "
+       "of 4.03 eV): its broadening would add 8.43E7 bins; the window takes widths up to "
+       "1.47E4 eV"},
   };
   for (const auto& c : cases) {
     NumericFixture f;
