@@ -69,6 +69,42 @@ const ActionSpec* findActionSpec(const std::string& name) {
   return nullptr;
 }
 
+std::string commandMenuText(const ActionSpec& action) {
+  struct Words {
+    const char* name;
+    const char* text;
+  };
+  static const Words words[] = {
+      {"CalcSimulation", "Calculate: selected mode and model"},
+      {"CalcNRPAutos", "Calculate: resonant NRA collision tables only"},
+      {"CalcNumericExcitation", "Calculate: numeric resonant NRA"},
+      {"CalcAnaliticExcitation", "Calculate: analytic resonant NRA"},
+      {"CalcAnaliticMEIS", "Calculate: Bessel ion scattering"},
+      {"CalcNumericMEIS", "Calculate: numeric ion scattering"},
+      {"CalcMEISAutos", "Calculate: ion-scattering collision tables only"},
+      {"CalcGaussianMEIS", "Calculate: Gaussian ion scattering"},
+      {"CalcMEISAutosExt", "Calculate: external cross-section collision tables only"},
+      {"CalcNumericMEISExt", "Calculate: external cross-section ion scattering"},
+      {"Plotprofile", "Plot the profile"},
+      {"PlotExp", "Plot the measured data"},
+      {"PlotNumericExcitation", "Plot: numeric resonant NRA"},
+      {"PlotAnaliticExcitation", "Plot: analytic resonant NRA"},
+      {"PlotAnaliticMEIS", "Plot: Bessel ion scattering"},
+      {"PlotNumericMEIS", "Plot: numeric ion scattering"},
+      {"PlotGaussianMEIS", "Plot: Gaussian ion scattering"},
+      {"PlotNumericMEISExt", "Plot: external cross-section ion scattering"},
+      {"ShowSelectedMode", "Show the selected mode"},
+      {"PreviewNRPReport", "Report: fill the resonant NRA page"},
+      {"PreviewMEISReport", "Report: fill the ion-scattering page"},
+      {"Report", "Report: print preview of the selected mode"},
+      {"ShowReport", "Report: show the report window"},
+  };
+  for (const Words& w : words) {
+    if (std::string(w.name) == action.name) return w.text;
+  }
+  return action.caption;
+}
+
 const std::vector<MenuSpec>& menuCatalogue() {
   static const std::vector<MenuSpec> list = {
       {"MainMenu1", "", "TFTarvex3.Tarvex1"},

@@ -18,6 +18,10 @@ struct ActionSpec {
 const std::vector<ActionSpec>& actionCatalogue();
 // The entry of a name, or nullptr for an action that is not in the list.
 const ActionSpec* findActionSpec(const std::string& name);
+// How a menu that lists every command names the action: its caption, or, where several actions
+// share a caption or the caption is the action's script name, words that say what it does
+// ("Calculate: numeric resonant NRA").
+std::string commandMenuText(const ActionSpec& action);
 
 // One item of a menu: its control (caption and action live in the control catalogue) and the
 // item it hangs under ("" for the menu's top level). In menu order.

@@ -298,6 +298,12 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
   // Layered sample builder.
   b.form("TFLayers", "Layered sample");
   const char* thickness[] = {"1", ".01", "0", "0", "0", "0"};
+  // Concentrations of the five slots of each layer: fractions that only count once an element
+  // is named beside them (pairs that make up a whole, as in an oxide or a mixed layer).
+  const char* concentration[6][5] = {
+      {"0", "0.6", "0.74", "0.9522", "0.5"},     {"1", "0.4", "0.26", "0.0478", "0.5"},
+      {"0.6", "0.4", "0.74", "0.26", "1"},       {"0.9522", "0.0478", "0.6", "0.4", "1"},
+      {"0.74", "0.26", "0.9522", "0.0478", "1"}, {"0.5", "0.5", "0.6", "0.4", "1"}};
   for (int k = 1; k <= 6; ++k) {
     const std::string l = std::string("L").append(std::to_string(k));
     b.edit(b.keep("TFLayers.EditThick" + l), "Thickness:", thickness[k - 1]);
@@ -305,8 +311,7 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
       const std::string slot = std::to_string(s) + l;
       const bool hf = s == 1 && k <= 2;
       b.edit(b.keep("TFLayers.EditEl" + slot), s == 1 ? "Elements:" : "", hf ? "Hf" : "");
-      b.edit(b.keep("TFLayers.EditQtd" + slot), s == 1 ? "%:" : "",
-             hf ? (k == 1 ? "0" : "1") : "0");
+      b.edit(b.keep("TFLayers.EditQtd" + slot), s == 1 ? "%:" : "", concentration[k - 1][s - 1]);
     }
     b.button(b.keep("TFLayers.BitBtn" + std::to_string(k)), "Add");
   }

@@ -50,6 +50,9 @@ class Host {
   // The session starts (true) or ends (false) a command. While busy it refuses every other
   // command but "Stop"; a front end disables its commands and shows that work is going on.
   virtual void busyChanged(bool /*busy*/) {}
+  // The running command waits for the user's answer to a file dialog or a question (true), or
+  // got it (false): meanwhile it does no work, and a front end does not show it as working.
+  virtual void waitingForUser(bool /*waiting*/) {}
 };
 
 }  // namespace tarvex

@@ -152,18 +152,36 @@ void Session::Gate::showMessage(const std::string& text) {
   s_.host_.showMessage(text);
 }
 
+// A dialog of a running command that waits for the user: the front end learns that the command
+// does no work meanwhile.
+struct Session::WaitingForUser {
+  explicit WaitingForUser(Session& s) : s_(s), busy_(s.busy_) {
+    if (busy_) s_.host_.waitingForUser(true);
+  }
+  ~WaitingForUser() {
+    if (busy_) s_.host_.waitingForUser(false);
+  }
+  WaitingForUser(const WaitingForUser&) = delete;
+  WaitingForUser& operator=(const WaitingForUser&) = delete;
+  Session& s_;
+  bool busy_;
+};
+
 bool Session::Gate::askYesNo(const std::string& text) {
   HostCall call(s_);
+  WaitingForUser waiting(s_);
   return s_.host_.askYesNo(text);
 }
 
 std::optional<std::string> Session::Gate::openFile(const FileDialog& dialog) {
   HostCall call(s_);
+  WaitingForUser waiting(s_);
   return s_.host_.openFile(dialog);
 }
 
 std::optional<std::string> Session::Gate::saveFile(const FileDialog& dialog) {
   HostCall call(s_);
+  WaitingForUser waiting(s_);
   return s_.host_.saveFile(dialog);
 }
 

@@ -178,6 +178,7 @@ class Session {
     Session& s_;
   };
   struct HostCall;
+  struct WaitingForUser;
 
   // Runs one command of user input (see the entry points above). A nested call runs body as
   // part of the running command: guarded, its error is shown and swallowed, otherwise it

@@ -71,7 +71,13 @@ void Binder::edit(const std::string& key, QLineEdit* w) {
     if (!p) return;
     const Control& c = s_.controls().get(key);
     const QString text = q(c.text);
-    if (p->text() != text) p->setText(text);
+    if (p->text() != text) {
+      p->setText(text);
+      // A number written by a command is read from its first digit: a narrow field would
+      // otherwise scroll to the cursor at the end and show only the last digits. The text the
+      // user is typing keeps its cursor.
+      if (!p->hasFocus()) p->setCursorPosition(0);
+    }
     p->setEnabled(c.enabled);
     p->setVisible(c.visible);
     p->setReadOnly(c.readOnly);

@@ -27,6 +27,7 @@
 #include "ui/fit_window.h"
 #include "ui/gui_host.h"
 #include "ui/icon.h"
+#include "ui/placement.h"
 #include "ui/report_page.h"
 #include "ui/report_window.h"
 
@@ -170,9 +171,20 @@ Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
   buildExternCS();
   buildFit();
   restoreGeometry();
+  placeFirstStartWindows();
+  // The main window last, so that it has the focus (a window manager gives it to the window
+  // mapped last), the others beside it.
   for (const std::string& f : order_) {
-    if (c.get(f).visible && f != "TAboutBox") windows_[f]->show();
+    if (c.get(f).visible && f != "TAboutBox" && f != "TFTarvex3") {
+      windows_[f]->show();
+      shown_.insert(f);
+    }
   }
+  QMainWindow* main = mainWindow();
+  main->show();
+  shown_.insert("TFTarvex3");
+  main->raise();
+  main->activateWindow();
 }
 
 Desktop::~Desktop() {
@@ -235,7 +247,11 @@ QWidget* Desktop::newWindow(const std::string& form, QWidget* w) {
     QWidget* win = windows_[form];
     if (win == nullptr) return;
     if (s_.controls().get(form).visible) {
-      if (!win->isVisible()) win->show();
+      if (!win->isVisible()) {
+        if (shown_.count(form) == 0 && restored_.count(form) == 0) placeBesideOpener(form);
+        shown_.insert(form);
+        win->show();
+      }
       win->raise();
       win->activateWindow();
     } else if (form != "TFTarvex3") {
@@ -281,6 +297,9 @@ bool Desktop::saveChart(const std::string& file) {
 void Desktop::buildMain() {
   auto* w = new MainFrame([this] { return mayCloseMainWindow(); });
   newWindow("TFTarvex3", w);
+  // The main window's caption is the program's title (message boxes, the other windows' title
+  // bars): the window system then names the program once in each title.
+  QApplication::setApplicationDisplayName(q(s_.controls().get("TFTarvex3").caption));
   Form& f = makeForm("TFTarvex3", w);
 
   ChartView* chartView = newSpectrumView(s_, w);
@@ -297,10 +316,27 @@ void Desktop::buildMain() {
   QStatusBar* bar = w->statusBar();
   const int widths[] = {90, 90, 100, 100};
   for (int i = 0; i < 4; ++i) {
+    const std::string key = "TFTarvex3.StatusBar1." + std::to_string(i);
     QLabel* p = f.panel("StatusBar1." + std::to_string(i));
-    p->setMinimumWidth(widths[i]);
     p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    bar->addWidget(p, i == 3 ? 1 : 0);
+    if (i == 3) {
+      // The last status text takes the room the others leave.
+      p->setMinimumWidth(widths[i]);
+      p->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+      bar->addWidget(p, 1);
+    } else {
+      // The cursor readout, the progress of a table build or a fit, and the file name keep
+      // their width whatever they say (the status bar must not jump with every iteration); a
+      // text longer than the panel is cut, and whole in the panel's tool tip.
+      const char* widest[] = {"Fit: iteration 1000", "Counts: 100000.0", ""};
+      const int text = p->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[i]));
+      p->setFixedWidth(std::max(widths[i], text + 2 * p->frameWidth() + 8));
+      bar->addWidget(p, 0);
+    }
+    QPointer<QLabel> panel(p);
+    binder_->onChange(key, [this, panel, key] {
+      if (panel) panel->setToolTip(q(s_.controls().text(key)));
+    });
   }
   busyBar_ = new QProgressBar(w);
   busyBar_->setRange(0, 0);  // an indicator that moves without a known end
@@ -350,6 +386,18 @@ void Desktop::buildMain() {
   // Esc belongs to the dialogs unless a command is running.
   stop->setEnabled(false);
   stopAction_ = stop;
+  // The menus show the keys of their commands. The key stays with the command's own entry
+  // above: a menu entry holds it only while its menu has the focus.
+  const auto showKeys = [](QAction* entry, const QKeySequence& keys) {
+    if (entry == nullptr) return;
+    entry->setShortcut(keys);
+    entry->setShortcutContext(Qt::WidgetShortcut);
+  };
+  showKeys(commandAction("CalcSimulation"), QKeySequence(Qt::Key_F5));
+  showKeys(commandAction("Loaddata"), QKeySequence(QKeySequence::Open));
+  showKeys(commandAction("Report"), QKeySequence(QKeySequence::Print));
+  showKeys(menuItem("TFTarvex3.PreviewReport1"), QKeySequence(QKeySequence::Print));
+  showKeys(commandAction("Stop"), QKeySequence(Qt::Key_Escape));
 
   w->move(15, 15);
   w->resize(711, 454);
@@ -387,22 +435,23 @@ void Desktop::buildMenu(const std::string& menu, QWidget* owner, QMenu* top, QMe
 
 void Desktop::buildCommandsMenu(QMenu* menu) {
   // Every action of the action list, by category: so every command has a place in a menu.
-  std::map<std::string, int> uses;
-  for (const ActionSpec& a : actionCatalogue())
-    ++uses[a.caption];
+  // Entries are named in the user's words; the name a script runs is in the tool tip.
+  menu->setToolTipsVisible(true);
   std::map<std::string, QMenu*> categories;
   for (const ActionSpec& a : actionCatalogue()) {
     const std::string name = a.name;
     QMenu* target = menu;
     if (*a.category) {
       QMenu*& sub = categories[a.category];
-      if (sub == nullptr) sub = menu->addMenu(q(a.category));
+      if (sub == nullptr) {
+        sub = menu->addMenu(q(a.category));
+        sub->setToolTipsVisible(true);
+      }
       target = sub;
     }
-    // Several actions share a caption ("Calculate"): the name tells them apart.
-    const QString text =
-        uses[a.caption] > 1 ? q(std::string(a.caption) + "  (" + name + ")") : q(a.caption);
+    const QString text = q(commandMenuText(a));
     QAction* act = target->addAction(text);
+    act->setToolTip(text + QStringLiteral(" (in a script: run ") + q(name) + QStringLiteral(")"));
     act->setEnabled(s_.hasAction(name));
     QObject::connect(act, &QAction::triggered, act, [this, name] {
       if (name == "Stop") {
@@ -998,6 +1047,19 @@ void Desktop::setBusy(bool busy) {
   }
 }
 
+void Desktop::setWaitingForUser(bool waiting) {
+  if (!busy_) return;
+  // A file dialog or a question is no calculation: nothing moves, and there is nothing to stop.
+  busyBar_->setVisible(!waiting);
+  s_.controls().setVisible("TFTarvex3.ButtonStop", !waiting);
+  stopAction_->setEnabled(!waiting);
+  if (waiting) {
+    QApplication::restoreOverrideCursor();
+  } else {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  }
+}
+
 bool Desktop::mayCloseMainWindow() {
   if (busy_ || s_.busy()) return false;
   // Saving "tarvex.ini" converts every field: a field that does not convert keeps the window.
@@ -1010,7 +1072,8 @@ void Desktop::saveGeometry() {
   if (options_.settingsFile.isEmpty()) return;
   QSettings settings(options_.settingsFile, QSettings::IniFormat);
   for (const std::string& f : order_) {
-    if (f == "TAboutBox") continue;
+    // A window never shown has only the place the program would give it anyway.
+    if (f == "TAboutBox" || (shown_.count(f) == 0 && restored_.count(f) == 0)) continue;
     settings.setValue(q(f) + "/geometry", windows_[f]->saveGeometry());
   }
 }
@@ -1020,8 +1083,101 @@ void Desktop::restoreGeometry() {
   QSettings settings(options_.settingsFile, QSettings::IniFormat);
   for (const std::string& f : order_) {
     const QByteArray g = settings.value(q(f) + "/geometry").toByteArray();
-    if (!g.isEmpty()) windows_[f]->restoreGeometry(g);
+    if (!g.isEmpty() && windows_[f]->restoreGeometry(g)) restored_.insert(f);
   }
+}
+
+namespace {
+
+// What a window manager adds around a window before it is shown (a title bar and thin borders),
+// as most themes draw them; once the main window is on screen its own frame is used.
+constexpr QMargins kAssumedFrame(4, 28, 4, 4);
+constexpr int kWindowGap = 6;
+// A chart window gives up height, but not below this (client height): the chart stays usable.
+constexpr int kMainLeastHeight = 200;
+constexpr int kSampleLeastHeight = 200;
+
+QRect available() {
+  const QScreen* screen = QApplication::primaryScreen();
+  return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1366, 768);
+}
+
+Rect toRect(const QRect& r) {
+  return {r.x(), r.y(), r.width(), r.height()};
+}
+
+// The size a window asks for, and its least, both frame included.
+WindowSize frameSize(QWidget* w, const QMargins& frame, int leastHeight = 0,
+                     bool keepWidth = false) {
+  // A window laid out to a fixed size takes it only when its layout runs.
+  if (QLayout* layout = w->layout()) layout->activate();
+  QSize size = w->testAttribute(Qt::WA_Resized) ? w->size() : w->sizeHint();
+  const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+  size = size.expandedTo(least);
+  const int fw = frame.left() + frame.right();
+  const int fh = frame.top() + frame.bottom();
+  return {size.width() + fw, size.height() + fh,
+          (keepWidth ? size.width() : std::max(least.width(), 1)) + fw,
+          std::min(size.height(), std::max(least.height(), leastHeight)) + fh};
+}
+
+// Puts a window's frame at r's top left and gives it r's size, frame included.
+void putFrame(QWidget* w, const Rect& r, const QMargins& frame) {
+  w->move(r.x, r.y);
+  w->resize(r.w - frame.left() - frame.right(), r.h - frame.top() - frame.bottom());
+}
+
+}  // namespace
+
+void Desktop::placeFirstStartWindows() {
+  // The menu bars measure their items with the style and fonts they have once polished.
+  for (const char* form : {"TFTarvex3", "TFSample"}) {
+    auto* w = qobject_cast<QMainWindow*>(window(form));
+    w->ensurePolished();
+    w->menuBar()->ensurePolished();
+    widenToMenuBar(w);
+  }
+  const QMargins f = kAssumedFrame;
+  const FirstStart p = placeFirstStart(
+      // The main window as wide as its menu bar: no menu goes behind the bar's extension.
+      toRect(available()), frameSize(window("TFTarvex3"), f, kMainLeastHeight, true),
+      frameSize(window("TFSample"), f, kSampleLeastHeight), frameSize(window("TFOptions"), f),
+      frameSize(window("TFExternCS"), f), kWindowGap);
+  const std::pair<const char*, Rect> places[] = {{"TFTarvex3", p.main},
+                                                 {"TFSample", p.sample},
+                                                 {"TFOptions", p.options},
+                                                 {"TFExternCS", p.externCs}};
+  for (const auto& [form, r] : places) {
+    if (restored_.count(form) == 0) putFrame(window(form), r, f);
+  }
+}
+
+void Desktop::placeBesideOpener(const std::string& form) {
+  if (form == "TAboutBox" || form == "TFTarvex3") return;
+  // Every window is opened from the main window's menus, but for the background window, which
+  // the Options window's "Background" button opens.
+  const std::string opener = form == "TFBackground" ? "TFOptions" : "TFTarvex3";
+  QWidget* from = window(opener);
+  QWidget* w = window(form);
+  // The frame the window manager gives the windows on screen, once it has drawn one.
+  QMargins frame = kAssumedFrame;
+  if (QMainWindow* main = mainWindow(); main != nullptr && main->isVisible()) {
+    const QRect outer = main->frameGeometry();
+    const QRect inner = main->geometry();
+    const QMargins real(inner.left() - outer.left(), inner.top() - outer.top(),
+                        outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    if (!real.isNull()) frame = real;
+  }
+  std::vector<Rect> others;
+  for (const std::string& f : order_) {
+    if (f != form && windows_[f] != nullptr && windows_[f]->isVisible()) {
+      others.push_back(toRect(windows_[f]->frameGeometry()));
+    }
+  }
+  const Rect opened =
+      toRect(from->isVisible() ? from->frameGeometry() : mainWindow()->frameGeometry());
+  putFrame(w, placeBeside(toRect(available()), opened, frameSize(w, frame), others, kWindowGap),
+           frame);
 }
 
 void Desktop::flush() {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ class Desktop {
 
   // The session started or ended a command.
   void setBusy(bool busy);
+  // The running command waits for the user in a file dialog or a question (or no longer).
+  void setWaitingForUser(bool waiting);
   bool busy() const { return busy_; }
   // Runs the main window's closing: false when it must stay open.
   bool mayCloseMainWindow();
@@ -107,6 +110,11 @@ class Desktop {
   void showForm(const std::string& form);
   void saveGeometry();
   void restoreGeometry();
+  // The windows shown at start side by side on the screen (those the user placed stay).
+  void placeFirstStartWindows();
+  // A window shown for the first time in this run and never placed by the user: beside the
+  // window it was opened from.
+  void placeBesideOpener(const std::string& form);
 
   Session& s_;
   GuiHost& host_;
@@ -127,6 +135,10 @@ class Desktop {
   QTabWidget* reportTabs_ = nullptr;
   QImage reportPicture_;
   bool busy_ = false;
+  // Windows whose place the user chose in an earlier run (windows.conf), and windows shown in
+  // this run: both keep their place, and only they are written back.
+  std::set<std::string> restored_;
+  std::set<std::string> shown_;
 };
 
 }  // namespace tarvex::ui

@@ -17,6 +17,10 @@ void GuiHost::busyChanged(bool busy) {
   if (desktop_ != nullptr) desktop_->setBusy(busy);
 }
 
+void GuiHost::waitingForUser(bool waiting) {
+  if (desktop_ != nullptr) desktop_->setWaitingForUser(waiting);
+}
+
 void GuiHost::paintWindowIntoReport(const std::string& form, const std::string& picture) {
   if (desktop_ != nullptr) desktop_->paintWindowIntoReport(form, picture);
 }

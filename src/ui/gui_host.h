@@ -20,6 +20,7 @@ class GuiHost : public Host {
  public:
   void attach(Desktop* desktop) { desktop_ = desktop; }
   void busyChanged(bool busy) override;
+  void waitingForUser(bool waiting) override;
   void paintWindowIntoReport(const std::string& form, const std::string& picture) override;
   void showReportPreview(const std::string& page) override;
   void showReportWindow() override;
