@@ -27,17 +27,18 @@ void Preview(Session& s) {
 
 void ClearPlots(Session& s) {
   ChartStore& ch = s.charts();
-  ch.clear("ChartPrinc.SeriesBessel");
-  ch.clear("ChartPrinc.SeriesGauss");
+  // The curves and data of both modes, the hidden ones too.
+  ch.clearEveryMode("ChartPrinc.SeriesBessel");
+  ch.clearEveryMode("ChartPrinc.SeriesGauss");
   s.state().measuredPoints.clear();
-  ch.clear("ChartPrinc.SeriesPrinc");
-  ch.clear("ChartPrinc.SeriesExp");
+  ch.clearEveryMode("ChartPrinc.SeriesPrinc");
+  ch.clearEveryMode("ChartPrinc.SeriesExp");
   s.setPanel(1, "");
-  ch.clear("ChartPrinc.SeriesExtCS");
+  ch.clearEveryMode("ChartPrinc.SeriesExtCS");
   for (const char* k :
        {"ChartNRPSpec.SeriesBessel", "ChartNRPSpec.SeriesPrinc", "ChartNRPSpec.SeriesExp",
         "ChartMEISSpec.SeriesBessel", "ChartMEISSpec.SeriesPrinc", "ChartMEISSpec.SeriesExp",
-        "ChartMEISSpec.SeriesExtCSMEIS"}) {
+        "ChartMEISSpec.SeriesGauss", "ChartMEISSpec.SeriesExtCSMEIS"}) {
     ch.clear(k);
   }
 }
@@ -52,6 +53,9 @@ void Sigma(Session& s) {
   points.reserve(241);
   for (int e = 60; e <= 300; ++e)
     points.push_back({static_cast<double>(e), sigma(e) / at100, colour});
+  // Drawn in the Gaussian model's series: on the main chart of the mode shown (asked for now,
+  // so it is shown now) and on the ion-scattering report.
+  s.charts().setPoints("ChartMEISSpec.SeriesGauss", points);
   s.charts().setPoints("ChartPrinc.SeriesGauss", std::move(points));
 }
 

@@ -49,6 +49,14 @@ std::string labelText(const std::vector<ReportLabel>& labels, const std::string&
   return text;
 }
 
+std::string drawnBackgroundText(const backgroundLine& line, char sep) {
+  const auto general = [&](double v) { return formatGeneral(v, 15, sep); };
+  if (line.y1 == line.y2) return general(line.y1);
+  // A sloped line: its two points, as the "Background" window gives them.
+  return general(line.y1) + " at " + general(line.x1) + " keV to " + general(line.y2) + " at " +
+         general(line.x2) + " keV";
+}
+
 std::vector<ReportLabel> nraReportLabels(const Session& s) {
   const ControlStore& c = s.controls();
   const auto t = [&](const char* k) { return c.text(k); };
@@ -61,7 +69,10 @@ std::vector<ReportLabel> nraReportLabels(const Session& s) {
       {key("QRDEDX"), "Stopping: " + t("TFNRP.Editdedx")},
       {key("QRS"), "Straggling: " + t("TFNRP.EditS")},
       {key("QRShift"), "Shift (keV): " + t("TFOptions.EditShift")},
-      {key("QRBack"), "Background (counts): " + t("TFOptions.EditBack")},
+      // The background under the drawn curves: the "Background" window's line as the last
+      // calculation or preview (or a fit) applied it, not the Options field.
+      {key("QRBack"), "Background (counts): " +
+                          drawnBackgroundText(s.state().nraBackgroundLine, s.decimalSeparator())},
       {key("QRDose"), "Dose: " + t("TFOptions.EditMult")},
       {key("QRCalc"), c.checked("TFOptions.RadioNumeric") ? "Model: Numeric" : "Model: Bessel"},
       {key("QRFile"), s.state().lastDataFile},

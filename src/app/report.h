@@ -32,6 +32,10 @@ std::vector<ReportLabel> nraReportLabels(const Session& s);
 // and its vector or step size is not a number; changes nothing.
 std::vector<ReportLabel> meisReportLabels(const Session& s);
 
+// The background a report states: the level of a flat line ("1.75"), or the two points of a
+// sloped one ("1 at 150 keV to 3 at 157 keV").
+std::string drawnBackgroundText(const backgroundLine& line, char sep);
+
 // The text of a label after the writes in order ("" when none writes it).
 std::string labelText(const std::vector<ReportLabel>& labels, const std::string& key);
 

@@ -178,6 +178,7 @@ void loadDataContent(Session& s, const std::string& path, const std::string& con
   }
   st.measuredPoints = std::move(r.points);
   st.measuredDataFile = path;
+  st.measuredInNraMode = s.nraMode();
   if (!r.ok) s.host().showMessage("File Error! " + file + ", " + r.reason);
   s.invoke("PlotExp");
   s.setPanel(2, fileNameOnly(path));

@@ -211,14 +211,22 @@ std::vector<ChartPoint> meisCurve(Session& s, MeisModel model) {
   const MeisPlot plot = meisPlot(model);
   ChartStore& charts = s.charts();
   const std::map<std::string, Series> before = charts.all();
+  // In resonant NRA mode the plot draws into the main chart's hidden ion-scattering curve.
+  const Series hiddenBefore = charts.series(plot.series, ChartMode::Meis);
+  const auto putBack = [&] {
+    restoreCharts(charts, before);
+    if (charts.shownMode() != ChartMode::Meis) {
+      charts.setPoints(plot.series, hiddenBefore.points, ChartMode::Meis);
+    }
+  };
   try {
     s.invoke(plot.action);
   } catch (...) {
-    restoreCharts(charts, before);
+    putBack();
     throw;
   }
-  std::vector<ChartPoint> curve = charts.series(plot.series).points;
-  restoreCharts(charts, before);
+  std::vector<ChartPoint> curve = charts.series(plot.series, ChartMode::Meis).points;
+  putBack();
   return curve;
 }
 

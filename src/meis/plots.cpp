@@ -71,8 +71,8 @@ void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const st
   for (std::size_t k = 0; k < points.size(); ++k)
     points[k] = {t.e[k], t.y[k], colour};
   requireDrawable(s, points);
-  if (!reportSeries.empty()) charts.setPoints("ChartMEISSpec." + reportSeries, points);
-  charts.setPoints(main, std::move(points));
+  charts.setPoints("ChartMEISSpec." + reportSeries, points);
+  charts.setPoints(main, std::move(points), ChartMode::Meis);
 }
 
 void PlotNumericMEIS(Session& s) {
@@ -84,7 +84,7 @@ void PlotAnaliticMEIS(Session& s) {
 }
 
 void PlotGaussianMEIS(Session& s) {
-  plotMeisTotal(s, s.state().gaussianSpectra, "SeriesGauss", "");
+  plotMeisTotal(s, s.state().gaussianSpectra, "SeriesGauss", "SeriesGauss");
 }
 
 void PlotNumericMEISExt(Session& s) {

@@ -26,7 +26,8 @@ struct MeisTotal {
 MeisTotal meisTotal(Session& s, std::map<std::string, spectro>& spectra, bool lenientSpread);
 
 // Draws the dose-scaled total of one model's spectra over the plotted window, with the
-// background, into ChartPrinc.<series> and (when reportSeries is not empty) ChartMEISSpec.<...>.
+// background, into ChartPrinc.<series> (kept as the ion-scattering curve of the main chart) and
+// ChartMEISSpec.<reportSeries>.
 void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const std::string& series,
                    const std::string& reportSeries);
 void PlotNumericMEIS(Session& s);

@@ -26,7 +26,7 @@ void plotExcitation(Session& s, const spectro& curve, const std::string& series)
   }
   requireDrawable(s, points);
   charts.setPoints(report, points);
-  charts.setPoints(main, std::move(points));
+  charts.setPoints(main, std::move(points), ChartMode::Nra);
 }
 
 void broadenExcitation(Session& s, spectro& curve, double resonanceWidth, double beamSpread) {
@@ -97,19 +97,29 @@ void PlotExp(Session& s) {
     points[i].x = static_cast<double>(measured[i].x) + shift;
     points[i].y = measured[i].y;
   }
-  // Each chart draws the points in its own series colour; one notification per series. Both
-  // report pages show the measured points, whatever the mode.
-  const auto coloured = [&](const char* key) {
-    std::vector<ChartPoint> copy = points;
-    for (ChartPoint& p : copy)
-      p.colour = charts.colour(key);
-    charts.setPoints(key, std::move(copy));
-  };
-  coloured("ChartNRPSpec.SeriesExp");
-  coloured("ChartMEISSpec.SeriesExp");
+  // A data set belongs to the mode it was loaded in: the main chart shows it in that mode only,
+  // and only that mode's report shows it. One data set is loaded at a time, so the other mode
+  // has none.
+  const ChartMode mode = s.state().measuredInNraMode ? ChartMode::Nra : ChartMode::Meis;
+  const ChartMode other = mode == ChartMode::Nra ? ChartMode::Meis : ChartMode::Nra;
+  const char* report =
+      mode == ChartMode::Nra ? "ChartNRPSpec.SeriesExp" : "ChartMEISSpec.SeriesExp";
+  const char* otherReport =
+      mode == ChartMode::Nra ? "ChartMEISSpec.SeriesExp" : "ChartNRPSpec.SeriesExp";
+  // Each chart draws the points in its own series colour; one notification per series.
+  std::vector<ChartPoint> copy = points;
+  for (ChartPoint& p : copy)
+    p.colour = charts.colour(report);
+  charts.setPoints(report, std::move(copy));
+  charts.setPoints(otherReport, {});
   for (ChartPoint& p : points)
     p.colour = charts.colour("ChartPrinc.SeriesExp");
-  charts.setPoints("ChartPrinc.SeriesExp", std::move(points));
+  const std::string& file = s.state().measuredDataFile;
+  const std::size_t slash = file.find_last_of("/\\");
+  charts.setPoints("ChartPrinc.SeriesExp", {}, other);
+  charts.setPoints("ChartPrinc.SeriesExp",
+                   "Measured: " + (slash == std::string::npos ? file : file.substr(slash + 1)),
+                   std::move(points), mode);
 }
 
 }  // namespace tarvex

@@ -3,6 +3,11 @@
 #include <stdexcept>
 
 namespace tarvex {
+namespace {
+
+constexpr const char* kMainChart = "ChartPrinc";
+
+}  // namespace
 
 ChartStore::ChartStore() {
   struct Row {
@@ -35,6 +40,9 @@ ChartStore::ChartStore() {
   };
   for (const Row& r : rows)
     series_[r.key] = Series{r.title, r.colour, {}};
+  for (const auto& [key, s] : series_) {
+    if (key.rfind(kMainChart + std::string("."), 0) == 0) hidden_[key] = s;
+  }
   for (const char* chart : {"ChartNRPProf", "ChartMEISProf"}) {
     axes_[chart].bottom = {false, 0.0, 10.0};
   }
@@ -94,6 +102,62 @@ void ChartStore::add(const std::string& key, double x, double y) {
 void ChartStore::setPoints(const std::string& key, std::vector<ChartPoint> points) {
   mutableSeries(key).points = std::move(points);
   notify(key);
+}
+
+void ChartStore::setTitle(const std::string& key, std::string title) {
+  Series& s = mutableSeries(key);
+  if (s.title == title) return;
+  s.title = std::move(title);
+  notify(key);
+}
+
+bool ChartStore::perMode(const std::string& key) const {
+  return hidden_.count(key) != 0;
+}
+
+void ChartStore::setPoints(const std::string& key, std::vector<ChartPoint> points, ChartMode mode) {
+  if (mode == shown_ || !perMode(key)) {
+    setPoints(key, std::move(points));
+  } else {
+    hidden_.at(key).points = std::move(points);
+  }
+}
+
+void ChartStore::setPoints(const std::string& key, std::string title,
+                           std::vector<ChartPoint> points, ChartMode mode) {
+  if (mode == shown_ || !perMode(key)) {
+    mutableSeries(key).title = std::move(title);
+    setPoints(key, std::move(points));
+  } else {
+    Series& s = hidden_.at(key);
+    s.title = std::move(title);
+    s.points = std::move(points);
+  }
+}
+
+const Series& ChartStore::series(const std::string& key, ChartMode mode) const {
+  if (mode == shown_ || !perMode(key)) return series(key);
+  return hidden_.at(key);
+}
+
+void ChartStore::clearEveryMode(const std::string& key) {
+  if (perMode(key)) hidden_.at(key).points.clear();
+  clear(key);
+}
+
+void ChartStore::showMode(ChartMode mode) {
+  if (mode == shown_) return;
+  shown_ = mode;
+  std::vector<std::string> changed;
+  for (auto& [key, other] : hidden_) {
+    Series& s = series_.at(key);
+    std::swap(s.points, other.points);
+    std::swap(s.title, other.title);
+    if (!s.points.empty() || !other.points.empty()) changed.push_back(key);
+  }
+  for (const std::string& key : changed)
+    notify(key);
+  notify(kMainChart);
 }
 
 const ChartAxes& ChartStore::axes(const std::string& chart) const {

@@ -31,6 +31,9 @@ struct Series {
   std::vector<ChartPoint> points;
 };
 
+// The mode a curve or a measured data set of the main chart belongs to.
+enum class ChartMode { Nra, Meis };
+
 struct AxisRange {
   bool automatic = true;
   double min = 0.0;
@@ -66,6 +69,25 @@ class ChartStore {
   // followed by add() would tell the observers once per point).
   void setPoints(const std::string& key, std::vector<ChartPoint> points);
   Colour colour(const std::string& key) const { return series(key).colour; }
+  void setTitle(const std::string& key, std::string title);
+
+  // The main chart shows the curves and data of one mode at a time. Each of its series holds
+  // the points of both modes: those of the mode shown are its points above, those of the other
+  // mode are kept aside and come back when that mode is shown again. The writes below go to the
+  // mode named, shown or not; a series of another chart has one set of points for both modes.
+  bool perMode(const std::string& key) const;
+  void setPoints(const std::string& key, std::vector<ChartPoint> points, ChartMode mode);
+  // The points with a new title, in one notification (measured data named by their file).
+  void setPoints(const std::string& key, std::string title, std::vector<ChartPoint> points,
+                 ChartMode mode);
+  // The points and title a series has in a mode (its own when it is not kept per mode).
+  const Series& series(const std::string& key, ChartMode mode) const;
+  // Empties a series in both modes ("Clear Plots").
+  void clearEveryMode(const std::string& key);
+  // Shows the mode's points in every series kept per mode (one notification per series that
+  // changes, then one for the main chart, whose axes then fit what is shown).
+  void showMode(ChartMode mode);
+  ChartMode shownMode() const { return shown_; }
 
   ChartAxes& axes(const std::string& chart) { return axes_[chart]; }
   const ChartAxes& axes(const std::string& chart) const;
@@ -86,6 +108,9 @@ class ChartStore {
   void notify(const std::string& key) const;
 
   std::map<std::string, Series> series_;
+  // The series of the main chart in the mode not shown.
+  std::map<std::string, Series> hidden_;
+  ChartMode shown_ = ChartMode::Nra;
   std::map<std::string, ChartAxes> axes_;
   std::map<int, Observer> observers_;
   int nextObserverId_ = 1;

@@ -39,6 +39,8 @@ void Session::CalcSimulation() {
 
 void Session::ShowSelectedMode() {
   ControlStore& c = controls_;
+  // The main chart shows the curves and data of the selected mode only.
+  charts_.showMode(c.checked("TFOptions.RadioNRP") ? ChartMode::Nra : ChartMode::Meis);
   if (c.checked("TFOptions.RadioNRP")) {
     c.setVisible("TFNRP", true);
     c.setVisible("TFMEIS", false);

@@ -122,6 +122,8 @@ struct WorkingState {
   std::string startDirectory;
   ProfileRef currentProfile;
   std::vector<datapoint> measuredPoints;
+  // The mode the measured points were loaded in: the one whose chart and report show them.
+  bool measuredInNraMode = true;
   std::array<double, 60> paramValues{};
   std::array<double, 50> paramSnapshot{};
   std::array<double, 15> optionFlags{};

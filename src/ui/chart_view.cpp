@@ -56,7 +56,11 @@ ChartView::ChartView(ChartStore& charts, std::string chart, std::vector<SeriesVi
     }
     g->setPen(pen);
     graphs_.push_back(g);
+    if (charts_.perMode(v.key)) perMode_ = true;
   }
+  mode_ = charts_.shownMode();
+  linearFormat_ = yAxis->numberFormat();
+  linearPrecision_ = yAxis->numberPrecision();
   dirty_.assign(views_.size(), true);
   decimated_.assign(views_.size(), false);
   decimatedRange_.assign(views_.size(), QCPRange());
@@ -112,11 +116,17 @@ void ChartView::changed(const std::string& key) {
 void ChartView::flush() {
   flushQueued_ = false;
   bool any = axesDirty_;
+  if (perMode_ && charts_.shownMode() != mode_) {
+    mode_ = charts_.shownMode();
+    zoomed_ = false;
+    any = true;
+  }
   for (std::size_t i = 0; i < views_.size(); ++i) {
     if (!dirty_[i]) continue;
     dirty_[i] = false;
     any = true;
     const Series& s = charts_.series(views_[i].key);
+    graphs_[i]->setName(QString::fromStdString(s.title));
     setGraphData(i);
     // A series drawn in another colour than its own (the profile in zoom mode) takes the
     // colour of its points.
@@ -136,6 +146,17 @@ void ChartView::flush() {
   }
   if (!any) return;
   axesDirty_ = false;
+  if (legendShown_) {
+    // Only what is drawn is named.
+    for (std::size_t i = 0; i < views_.size(); ++i) {
+      if (charts_.series(views_[i].key).points.empty()) {
+        graphs_[i]->removeFromLegend();
+      } else if (!legend->hasItemWithPlottable(graphs_[i])) {
+        graphs_[i]->addToLegend();
+      }
+    }
+    legend->setVisible(legend->itemCount() > 0);
+  }
   if (pressed_) {
     rangesHeld_ = true;
   } else if (!zoomed_) {
@@ -279,12 +300,30 @@ void ChartView::setLogarithmicCounts(bool on) {
   if (on) {
     yAxis->setScaleType(QCPAxis::stLogarithmic);
     yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>(new QCPAxisTickerLog));
+    // Every decade as a power of ten (10^0, 10^1, ... 10^6), never some as plain numbers and
+    // others in exponent notation.
+    yAxis->setNumberFormat(QStringLiteral("eb"));
+    yAxis->setNumberPrecision(0);
   } else {
     yAxis->setScaleType(QCPAxis::stLinear);
     yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
+    yAxis->setNumberFormat(linearFormat_);
+    yAxis->setNumberPrecision(linearPrecision_);
   }
   if (!zoomed_) applyRanges();
   replot();
+}
+
+void ChartView::setLegendShown(bool on) {
+  legendShown_ = on;
+  legend->setVisible(on);
+  if (on) {
+    legend->setBrush(QColor(255, 255, 255, 220));
+    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+  }
+  for (std::size_t i = 0; i < views_.size(); ++i)
+    dirty_[i] = true;
+  flush();
 }
 
 void ChartView::setZoomEnabled(bool on) {
@@ -301,6 +340,8 @@ ChartView* newSpectrumView(Session& session, QWidget* parent) {
                              parent);
   view->xAxis->setLabel(
       QString::fromStdString(session.controls().get("TFTarvex3.ChartPrinc").caption));
+  view->yAxis->setLabel(QString::fromUtf8(kCountsAxisTitle));
+  view->setLegendShown(true);
   return view;
 }
 

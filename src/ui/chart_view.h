@@ -14,6 +14,11 @@ namespace tarvex::ui {
 
 enum class SeriesKind { Points, Line, Area, Dotted };
 
+// The title of the counts axis of the spectrum charts (main chart and reports).
+inline constexpr const char* kCountsAxisTitle = "Counts";
+// The title of the depth axis of the report's profile chart.
+inline constexpr const char* kDepthAxisTitle = "Depth (Angstroms)";
+
 struct SeriesView {
   std::string key;  // "Chart.Series"
   SeriesKind kind;
@@ -35,6 +40,8 @@ class ChartView : public QCustomPlot {
   void setLogarithmicCounts(bool on);
   bool logarithmicCounts() const { return logCounts_; }
   void setZoomEnabled(bool on);
+  // A legend that names each series holding points, by its title.
+  void setLegendShown(bool on);
   QCPGraph* graphOf(const std::string& key) const;
   // Whether the series is drawn from its extremes per pixel column (a very long line).
   bool drawnByColumns(const std::string& key) const;
@@ -65,12 +72,21 @@ class ChartView : public QCustomPlot {
   bool pressed_ = false;
   bool rangesHeld_ = false;
   bool logCounts_ = false;
+  bool legendShown_ = false;
+  // The chart shows series kept per mode, and the mode they showed at the last redraw: a
+  // switch of mode ends a zoom, so the axes fit what the new mode shows.
+  bool perMode_ = false;
+  ChartMode mode_ = ChartMode::Nra;
+  // The counts axis' number format on a linear scale.
+  QString linearFormat_;
+  int linearPrecision_ = 6;
   int observer_ = 0;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-// A view of the main chart "ChartPrinc": the measured points and every model's curve, the
-// energy axis captioned as the chart control says.
+// A view of the main chart "ChartPrinc": the measured points and every model's curve of the
+// mode shown, with a legend, the energy axis captioned as the chart control says and the counts
+// axis titled.
 ChartView* newSpectrumView(Session& session, QWidget* parent);
 
 }  // namespace tarvex::ui

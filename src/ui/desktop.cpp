@@ -278,7 +278,14 @@ void Desktop::registerWindowCommands() {
     const auto file = s_.host().saveFile(
         FileDialog{s_.controls().get("TFTarvex3.SaveChart1").caption,
                    "PNG images (*.png)|*.png|PDF documents (*.pdf)|*.pdf", "png", "chart.png"});
-    if (file && !saveChart(*file)) s_.host().showMessage("Cannot write " + *file);
+    if (!file) return;
+    // Confirmed in the status bar as a saved report is.
+    if (saveChart(*file)) {
+      s_.SetStatus("Chart saved: " + *file);
+    } else {
+      s_.SetStatus("Cannot write " + *file);
+      s_.host().showMessage("Cannot write " + *file);
+    }
   });
   c.onClick("TFTarvex3.Quit1", [this] {
     if (QMainWindow* w = mainWindow()) QMetaObject::invokeMethod(w, "close", Qt::QueuedConnection);
@@ -611,6 +618,7 @@ void Desktop::buildOptions() {
     f.edit(e)->setMinimumWidth(40);
     f.edit(e)->setMaximumWidth(50);
   }
+  f.edit("EditBack")->setToolTip(QString::fromUtf8(kOptionsBackgroundTip));
   topRow->addStretch(1);
   for (const char* b : {"Button1", "Button2", "ButtonHide", "Button3"})
     topRow->addWidget(f.widget(b));

@@ -26,6 +26,13 @@ class QTabWidget;
 
 namespace tarvex::ui {
 
+// The tooltip of the Options window's "Background:" field, which is stored with the profile but
+// not drawn.
+inline constexpr const char* kOptionsBackgroundTip =
+    "Stored with the profile: saved into and loaded from profile files (.pro) and the .pro file "
+    "of \"Export all\". It is not drawn: the background under the curves (and in the report) is "
+    "the line set in the \"Background\" window.";
+
 class GuiHost;
 
 // Sets the session's decimal separator and rewrites the numbers the edits show with it (the

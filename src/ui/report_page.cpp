@@ -61,13 +61,16 @@ std::map<std::string, QString> labelTexts(const Session& s, ReportPage page) {
 
 // Draws a chart of the chart store at screen size into target, as vectors.
 void paintChart(QPainter& painter, const QRectF& target, Session& s, const std::string& chart,
-                std::vector<SeriesView> series, const QString& bottomLabel) {
+                std::vector<SeriesView> series, const QString& bottomLabel,
+                const QString& leftLabel = QString()) {
   ChartView view(s.charts(), chart, std::move(series));
   view.flush();
   view.xAxis->setLabel(bottomLabel);
+  view.yAxis->setLabel(leftLabel);
   const QFont font = reportFont(12);
   view.xAxis->setLabelFont(font);
   view.xAxis->setTickLabelFont(font);
+  view.yAxis->setLabelFont(font);
   view.yAxis->setTickLabelFont(font);
   view.setBackground(Qt::white);
   const int w = static_cast<int>(target.width());
@@ -158,12 +161,12 @@ void paintNra(QPainter& p, Session& s, const std::map<std::string, QString>& tex
              {{"ChartNRPSpec.SeriesExp", SeriesKind::Points},
               {"ChartNRPSpec.SeriesPrinc", SeriesKind::Line},
               {"ChartNRPSpec.SeriesBessel", SeriesKind::Line}},
-             "Energy (keV)");
+             "Energy (keV)", QString::fromUtf8(kCountsAxisTitle));
   w.skip(spectrum + 8);
   paintChart(
       p, QRectF(0, w.y(), kPageWidth, bottom - w.y()), s, "ChartNRPProf",
       {{"ChartNRPProf.SeriesProf", SeriesKind::Area}, {"ChartNRPProf.Series1", SeriesKind::Line}},
-      "Depth");
+      QString::fromUtf8(kDepthAxisTitle));
   w.skip(bottom - w.y() + 8);
   w.line("QRFile");
 }
@@ -200,7 +203,7 @@ void paintMeis(QPainter& p, Session& s, const std::map<std::string, QString>& te
               {"ChartMEISSpec.SeriesBessel", SeriesKind::Line},
               {"ChartMEISSpec.SeriesGauss", SeriesKind::Line},
               {"ChartMEISSpec.SeriesExtCSMEIS", SeriesKind::Line}},
-             "Energy (keV)");
+             "Energy (keV)", QString::fromUtf8(kCountsAxisTitle));
   w.skip(bottom - w.y() + 8);
   w.line("QRFileMEIS");
 }

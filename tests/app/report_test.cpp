@@ -14,6 +14,8 @@
 
 #include "app/report.h"
 #include "core/numtext.h"
+#include "core/physics.h"
+#include "io/data_file.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
@@ -62,7 +64,8 @@ TEST(ReportTest, ResonantPageShowsTheFrameAsTypedInItsOrder) {
                      {"TFReport.QRDEDX", "Stopping: 548.56"},
                      {"TFReport.QRS", "Straggling: 6.62"},
                      {"TFReport.QRShift", "Shift (keV): 0"},
-                     {"TFReport.QRBack", "Background (counts): abc"},
+                     // The drawn background, not the Options field: no line applied yet.
+                     {"TFReport.QRBack", "Background (counts): 0"},
                      {"TFReport.QRDose", "Dose: 8"},
                      {"TFReport.QRCalc", model},
                      {"TFReport.QRFile", "/data/n15.dat"},
@@ -371,22 +374,91 @@ TEST(ReportTest, ALongProfileReachesThePageAsColumnExtremes) {
   EXPECT_EQ(reportProfilePoints({1, 2, 3}, 2, 1.0, 0).size(), 2U);
 }
 
-// The measured points reach both report pages, and "Clear Plots" takes them from both.
-TEST(ReportTest, MeasuredPointsReachBothPages) {
+// Measured points reach the page of the mode they were loaded in and no other (loaded anew in
+// the other mode, they move to its page), and "Clear Plots" takes them away.
+TEST(ReportTest, MeasuredPointsReachThePageOfTheirModeOnly) {
   SessionFixture f;
-  f.session.state().measuredPoints = {{1, 2}, {3, 4}, {5, 6}};
   f.set("TFOptions.EditShift", "0.5");
+  loadDataContent(f.session, "/data/n15.dat", "1 2\n3 4\n5 6\n");
+  ASSERT_FALSE(f.session.lastCommandFailed());
+  const Series& nra = f.series("ChartNRPSpec.SeriesExp");
+  ASSERT_EQ(nra.points.size(), 3U);
+  EXPECT_DOUBLE_EQ(nra.points[1].x, 3.5);
+  EXPECT_DOUBLE_EQ(nra.points[1].y, 4.0);
+  EXPECT_EQ(nra.points[0].colour, nra.colour);
+  EXPECT_TRUE(f.series("ChartMEISSpec.SeriesExp").points.empty());
+  // A preview in the other mode keeps them where they belong.
+  f.meisMode();
   ASSERT_TRUE(f.session.run("PlotExp"));
-  for (const char* key : {"ChartNRPSpec.SeriesExp", "ChartMEISSpec.SeriesExp"}) {
-    const Series& s = f.series(key);
-    ASSERT_EQ(s.points.size(), 2U) << key;
-    EXPECT_DOUBLE_EQ(s.points[1].x, 3.5);
-    EXPECT_DOUBLE_EQ(s.points[1].y, 4.0);
-    EXPECT_EQ(s.points[0].colour, s.colour);
-  }
+  EXPECT_EQ(f.series("ChartNRPSpec.SeriesExp").points.size(), 3U);
+  EXPECT_TRUE(f.series("ChartMEISSpec.SeriesExp").points.empty());
+
+  loadDataContent(f.session, "/data/hfo2.dat", "90 2\n91 4\n92 6\n93 1\n");
+  EXPECT_TRUE(f.series("ChartNRPSpec.SeriesExp").points.empty());
+  EXPECT_EQ(f.series("ChartMEISSpec.SeriesExp").points.size(), 4U);
   ASSERT_TRUE(f.session.run("ClearPlots"));
   EXPECT_TRUE(f.series("ChartNRPSpec.SeriesExp").points.empty());
   EXPECT_TRUE(f.series("ChartMEISSpec.SeriesExp").points.empty());
+}
+
+// The resonant page states the background the curves are drawn on: the "Background" window's
+// line as the calculation applied it (flat or sloped), whatever the Options field holds.
+TEST(ReportTest, ResonantPageStatesTheDrawnBackground) {
+  struct Case {
+    int shape;  // the background window's choice: 0 flat, 1 linear
+    const char* ys;
+    const char* yf;
+    const char* expected;
+  } cases[] = {
+      {0, "1.75", "9", "Background (counts): 1.75"},
+      {1, "1", "3", "Background (counts): 1 at 150 keV to 3 at 157 keV"},
+  };
+  for (const Case& c : cases) {
+    SessionFixture f;
+    f.set("TFOptions.EditBack", "0");
+    f.session.controls().setItemIndex("TFBackground.Bkgrdradio", c.shape);
+    f.set("TFBackground.EditEs", "150");
+    f.set("TFBackground.EditEf", "157");
+    f.set("TFBackground.EditYs", c.ys);
+    f.set("TFBackground.EditYf", c.yf);
+    spectro curve(3, 4.0);
+    curve.values = {0.0, 1.0, 2.0};
+    f.session.state().numericExcitation = curve;
+    ASSERT_TRUE(f.session.run("Preview")) << c.shape;
+    const double drawn = f.series("ChartNRPSpec.SeriesPrinc").points.front().y;
+    EXPECT_EQ(labelText(nraReportLabels(f.session), "TFReport.QRBack"), c.expected) << c.shape;
+    EXPECT_DOUBLE_EQ(drawn, lineValue(f.session.state().nraBackgroundLine, 151.0)) << c.shape;
+    EXPECT_GT(drawn, 0.5) << c.shape;
+  }
+}
+
+// The ion-scattering page shows the Gaussian model's curve, from the model's plot and from the
+// cross-section check "Sigma"; "Clear Plots" empties it.
+TEST(ReportTest, IonScatteringPageShowsTheGaussianCurve) {
+  SessionFixture f;
+  f.meisMode();
+  f.session.setCheckedAsClick("TFOptions.RadioGauss", true);
+  f.set("TFMEIS.EditMaxDepth", "10");
+  ASSERT_TRUE(f.session.run("Updateplot"));
+  for (auto& [name, p] : f.session.state().elementProfiles) {
+    for (double& v : p.values)
+      v = 1.0;
+  }
+  ASSERT_TRUE(f.session.run("CalcSimulation"));
+  const Series& report = f.series("ChartMEISSpec.SeriesGauss");
+  const Series& main = f.series("ChartPrinc.SeriesGauss");
+  ASSERT_EQ(report.points.size(), 1000U);
+  ASSERT_EQ(report.points.size(), main.points.size());
+  for (std::size_t i = 0; i < main.points.size(); ++i)
+    EXPECT_EQ(report.points[i].y, main.points[i].y);
+  EXPECT_GT(std::max_element(report.points.begin(), report.points.end(),
+                             [](const ChartPoint& a, const ChartPoint& b) { return a.y < b.y; })
+                ->y,
+            1.0);
+  ASSERT_TRUE(f.session.run("ClearPlots"));
+  EXPECT_TRUE(f.series("ChartMEISSpec.SeriesGauss").points.empty());
+  ASSERT_TRUE(f.session.run("Sigma"));
+  EXPECT_EQ(f.series("ChartMEISSpec.SeriesGauss").points.size(), 241U);
 }
 
 // "Report" previews the page of the mode, "ShowReport" shows the window, and "Save report as
