@@ -1,6 +1,5 @@
 #include "fit/fit.h"
 
-#include <gsl/gsl_blas.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_matrix.h>
 #include <gsl/gsl_multifit_nlinear.h>
@@ -286,7 +285,6 @@ struct Fitter {
   std::vector<double> x, y;
   // The model at the last positions the solver evaluated, for the progress line.
   std::deque<std::pair<std::vector<double>, std::vector<double>>> recent;
-  int iterationsShown = -1;
   // The last calculated curve with dose 1 and no background, and what it was calculated from.
   std::vector<double> shapeKey;
   std::vector<double> curveX, curveY;
@@ -494,7 +492,6 @@ struct Fitter {
   // The progress line of the fit window and the short form in the first panel of the status bar
   // (whose width it keeps): iterations and deviance ratio.
   void showProgress(const std::string& line, int iterations, double ratio) {
-    iterationsShown = iterations;
     const char sep = s.decimalSeparator();
     s.setPanel(0, "Iter. " + std::to_string(iterations) + ": " + formatGeneral(ratio, 3, sep));
     fitStatus(s, line);
@@ -639,7 +636,8 @@ void prepare(Session& s, Fitter& t) {
   }
   if (t.nra) {
     t.reach = excitationReach(s, numeric);
-    // A free thickness whose layer starts below what the curve reaches cannot be seen.
+    // The end of a layer below what the curve reaches cannot be seen: its thickness cannot
+    // be fitted.
     double bottom = 0.0, deepest = 0.0;
     int layer = -1;
     for (std::size_t k = 0; k < m.layers.size(); ++k) {
@@ -672,7 +670,8 @@ std::string reportText(Session& s, const FitReport& r) {
     if (v.atBound) {
       text += formatGeneral(v.value, 6, sep) + " (at its bound)\n";
     } else if (undetermined) {
-      text += formatGeneral(v.value, 6, sep) + " ± " + formatGeneral(v.uncertainty, 2, sep) +
+      text += formatGeneral(v.value, 6, sep) +
+              (v.uncertainty > 0.0 ? " ± " + formatGeneral(v.uncertainty, 2, sep) : "") +
               " (not determined)\n";
     } else {
       text += formatWithUncertainty(v.value, v.uncertainty, sep) + "\n";
