@@ -6,7 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "core/numtext.h"
 #include "io/files.h"
@@ -15,10 +17,36 @@
 namespace tarvex {
 namespace {
 
+// The fields whose file names are kept with the settings.
+constexpr const char* kFileFields[] = {"TFExternCS.EditCSFile", "TFExternCS.EditSCCFile"};
+
+bool isUserSettings(const char* name) {
+  return std::string_view(name) == "tarvex.ini";
+}
+
 void save(Session& s, const char* name) {
   s.gatherParameters();  // every conversion before the file is touched
-  writeFileAtomically(parameterFilePath(s, name),
-                      encodeParameters(s.state().optionFlags, s.state().paramValues));
+  std::vector<FileImage> files{
+      {parameterFilePath(s, name), encodeParameters(s.state().optionFlags, s.state().paramValues)}};
+  if (isUserSettings(name)) {
+    files.push_back({parameterFilePath(s, kFileSettingsName), encodeFileSettings(s)});
+  }
+  writeFilesTogether(files);
+}
+
+// Reads "tarvex-files.conf" when it is there; a file that cannot be read is refused by name.
+void loadFileSettings(Session& s) {
+  const std::string path = parameterFilePath(s, kFileSettingsName);
+  constexpr std::size_t kMaxBytes = std::size_t{64} << 10;
+  std::string text;
+  if (!readWholeFile(path, &text, kMaxBytes)) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return;
+    throw ParameterFileError("The settings file \"" + path +
+                             "\" was not applied: it is not a readable text file of at most " +
+                             std::to_string(kMaxBytes) + " bytes");
+  }
+  if (s.state().optionFlags[flag::rememberSettings] != 0.0) applyFileSettings(s, text);
 }
 
 // Larger than any parameter file: such a file is refused unread.
@@ -51,6 +79,7 @@ void load(Session& s, const char* name) {
     }
   }
   applyParameterBytes(s, bytes, path);
+  if (isUserSettings(name)) loadFileSettings(s);
 }
 
 // The slot a byte offset of the file belongs to, in the user's words.
@@ -128,6 +157,37 @@ void decodeParameters(const std::string& bytes, std::array<double, 15>& flags,
   }
   for (std::size_t j = 0; j < values.size() && 120 + 8 * j + 8 <= bytes.size(); ++j) {
     values[j] = readDouble(bytes, 120 + 8 * j);
+  }
+}
+
+std::string encodeFileSettings(const Session& s) {
+  std::string out = "# Tarvex: the files chosen in the \"External cross section\" window\n";
+  for (const char* key : kFileFields) {
+    const std::string& name = s.controls().text(key);
+    // A name that would split its line is not kept.
+    if (name.find_first_of("\r\n") != std::string::npos) continue;
+    out += key;
+    out += '=';
+    out += name;
+    out += '\n';
+  }
+  return out;
+}
+
+void applyFileSettings(Session& s, const std::string& text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t eq = line.find('=');
+    if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    for (const char* field : kFileFields) {
+      if (key == field) s.controls().setText(field, line.substr(eq + 1));
+    }
   }
 }
 

@@ -31,6 +31,15 @@ void applyParameterBytes(Session& s, const std::string& bytes, const std::string
 
 std::string parameterFilePath(const Session& s, const char* name);
 
+// The file names chosen in the "External cross section" window are no part of the 600-byte
+// record: they are kept beside "tarvex.ini" in the text file "tarvex-files.conf", one
+// "CONTROL=NAME" line each (lines starting with '#' are comments), written together with
+// "tarvex.ini" and applied after it when "Remember Settings" is on.
+inline constexpr const char* kFileSettingsName = "tarvex-files.conf";
+std::string encodeFileSettings(const Session& s);
+// Applies the lines naming the window's file fields; other lines are left out.
+void applyFileSettings(Session& s, const std::string& text);
+
 void SaveParameters(Session& s);
 void LoadParameters(Session& s);
 void Savedefaultparam(Session& s);

@@ -1,6 +1,7 @@
 #include "meis/external.h"
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -37,22 +38,47 @@ void showSccWidth(Session& s, const spectro& b, int digits) {
                        variance < 0.0 ? "n/a" : general(s, std::sqrt(variance), digits));
 }
 
+// Where a file named in the window's field `editKey` was looked for, and why it could not be
+// opened: the field and the window that name it, and the folder that was searched.
+std::string cannotOpen(Session& s, const char* editKey, const std::string& file) {
+  namespace fs = std::filesystem;
+  const fs::path p(file);
+  std::error_code ec;
+  fs::path folder = (p.is_absolute() ? p : fs::current_path(ec) / p).parent_path();
+  folder = folder.lexically_normal();
+  std::string why;
+  const auto status = fs::status(p, ec);
+  if (ec || !fs::exists(status)) {
+    why = "there is no such file in the folder " + folder.string();
+  } else if (fs::is_directory(status)) {
+    why = "it is a folder (in " + folder.string() + ")";
+  } else {
+    why = "it cannot be read (in the folder " + folder.string() + ")";
+  }
+  const std::string& caption = s.controls().get(editKey).caption;
+  return "Cannot open \"" + file + "\", named by \"" + caption +
+         "\" in the \"External cross section\" window: " + why +
+         ". Choose the file with the \"...\" button beside the field, or type its full name.";
+}
+
 // Reads the SCC file into b (zero on entry), asking for the file when none is named. Returns
-// false, leaving b empty of values, when nothing could be read.
-bool readScc(Session& s, spectro& b) {
-  if (s.controls().text("TFExternCS.EditSCCFile").empty()) {
-    chooseLossFile(s, "TFExternCS.EditSCCFile");
-  }
-  const std::string file = s.controls().text("TFExternCS.EditSCCFile");
-  if (file.empty()) return false;
-  // An SCC file that cannot be used leaves the spectrum without the correction, and says so.
+// why nothing could be used (b then holds no values), or nothing.
+std::string readScc(Session& s, spectro& b) {
+  constexpr const char* kField = "TFExternCS.EditSCCFile";
+  if (s.controls().text(kField).empty()) chooseLossFile(s, kField);
+  const std::string file = s.controls().text(kField);
+  if (file.empty()) return "No SCC file chosen in the \"External cross section\" window";
   const LossTableRead read = readLossTableReport(file, b);
-  const std::string& report = read.ok() ? read.notice : read.error;
-  if (!report.empty()) {
-    s.SetStatus(report);
-    s.logAppend(report + "\n");
+  if (!read.ok()) {
+    return read.opened ? read.error : cannotOpen(s, kField, file);
   }
-  return read.ok() && b.integral() != 0.0;
+  if (!read.notice.empty()) {
+    s.SetStatus(read.notice);
+    s.logAppend(read.notice + "\n");
+  }
+  if (b.integral() == 0.0)
+    return "The SCC file \"" + file + "\" holds no correction (its values sum to 0)";
+  return {};
 }
 
 }  // namespace
@@ -133,8 +159,8 @@ void buildExtTables(Session& s, const ExtTableParams& p) {
   spectro raw(bins, 1.0);
   if (!readWholeFile(file, &content, kMaxLossFileBytes)) {
     const LossTableRead failed = readLossTableReport(file, raw);
-    throw std::runtime_error(failed.error.empty() ? "Cannot open the cross section file " + file
-                                                  : failed.error);
+    throw std::runtime_error(failed.opened ? failed.error
+                                           : cannotOpen(s, "TFExternCS.EditCSFile", file));
   }
   const LossTableRead read = readLossTableText(content, file, raw);
   if (!read.ok()) throw std::runtime_error(read.error);
@@ -272,7 +298,15 @@ void externalMeis(Session& s) {
     if (s.controls().checked("TFMEIS.CheckSCCorr") && sp.integral() != 0.0) {
       if (s.controls().checked("TFExternCS.RadioSCCBasic")) {
         sp.convolveExponential(1.0 / el.sigma);
-      } else if (readScc(s, b)) {
+      } else {
+        // The correction asked for cannot be made: the run stops here, reported as the failure
+        // it is, and the element keeps its spectrum (no curve without its correction is shown).
+        const std::string failed = readScc(s, b);
+        if (!failed.empty()) {
+          s.logAppend(failed + "\n");
+          throw std::runtime_error(failed + "\nThe external cross-section spectrum of " + name +
+                                   " was not calculated: \"SCC\" asks for its correction.");
+        }
         showSccWidth(s, b, 4);
         b.normalize(1.0);
         sp = convolve(b, sp);
@@ -311,8 +345,8 @@ void LoadSCC(Session& s) {
   spectro b = spectrum;
   for (double& v : b.values)
     v = 0.0;
-  if (!readScc(s, b)) {
-    s.host().showMessage("No single collision correction read for " + name);
+  if (const std::string failed = readScc(s, b); !failed.empty()) {
+    s.host().showMessage("No single collision correction read for " + name + ": " + failed);
     return;
   }
   showSccWidth(s, b, 15);

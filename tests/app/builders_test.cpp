@@ -18,6 +18,7 @@
 #include "app/builders.h"
 #include "core/numtext.h"
 #include "io/exports.h"
+#include "io/files.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -547,15 +548,17 @@ TEST(DoABit, AStopLeavesOnlyWholeExports) {
     check(f, "stopped at event " + std::to_string(stopAt));
   }
 
-  // While an export is being written: it is finished, and no other begins.
+  // While an export is being written (its files go to temporaries first, then all are
+  // renamed): it is finished, and no other begins.
   BatchFixture f;
-  const auto inside = f.dir.path() / "x5g10-Bessel.simulation";
-  f.session.charts().observe([&](const std::string&) {
-    if (std::filesystem::exists(inside) && !std::filesystem::exists(f.dir.path() / "x5g10.pro")) {
-      f.session.requestStop();
-    }
+  static Session* writing = nullptr;
+  writing = &f.session;
+  setWriteFaultForTesting([](const std::string& path) {
+    if (fileNameOnly(path) == "x5g10-Bessel.simulation") writing->requestStop();
+    return false;
   });
   f.session.click("TFLayers.Button9");
+  setWriteFaultForTesting(nullptr);
   EXPECT_EQ(check(f, "stopped while x5g10 was written"), 2u * 8u);
 }
 

@@ -59,6 +59,7 @@ void prepare(SessionFixture& f, const Model& m) {
   f.session.setCheckedAsClick(m.radio, true);
   f.set("TFExternCS.EditCSFile",
         std::string(TARVEX_SOURCE_DIR) + "/examples/crosssection-10eV.dat");
+  f.session.setCheckedAsClick("TFExternCS.RadioSCCBasic", true);  // no SCC file here
   if (m.meis) {
     f.addElement("Hf");
     f.set("TFMEIS.EditMaxDepth", "10");

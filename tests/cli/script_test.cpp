@@ -122,6 +122,42 @@ TEST(Script, ExitStatus) {
   }
 }
 
+// The external cross-section model with "SCC" on and its SCC file missing: tarvex-cli ends
+// with status 1, the message names the file and where it was looked for (once), and the run
+// never reports itself ready. With the closed-form correction the same script succeeds.
+TEST(Program, AMissingSccFileFailsTheExternalCrossSectionRun) {
+  TempDir dir("scc");
+  const std::string script =
+      "check TFOptions.RadioMEIS on\n"
+      "set TFMEIS.EditElname Hf\n"
+      "click TFMEIS.ButtonAdd\n"
+      "set TFMEIS.EditElname O\nset TFMEIS.EditMass 16\nset TFMEIS.EditZ 8\n"
+      "click TFMEIS.ButtonAdd\n"
+      "select TFrameMEISSample.ComboEl_list Hf\n"
+      "set TFMEIS.Editx2 10\nset TFMEIS.Editc1 0.33\nset TFMEIS.Editc2 0.33\nrun Drawline\n"
+      "check TFOptions.RadioExternal on\n"
+      "set TFExternCS.EditCSFile " +
+      std::string(TARVEX_SOURCE_DIR) + "/examples/crosssection-10eV.dat\n";
+  const std::string run = "run CalcSimulation\nprint TFTarvex3.StatusBar1.3\n";
+  const ScriptRun failed = runProgram("", script + run, dir);
+  EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
+  const std::string message =
+      "Cannot open \"scc.dat\", named by \"SCC file:\" in the \"External "
+      "cross section\" window: there is no such file in the folder " +
+      dir.path().string();
+  const std::string shown = failed.out + failed.err;
+  const std::size_t at = shown.find(message);
+  EXPECT_NE(at, std::string::npos) << shown;
+  EXPECT_EQ(shown.find(message, at + 1), std::string::npos) << "more than once";
+  EXPECT_EQ((failed.out + failed.err).find("calculation ready"), std::string::npos)
+      << failed.out << failed.err;
+  EXPECT_NE(failed.out.find("Numeric ECS ERROR!"), std::string::npos) << failed.out;
+
+  const ScriptRun basic = runProgram("", script + "check TFExternCS.RadioSCCBasic on\n" + run, dir);
+  EXPECT_EQ(basic.status, 0) << basic.out << basic.err;
+  EXPECT_NE(basic.out.find("External cross section calculation ready!"), std::string::npos);
+}
+
 TEST(Script, UnknownNamesStopWithTheLineNumber) {
   struct {
     const char* script;

@@ -31,6 +31,49 @@ TEST(ParameterFiles, FirstStartThenCloseWritesTheDefaults) {
   EXPECT_EQ(slurp(f.path("tarvex.ini")), def);
 }
 
+// The files chosen in the "External cross section" window survive a restart: closing writes
+// them beside tarvex.ini (whose 600 bytes stay as they are), the next start applies them.
+// "default.ini" and its reset do not touch them; with "Remember Settings" off they are not
+// applied; lines that name nothing of the window are left out.
+TEST(ParameterFiles, TheChosenCrossSectionAndSccFilesAreKept) {
+  FileFixture f;
+  startUp(f.session);
+  f.set("TFExternCS.EditCSFile", "/data/cs/H in HfO2 = 100 keV.dat");
+  f.set("TFExternCS.EditSCCFile", "scc-hf.dat");
+  f.session.run("CloseMainWindow");
+  EXPECT_EQ(slurp(f.path("tarvex.ini")).size(), 600u);
+  EXPECT_EQ(slurp(f.path("tarvex-files.conf")),
+            "# Tarvex: the files chosen in the \"External cross section\" window\n"
+            "TFExternCS.EditCSFile=/data/cs/H in HfO2 = 100 keV.dat\n"
+            "TFExternCS.EditSCCFile=scc-hf.dat\n");
+
+  FileFixture::Later g(f.dir);
+  EXPECT_EQ(g.text("TFExternCS.EditCSFile"), "crosssection.dat");
+  g.session.run("StartUp");
+  EXPECT_TRUE(g.host.messages.empty());
+  EXPECT_EQ(g.text("TFExternCS.EditCSFile"), "/data/cs/H in HfO2 = 100 keV.dat");
+  EXPECT_EQ(g.text("TFExternCS.EditSCCFile"), "scc-hf.dat");
+
+  // Comments, CR LF line ends and unknown lines.
+  f.write("tarvex-files.conf",
+          "# x\r\nTFExternCS.EditSCCFile=b.dat\r\nTFOptions.EditMult=99\r\nno line\r\n");
+  FileFixture::Later h(f.dir);
+  h.session.run("StartUp");
+  EXPECT_EQ(h.text("TFExternCS.EditSCCFile"), "b.dat");
+  EXPECT_EQ(h.text("TFExternCS.EditCSFile"), "crosssection.dat");
+  EXPECT_EQ(h.text("TFOptions.EditMult"), "8");
+
+  // "Remember Settings" off: the names stay as they are.
+  f.write("tarvex-files.conf", "TFExternCS.EditSCCFile=c.dat\n");
+  FileFixture::Later k(f.dir);
+  k.session.run("StartUp");
+  k.session.setCheckedAsClick("TFOptions.CheckRememberSettings", false);
+  k.session.run("SaveParameters");
+  k.set("TFExternCS.EditSCCFile", "typed.dat");
+  k.session.run("LoadParameters");
+  EXPECT_EQ(k.text("TFExternCS.EditSCCFile"), "typed.dat");
+}
+
 // A settings file that cannot be written (here a folder stands in its place) is reported, but
 // it neither keeps the user's settings from being read at start-up nor keeps the program open:
 // closing asks.

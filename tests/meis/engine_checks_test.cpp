@@ -74,6 +74,8 @@ struct Sample {
     session.setCheckedAsClick("TFOptions.RadioMEIS", true);
     session.setCheckedAsClick(m.radio, true);
     set("TFExternCS.EditCSFile", repositoryCrossSection());
+    // The single-collision correction in its closed form: the default SCC file is not here.
+    session.setCheckedAsClick("TFExternCS.RadioSCCBasic", true);
     set("TFMEIS.EditElname", "Hf");
     session.click("TFMEIS.ButtonAdd");
     set("TFMEIS.EditMaxDepth", "10");
@@ -184,7 +186,6 @@ TEST(MeisEngineChecks, SpreadsAbsurdForTheWindowAreRefused) {
   };
   for (const Case& c : cases) {
     Sample f(*c.model);
-    f.session.setCheckedAsClick("TFExternCS.RadioSCCBasic", true);
     f.session.run("CalcSimulation");
     ASSERT_EQ(f.host.statuses.back(), c.model->ready) << c.model->radio;
     const std::vector<double> before = (f.session.state().*(c.model->spectra)).at("Hf").values;
@@ -495,7 +496,11 @@ TEST(MeisEngineChecks, ExternalFilesThatCannotServe) {
     std::string file, message;
   } cases[] = {
       {(dir.path / "missing.dat").string(),
-       "Cannot open \"" + (dir.path / "missing.dat").string() + "\""},
+       "Cannot open \"" + (dir.path / "missing.dat").string() +
+           "\", named by \"Cross section file:\" in the \"External cross section\" window: there "
+           "is no such file in the folder " +
+           dir.path.string() +
+           ". Choose the file with the \"...\" button beside the field, or type its full name."},
       {dir.write("zero.dat", "0 5e-16\n"),
        "The cross section file " + (dir.path / "zero.dat").string() +
            " holds no loss value above 0 eV: there is no collision to count"},
@@ -514,6 +519,50 @@ TEST(MeisEngineChecks, ExternalFilesThatCannotServe) {
     EXPECT_EQ(st.extCsSpectra.at("Hf").values, before);
     EXPECT_TRUE(st.meisExtAutoValid);  // the old tables stay valid for the old file
   }
+}
+
+// "SCC" on with an SCC file that cannot be read (the default "scc.dat" is not in the folder):
+// the correction the user asked for cannot be made, so the run fails with one message that
+// names the file, the field, the window and the folder searched; the element keeps the
+// spectrum it had, and the status never says the calculation is ready.
+TEST(MeisEngineChecks, AnSccFileThatCannotBeReadFailsTheRun) {
+  Sample f(kExternal);
+  f.session.run("CalcSimulation");
+  ASSERT_EQ(f.host.statuses.back(), kExternal.ready);
+  const WorkingState& st = f.session.state();
+  const std::vector<double> before = st.extCsSpectra.at("Hf").values;
+  // A second element: one message for the run, not one per element.
+  f.set("TFMEIS.EditElname", "O");
+  f.set("TFMEIS.EditMass", "16");
+  f.set("TFMEIS.EditZ", "8");
+  f.session.click("TFMEIS.ButtonAdd");
+  f.session.setCheckedAsClick("TFExternCS.RadioSCCFile", true);
+  const std::string missing = std::filesystem::current_path().string() + "/scc.dat";
+  ASSERT_FALSE(std::filesystem::exists(missing));
+  f.host.statuses.clear();
+  f.session.run("CalcSimulation");
+  EXPECT_TRUE(f.session.lastCommandFailed());
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(f.host.messages[0],
+            "Cannot open \"scc.dat\", named by \"SCC file:\" in the \"External cross section\" "
+            "window: there is no such file in the folder " +
+                std::filesystem::current_path().lexically_normal().string() +
+                ". Choose the file with the \"...\" button beside the field, or type its full "
+                "name.\nThe external cross-section spectrum of Hf was not calculated: \"SCC\" asks "
+                "for its correction.");
+  EXPECT_EQ(f.host.statuses.back(), kExternal.error);
+  for (const std::string& status : f.host.statuses) {
+    EXPECT_NE(status, kExternal.ready) << "reported as ready after the failure";
+  }
+  EXPECT_EQ(st.extCsSpectra.at("Hf").values, before);
+  // With the file there, the correction is made and the run is ready again.
+  TempFolder dir;
+  f.set("TFExternCS.EditSCCFile", dir.write("scc.dat", "0 0\n10 1\n20 0.5\n"));
+  f.host.statuses.clear();
+  f.session.run("CalcSimulation");
+  EXPECT_FALSE(f.session.lastCommandFailed());
+  EXPECT_EQ(f.host.statuses.back(), kExternal.ready);
+  EXPECT_EQ(f.host.messages.size(), 1u);
 }
 
 }  // namespace
