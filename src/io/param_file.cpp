@@ -8,6 +8,7 @@
 
 #include "core/numtext.h"
 #include "io/files.h"
+#include "state/profile_fit.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -132,6 +133,8 @@ void startUp(Session& s) {
     s.host().showMessage(e.what());
   }
   LoadParameters(s);
+  // The settings keep the thickness fields, not the profile drawn under them.
+  fitStartProfileToFields(s);
 }
 
 void closeMainWindow(Session& s) {

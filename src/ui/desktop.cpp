@@ -841,7 +841,13 @@ void Desktop::openReportPreview(ReportPage page) {
 
 void Desktop::showReportWindow() {
   QWidget* w = window("TFReport");
-  if (!w->isVisible()) w->show();
+  if (!w->isVisible()) {
+    if (shown_.count("TFReport") == 0 && restored_.count("TFReport") == 0) {
+      placeBesideOpener("TFReport");
+    }
+    shown_.insert("TFReport");
+    w->show();
+  }
   w->raise();
   w->activateWindow();
 }
