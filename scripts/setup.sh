@@ -10,6 +10,7 @@ packages=(
   libfftw3-dev libgsl-dev
   locales poppler-utils
   qt6-base-dev libqcustomplot-dev fonts-dejavu-core xvfb xauth
+  openbox x11-apps  # the first-start screenshot (scripts/screenshots.sh): a window manager, xwd
 )
 
 missing=()

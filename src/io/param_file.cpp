@@ -12,6 +12,7 @@
 
 #include "core/numtext.h"
 #include "io/files.h"
+#include "state/profile_fit.h"
 #include "state/session.h"
 
 namespace tarvex {
@@ -218,6 +219,8 @@ void startUp(Session& s) {
     s.host().showMessage(e.what());
   }
   LoadParameters(s);
+  // The settings keep the thickness fields, not the profile drawn under them.
+  fitStartProfileToFields(s);
 }
 
 void closeMainWindow(Session& s) {

@@ -1,6 +1,8 @@
 // "Calculate" by mode and model, and the display of the selected mode in the windows.
 #include "state/session.h"
 
+#include <algorithm>
+
 namespace tarvex {
 namespace {
 
@@ -35,6 +37,25 @@ void Session::CalcSimulation() {
   if (on("TFOptions.RadioNRP") && on("TFOptions.RadioExternal")) {
     gate_.showMessage("External cross section not ready for NRP");
   }
+  // A profile without a single point above zero gives a flat zero curve, which looks like a
+  // fault of the calculation: say where the sample comes from.
+  const auto empty = [](const profile& p) {
+    return std::all_of(p.values.begin(), p.values.end(), [](double v) { return v == 0.0; });
+  };
+  bool nothingDrawn = false;
+  if (nraMode()) {
+    nothingDrawn =
+        (on("TFOptions.RadioAnalitic") || on("TFOptions.RadioNumeric")) && empty(state_.nraProfile);
+  } else {
+    nothingDrawn =
+        std::all_of(state_.elementMap.begin(), state_.elementMap.end(), [&](const auto& e) {
+          const auto it = state_.elementProfiles.find(e.first);
+          return it == state_.elementProfiles.end() || empty(it->second);
+        });
+  }
+  // A calculation that failed keeps its own status: that is the news.
+  if (nothingDrawn && !failed_)
+    SetStatus("The profile is empty: draw a layer in the Sample window first");
 }
 
 void Session::ShowSelectedMode() {

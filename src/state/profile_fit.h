@@ -25,4 +25,11 @@ void checkProfilesTogether(double together, std::size_t profiles, const std::str
 // Resizes p to pointsFor(thickness, p.step) points, keeping the values at their index.
 void fitThickness(profile& p, double thickness, const std::string& thicknessName = "\"Thickness\"");
 
+class Session;
+// At start-up, after the settings were applied: the settings bring back the resonant NRA frame's
+// "Thickness" and "Contamination" but no profile, so the start profile takes the size those
+// fields give, as "Update plot" would give it (no edit to undo). A size the program refuses
+// leaves the profile and writes its size into the fields instead, with a status text.
+void fitStartProfileToFields(Session& s);
+
 }  // namespace tarvex

@@ -110,6 +110,33 @@ void Session::updatebkgrnd() {
   }
 }
 
+void fitStartProfileToFields(Session& s) {
+  profile& current = s.state().nraProfile;
+  double t = 0.0;
+  double c = 0.0;
+  try {
+    t = s.number("TFNRP.EditMaxDepth");
+    c = s.number("TFNRP.EditCont");
+    if (updateLeaves(current, t, c)) return;
+    profile p = current;
+    p.setStart(c);
+    fitThickness(p, t + c, kThicknessWithLayer);
+    current = std::move(p);
+  } catch (const std::exception&) {
+    // A field that does not convert, or a size beyond what a profile may hold: the fields say
+    // what the profile is.
+    s.setNumber("TFNRP.EditCont", current.startDepth);
+    s.setNumber("TFNRP.EditMaxDepth", current.count * current.step - current.startDepth);
+    s.SetStatus(
+        "The saved \"Thickness\" and \"Contamination\" did not fit a profile: they show "
+        "the start profile's");
+    return;
+  }
+  s.charts().setBottom("ChartNRPProf", 0.0, t + c);
+  s.setNumber("TFNRP.EditMaxDepth", current.count * current.step - c);
+  if (s.nraMode()) s.Plotprofile();
+}
+
 void Session::Updateplot() {
   // Every field is read and the new profiles are built aside; they replace the old ones only
   // when all of them could be built, so a refused thickness leaves every profile as it was.

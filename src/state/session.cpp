@@ -404,12 +404,94 @@ void Session::eventPoint() {
 
 // ---- Number text ------------------------------------------------------------------------------
 
+namespace {
+
+// A caption as a name: without the colon and blanks that end a label.
+std::string bare(std::string caption) {
+  while (!caption.empty() && (caption.back() == ':' || caption.back() == ' '))
+    caption.pop_back();
+  return caption;
+}
+
+// The field of a control key as the user finds it: its window, its caption, and where one
+// caption stands for several fields, the group, row or layer that tells them apart.
+std::string fieldName(const ControlStore& c, const std::string& key) {
+  const std::size_t dot = key.find('.');
+  const std::string form = key.substr(0, dot);
+  const std::string name = key.substr(dot + 1);
+  std::string window = c.has(form) ? c.get(form).caption : form;
+  if (form == "TFNRP") window = "Options, Resonant NRA";
+  if (form == "TFMEIS") window = "Options, Ion Scattering";
+  std::string caption = bare(c.get(key).caption);
+  std::string where;
+  // The profile tools repeat "Max:" and "Sigma": their group names them.
+  static const std::pair<const char*, const char*> groups[] = {
+      {"EditCmax", "Profile"}, {"Editqtd", "Add erfc"}, {"EditSigma", "Add erfc"},
+      {"Editx1", "Draw line"}, {"Editx2", "Draw line"}, {"Editc1", "Draw line"},
+      {"Editc2", "Draw line"}};
+  if (form == "TFNRP" || form == "TFMEIS") {
+    for (const auto& [control, group] : groups) {
+      if (name == control) where = " in \"" + std::string(group) + "\"";
+    }
+  }
+  if (form == "TFHG") {
+    // Rows of elements under the first row's headings.
+    const std::size_t digits = name.find_first_of("0123456789");
+    if (name == "Editthickness") {
+      caption = "Thickness";
+    } else if (digits != std::string::npos) {
+      const std::string column = name.substr(0, digits);
+      if (c.has("TFHG." + column + "1")) caption = bare(c.get("TFHG." + column + "1").caption);
+      where = ", row " + name.substr(digits);
+    }
+  }
+  if (form == "TFLayers") {
+    // Five slots of elements in each of six layers: "EditQtd2L3" is slot 2 of layer 3.
+    const std::size_t layer = name.rfind('L');
+    if (layer != std::string::npos && layer + 1 < name.size() && layer > 0 &&
+        std::isdigit(static_cast<unsigned char>(name[layer + 1])) != 0) {
+      const std::size_t digits = name.find_first_of("0123456789");
+      std::string first = name;
+      if (digits < layer) first = name.substr(0, digits) + "1" + name.substr(layer);
+      if (caption.empty() && c.has("TFLayers." + first)) {
+        caption = bare(c.get("TFLayers." + first).caption);
+      }
+      where = ", layer " + name.substr(layer + 1);
+      if (digits < layer) where += ", slot " + name.substr(digits, layer - digits);
+    }
+  }
+  return window + ": \"" + caption + "\"" + where;
+}
+
+// The field named after the conversion's own text, and a hint when the text uses the other
+// common decimal separator.
+ConversionError inField(const ConversionError& e, const ControlStore& c, const std::string& key,
+                        char sep, bool decimal) {
+  std::string message = std::string(e.what()) + " (" + fieldName(c, key);
+  const std::string& text = c.text(key);
+  const char other = sep == '.' ? ',' : '.';
+  if (decimal && text.find(other) != std::string::npos && text.find(sep) == std::string::npos) {
+    message += std::string("; the decimal separator is '") + sep + "'";
+  }
+  return ConversionError(message + ")");
+}
+
+}  // namespace
+
 double Session::number(const std::string& key) const {
-  return parseFloat(controls_.text(key), decimalSeparator_);
+  try {
+    return parseFloat(controls_.text(key), decimalSeparator_);
+  } catch (const ConversionError& e) {
+    throw inField(e, controls_, key, decimalSeparator_, true);
+  }
 }
 
 int Session::integer(const std::string& key) const {
-  return parseInt(controls_.text(key));
+  try {
+    return parseInt(controls_.text(key));
+  } catch (const ConversionError& e) {
+    throw inField(e, controls_, key, decimalSeparator_, false);
+  }
 }
 
 void Session::setNumber(const std::string& key, double value) {

@@ -849,7 +849,13 @@ void Desktop::openReportPreview(ReportPage page) {
 
 void Desktop::showReportWindow() {
   QWidget* w = window("TFReport");
-  if (!w->isVisible()) w->show();
+  if (!w->isVisible()) {
+    if (shown_.count("TFReport") == 0 && restored_.count("TFReport") == 0) {
+      placeBesideOpener("TFReport");
+    }
+    shown_.insert("TFReport");
+    w->show();
+  }
   w->raise();
   w->activateWindow();
 }
@@ -1184,8 +1190,12 @@ void Desktop::placeBesideOpener(const std::string& form) {
   }
   const Rect opened =
       toRect(from->isVisible() ? from->frameGeometry() : mainWindow()->frameGeometry());
-  putFrame(w, placeBeside(toRect(available()), opened, frameSize(w, frame), others, kWindowGap),
-           frame);
+  // To fit beside its opener a window gives up at most a third of its width or height: a
+  // window's least size from its layout (a page of a report, a chart) is far too small to use.
+  WindowSize size = frameSize(w, frame);
+  size.minW = std::min(size.w, std::max(size.minW, 2 * size.w / 3));
+  size.minH = std::min(size.h, std::max(size.minH, 2 * size.h / 3));
+  putFrame(w, placeBeside(toRect(available()), opened, size, others, kWindowGap), frame);
 }
 
 void Desktop::flush() {

@@ -99,11 +99,17 @@ Rect placeBeside(const Rect& screen, const Rect& opener, const WindowSize& windo
                  const std::vector<Rect>& others, int gap) {
   const int w = fitted(window.w, window.minW, screen.w);
   const int h = fitted(window.h, window.minH, screen.h);
+  // Beside the opener the window gives up width (right, left) or height (below, above) down to
+  // its least, if that is what it takes to leave the opener free.
+  const int wRight = fitted(w, window.minW, screen.right() - opener.right() - gap);
+  const int wLeft = fitted(w, window.minW, opener.x - gap - screen.x);
+  const int hBelow = fitted(h, window.minH, screen.bottom() - opener.bottom() - gap);
+  const int hAbove = fitted(h, window.minH, opener.y - gap - screen.y);
   const Rect candidates[] = {
-      {opener.right() + gap, opener.y, w, h},           // right of the opener
-      {opener.x - gap - w, opener.y, w, h},             // left of it
-      {opener.x, opener.bottom() + gap, w, h},          // below it
-      {opener.x, opener.y - gap - h, w, h},             // above it
+      {opener.right() + gap, opener.y, wRight, h},      // right of the opener
+      {opener.x - gap - wLeft, opener.y, wLeft, h},     // left of it
+      {opener.x, opener.bottom() + gap, w, hBelow},     // below it
+      {opener.x, opener.y - gap - hAbove, w, hAbove},   // above it
       {screen.right() - w, screen.bottom() - h, w, h},  // the screen's corners
       {screen.right() - w, screen.y, w, h},
       {screen.x, screen.bottom() - h, w, h},

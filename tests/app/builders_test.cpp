@@ -124,7 +124,8 @@ TEST(UniformSample, ARowThatDoesNotConvertAddsNoElementAtAll) {
   EXPECT_TRUE(f.session.click("TFHG.Button1"));
   EXPECT_TRUE(f.session.lastCommandFailed());
   ASSERT_EQ(f.host.messages.size(), 1u);
-  EXPECT_EQ(f.host.messages[0], "'Edit1' is not a valid floating point value");
+  EXPECT_EQ(f.host.messages[0],
+            "'Edit1' is not a valid floating point value (Uniform sample: \"Qtd\", row 8)");
   EXPECT_TRUE(f.session.state().elementMap.empty());
   EXPECT_EQ(f.text("TFMEIS.EditMaxDepth"), "10");
 }
@@ -252,7 +253,8 @@ TEST(LayeredSample, LayerAddReadsEveryFieldBeforeItDraws) {
   f.set("TFLayers.EditQtd2L2", "a lot");
   f.session.click("TFLayers.BitBtn2");
   ASSERT_EQ(f.host.messages.size(), 1u);
-  EXPECT_EQ(f.host.messages[0], "'a lot' is not a valid floating point value");
+  EXPECT_EQ(f.host.messages[0],
+            "'a lot' is not a valid floating point value (Layered sample: \"%\", layer 2, slot 2)");
   const auto& v = f.session.state().elementProfiles.at("Hf").values;
   EXPECT_EQ(*std::max_element(v.begin(), v.end()), 0.0);
 }
@@ -418,8 +420,10 @@ TEST(Ultraexport, RefusesBeforeAnyModelRunsWhatCannotBeExported) {
     const char* message;
   };
   const Case cases[] = {
-      {"dose", "TFOptions.EditMult", "eight", "'eight' is not a valid floating point value"},
-      {"window", "TFMEIS.EditSimMin", "90.5", "'90.5' is not a valid integer value"},
+      {"dose", "TFOptions.EditMult", "eight",
+       "'eight' is not a valid floating point value (Options: \"Ion dose\")"},
+      {"window", "TFMEIS.EditSimMin", "90.5",
+       "'90.5' is not a valid integer value (Options, Ion Scattering: \"Min (keV)\")"},
       {"mode", "TFOptions.RadioNRP", "",
        "The batch runs of the layered sample compute ion-scattering spectra: choose \"Ion "
        "Scattering\" in the Options first"},

@@ -229,7 +229,9 @@ TEST(ReportTest, ManualGridWithoutANumberStopsTheFillBeforeAnyLabel) {
         try {
           meisReportLabels(f.session);
         } catch (const ConversionError& e) {
-          EXPECT_STREQ(e.what(), "'1k' is not a valid floating point value");
+          EXPECT_STREQ(e.what(),
+                       "'1k' is not a valid floating point value (Options, Ion Scattering: "
+                       "\"Vector size\")");
           throw;
         }
       },
@@ -238,7 +240,8 @@ TEST(ReportTest, ManualGridWithoutANumberStopsTheFillBeforeAnyLabel) {
   f.session.run("PreviewMEISReport");
   EXPECT_TRUE(f.session.lastCommandFailed());
   ASSERT_EQ(f.host.messages.size(), 1U);
-  EXPECT_EQ(f.host.messages[0], "'1k' is not a valid floating point value");
+  EXPECT_EQ(f.host.messages[0],
+            "'1k' is not a valid floating point value (Options, Ion Scattering: \"Vector size\")");
   for (const auto& [k, c] : f.session.controls().all())
     EXPECT_EQ(c.text, before.at(k).text) << k;
 
@@ -524,7 +527,10 @@ TEST(ReportTest, PreviewWindowAndPdfGoThroughTheFrontEnd) {
   ASSERT_TRUE(f.session.run("SaveReportPdf"));
   EXPECT_TRUE(f.session.lastCommandFailed());
   EXPECT_TRUE(f.host.dialogs.empty());
-  EXPECT_EQ(f.host.messages, std::vector<std::string>{"'abc' is not a valid floating point value"});
+  EXPECT_EQ(
+      f.host.messages,
+      std::vector<std::string>{
+          "'abc' is not a valid floating point value (Options, Ion Scattering: \"Vector size\")"});
 }
 
 }  // namespace

@@ -92,10 +92,11 @@ TEST(Script, AFailedCommandFailsTheScriptWhichRunsOn) {
       "run Updateplot\n"
       "print TFNRP.EditMaxDepth\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out,
-            "message: Gaussian calculation not ready for NRP\n"
-            "message: 'x' is not a valid floating point value\n"
-            "x\n");
+  EXPECT_EQ(
+      r.out,
+      "message: Gaussian calculation not ready for NRP\n"
+      "message: 'x' is not a valid floating point value (Options, Resonant NRA: \"Thickness\")\n"
+      "x\n");
   EXPECT_NE(r.err.find("failed: line 2: run CalcSimulation"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("failed: line 4: run Updateplot"), std::string::npos) << r.err;
 }

@@ -66,7 +66,8 @@ TEST(Exports, IonScatteringCurveLinesAreThePlottedPoints) {
   f.set("TFMEIS.EditSimMin", "90.5");
   f.host.fileAnswers = {f.path("d.simulation")};
   f.session.run("SaveAnaliticMEIS");
-  EXPECT_EQ(f.host.messages.back(), "'90.5' is not a valid integer value");
+  EXPECT_EQ(f.host.messages.back(),
+            "'90.5' is not a valid integer value (Options, Ion Scattering: \"Min (keV)\")");
   EXPECT_FALSE(std::filesystem::exists(f.path("d.simulation")));
   EXPECT_TRUE(sameCharts(f.session.charts(), charts));
 }

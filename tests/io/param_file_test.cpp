@@ -228,7 +228,8 @@ TEST(ParameterFiles, ABadEditLeavesTheOldFile) {
   const std::string before = slurp(f.path("tarvex.ini"));
   f.set("TFOptions.EditMult", "eight");
   f.session.run("SaveParameters");
-  EXPECT_EQ(f.host.messages.back(), "'eight' is not a valid floating point value");
+  EXPECT_EQ(f.host.messages.back(),
+            "'eight' is not a valid floating point value (Options: \"Ion dose\")");
   EXPECT_EQ(slurp(f.path("tarvex.ini")), before);
 }
 

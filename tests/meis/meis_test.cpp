@@ -98,7 +98,8 @@ TEST(NumericMeis, TablesOfTheDefaults) {
   EXPECT_EQ(t[40].size(), 500);
   EXPECT_EQ(t[40].step, 10.0);
   EXPECT_TRUE(f.session.state().meisAutoValid);
-  EXPECT_EQ(f.host.statuses.back(), "Numeric calculation ready!");
+  EXPECT_EQ(f.host.statuses.back(),
+            "The profile is empty: draw a layer in the Sample window first");
   EXPECT_NE(f.session.logText().find("Auto #1: \tIntegral= 1\tM1= "), std::string::npos);
 }
 
@@ -241,7 +242,8 @@ TEST(MeisModels, AFailureHalfWayKeepsTheElementsDone) {
   f.uniformLayer(10);
   f.set("TFMEIS.EditSimMax", "1e2");
   f.session.run("CalcSimulation");
-  EXPECT_EQ(f.host.messages.back(), "'1e2' is not a valid integer value");
+  EXPECT_EQ(f.host.messages.back(),
+            "'1e2' is not a valid integer value (Options, Ion Scattering: \"Max (keV)\")");
   const auto& spectra = f.session.state().besselSpectra;
   EXPECT_GT(spectra.at("Hf").integral(), 0.0);  // done before the plot failed
   EXPECT_EQ(spectra.count("O"), 0u);            // never reached
@@ -281,7 +283,8 @@ TEST(MeisPlots, WindowStepsAndDose) {
   f.set("TFMEIS.EditSimMax", "99.5");
   f.set("TFMEIS.EditSimMin", "0");
   f.session.run("Preview");
-  EXPECT_EQ(f.host.messages.back(), "'99.5' is not a valid integer value");
+  EXPECT_EQ(f.host.messages.back(),
+            "'99.5' is not a valid integer value (Options, Ion Scattering: \"Max (keV)\")");
   EXPECT_TRUE(f.series("ChartPrinc.SeriesBessel").points.empty());  // kept as it was
 }
 

@@ -203,7 +203,10 @@ TEST(CalcNumericExcitation, TablesFollowTheirParametersWhateverMovedTheBaseline)
        [](NumericFixture& f) {
          f.set("TFMEIS.EditS", "20740x");
          f.session.run("CalcSimulation");
-         EXPECT_EQ(f.host.messages.back(), "'20740x' is not a valid floating point value");
+         EXPECT_EQ(
+             f.host.messages.back(),
+             "'20740x' is not a valid floating point value (Options, Ion Scattering: \"dW^2/dx: "
+             "(eV^2/nm)\")");
          EXPECT_EQ(f.host.statuses.back(), "Numeric ERROR!");
          f.set("TFMEIS.EditS", "20740");
        }},
@@ -376,7 +379,9 @@ TEST(CalcNRPAutos, AutoModeNeverWritesWhatIsNotANumber) {
     // Every later command still reads the fields.
     f.set(c.field, c.field == std::string("TFNRP.EditS") ? "6.62" : "5");
     f.session.run("CalcSimulation");
-    EXPECT_EQ(f.host.statuses.back(), "Done!") << c.value;
+    EXPECT_EQ(f.host.statuses.back(),
+              "The profile is empty: draw a layer in the Sample window first")
+        << c.value;
   }
 }
 

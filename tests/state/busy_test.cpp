@@ -108,7 +108,8 @@ TEST(Stop, EndsTheCommandAtItsNextCancelPointWithoutAMessage) {
   // The next command starts with the stop forgotten.
   f.host.onProcessEvents = nullptr;
   f.session.run("CalcSimulation");
-  EXPECT_EQ(f.text("TFTarvex3.StatusBar1.3"), "Done!");
+  EXPECT_EQ(f.text("TFTarvex3.StatusBar1.3"),
+            "The profile is empty: draw a layer in the Sample window first");
   EXPECT_FALSE(f.session.lastCommandFailed());
   EXPECT_GT(f.session.state().numericExcitation.size(), 0);
 }
@@ -118,7 +119,8 @@ TEST(Stop, AStopRequestedBetweenCommandsIsForgotten) {
   f.session.run("Stop");
   f.session.requestStop();
   f.session.run("CalcSimulation");
-  EXPECT_EQ(f.text("TFTarvex3.StatusBar1.3"), "Done!");
+  EXPECT_EQ(f.text("TFTarvex3.StatusBar1.3"),
+            "The profile is empty: draw a layer in the Sample window first");
 }
 
 TEST(Stop, EventPointAndStatusAreCancelPoints) {

@@ -112,7 +112,8 @@ TEST(Composition, FailureOrder) {
   const double energy = f.session.state().paramValues[param::meisIonEnergy];
   f.set("TFMEIS.EditZ", "7.5");
   f.addElement("N");
-  EXPECT_EQ(f.host.messages.back(), "'7.5' is not a valid integer value");
+  EXPECT_EQ(f.host.messages.back(),
+            "'7.5' is not a valid integer value (Options, Ion Scattering: \"Z\")");
   EXPECT_EQ(f.session.state().elementMap.count("N"), 0u);
   EXPECT_DOUBLE_EQ(f.session.state().paramValues[param::meisIonEnergy], energy + 0.01);
 }

@@ -35,7 +35,9 @@ TEST(ProfileTools, ABadFieldChangesNothing) {
   SessionFixture f;
   f.set("TFNRP.Editc2", "one");
   f.session.run("Drawline");
-  EXPECT_EQ(f.host.messages.back(), "'one' is not a valid floating point value");
+  EXPECT_EQ(
+      f.host.messages.back(),
+      "'one' is not a valid floating point value (Options, Resonant NRA: \"c2\" in \"Draw line\")");
   EXPECT_EQ(f.session.state().nraProfile.integral(), 0.0);
 }
 
@@ -109,7 +111,8 @@ TEST(ProfileTools, ATrialThatFailsStillRestoresTheProfile) {
   f.session.setCheckedAsClick("TFOptions.RadioAnalitic", true);
   f.set("TFNRP.EditS", "broken");
   f.session.run("Tryadderfc");
-  EXPECT_EQ(f.host.messages.back(), "'broken' is not a valid floating point value");
+  EXPECT_EQ(f.host.messages.back(),
+            "'broken' is not a valid floating point value (Options, Resonant NRA: \"Straggling\")");
   EXPECT_EQ(f.session.state().nraProfile.integral(), 0.0);
 }
 

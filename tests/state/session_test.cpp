@@ -295,7 +295,10 @@ TEST(Actions, UnknownNamesAreRefusedAndFailuresBecomeMessages) {
   EXPECT_THROW(f.session.run("NoSuchThing"), UnknownAction);
   f.set("TFNRP.EditMaxDepth", "ten");
   f.session.run("Updateplot");
-  EXPECT_EQ(f.host.messages, std::vector<std::string>{"'ten' is not a valid floating point value"});
+  EXPECT_EQ(
+      f.host.messages,
+      std::vector<std::string>{
+          "'ten' is not a valid floating point value (Options, Resonant NRA: \"Thickness\")"});
   EXPECT_EQ(f.session.state().nraProfile.count, 2000);
 }
 

@@ -199,10 +199,10 @@ void FirstUseTest::menusShowShortcutsAndNoActionNames() {
     if (a->menu() != nullptr) continue;
     const QString text = a->text();
     // No entry shows a script name, and no two entries look alike.
-    for (const tarvex::ActionSpec& spec : tarvex::actionCatalogue()) {
-      const QString name = QString::fromLatin1(spec.name);
+    for (const tarvex::ActionSpec& entry : tarvex::actionCatalogue()) {
+      const QString name = QString::fromLatin1(entry.name);
       QVERIFY2(!text.contains("(" + name + ")"), qPrintable(text));
-      if (text == name) QVERIFY2(name == QString::fromLatin1(spec.caption), qPrintable(text));
+      if (text == name) QVERIFY2(name == QString::fromLatin1(entry.caption), qPrintable(text));
     }
     QVERIFY2(texts.insert(text).second, qPrintable(text));
   }

@@ -104,8 +104,10 @@ void PlacementTest::laterWindowsOpenBesideTheirOpener_data() {
       << hd << Rect{1000, 100, 800, 486} << Rect{46, 100, 948, 632};
   QTest::newRow("below a wide opener")
       << Rect{0, 0, 1366, 1400} << Rect{0, 0, 1300, 486} << Rect{0, 492, 948, 632};
+  // Below the main window of the first start on a small screen, as high as the room there.
+  QTest::newRow("below, less high") << small << Rect{0, 0, 826, 268} << Rect{0, 274, 948, 494};
   // No side has room on a small screen: it covers as little of the opener as it can.
-  QTest::newRow("small screen") << small << Rect{0, 0, 800, 486} << Rect{418, 136, 948, 632};
+  QTest::newRow("small screen") << small << Rect{0, 0, 800, 486} << Rect{766, 0, 600, 632};
 }
 
 void PlacementTest::laterWindowsOpenBesideTheirOpener() {

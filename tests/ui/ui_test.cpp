@@ -316,7 +316,8 @@ void WindowsTest::aFieldThatIsNotANumberShowsItsMessage() {
   typeInto(g.edit("TFOptions.EditMult"), "8x");
   g.desktop->menuItem("TFSample.Calculate1")->trigger();
   QCOMPARE(g.host.messages.size(), std::size_t(1));
-  QCOMPARE(g.host.messages[0], std::string("'8x' is not a valid floating point value"));
+  QCOMPARE(g.host.messages[0],
+           std::string("'8x' is not a valid floating point value (Options: \"Ion dose\")"));
   QVERIFY(!g.desktop->busy());
   QVERIFY(g.desktop->window("TFOptions")->isEnabled());
 }
@@ -326,7 +327,8 @@ void WindowsTest::closingKeepsTheWindowWhenAFieldDoesNotConvert() {
   typeInto(g.edit("TFNRP.EditLor"), "wide");
   QVERIFY(!g.desktop->mainWindow()->close());
   QVERIFY(g.desktop->mainWindow()->isVisible());
-  QCOMPARE(g.host.messages.back(), std::string("'wide' is not a valid floating point value"));
+  QCOMPARE(g.host.messages.back(), std::string("'wide' is not a valid floating point value "
+                                               "(Options, Resonant NRA: \"Resonance FWHM (eV)\")"));
   QVERIFY(!QFile::exists(g.folder.filePath("tarvex.ini")));
   typeInto(g.edit("TFNRP.EditLor"), "120");
   QVERIFY(g.desktop->mayCloseMainWindow());
