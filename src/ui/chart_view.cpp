@@ -147,13 +147,10 @@ void ChartView::flush() {
   if (!any) return;
   axesDirty_ = false;
   if (legendShown_) {
-    // Only what is drawn is named.
+    // Only what is drawn is named, in the chart's order of series.
+    legend->clearItems();
     for (std::size_t i = 0; i < views_.size(); ++i) {
-      if (charts_.series(views_[i].key).points.empty()) {
-        graphs_[i]->removeFromLegend();
-      } else if (!legend->hasItemWithPlottable(graphs_[i])) {
-        graphs_[i]->addToLegend();
-      }
+      if (!charts_.series(views_[i].key).points.empty()) graphs_[i]->addToLegend();
     }
     legend->setVisible(legend->itemCount() > 0);
   }
