@@ -315,7 +315,9 @@ void ChartView::setLegendShown(bool on) {
   legendShown_ = on;
   legend->setVisible(on);
   if (on) {
-    legend->setBrush(QColor(255, 255, 255, 220));
+    // See-through, so that points under it still show.
+    legend->setBrush(QColor(255, 255, 255, 150));
+    legend->setBorderPen(QPen(QColor(0, 0, 0, 120)));
     axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
   }
   for (std::size_t i = 0; i < views_.size(); ++i)
