@@ -147,13 +147,10 @@ void ChartView::flush() {
   if (!any) return;
   axesDirty_ = false;
   if (legendShown_) {
-    // Only what is drawn is named.
+    // Only what is drawn is named, in the chart's order of series.
+    legend->clearItems();
     for (std::size_t i = 0; i < views_.size(); ++i) {
-      if (charts_.series(views_[i].key).points.empty()) {
-        graphs_[i]->removeFromLegend();
-      } else if (!legend->hasItemWithPlottable(graphs_[i])) {
-        graphs_[i]->addToLegend();
-      }
+      if (!charts_.series(views_[i].key).points.empty()) graphs_[i]->addToLegend();
     }
     legend->setVisible(legend->itemCount() > 0);
   }
@@ -318,7 +315,9 @@ void ChartView::setLegendShown(bool on) {
   legendShown_ = on;
   legend->setVisible(on);
   if (on) {
-    legend->setBrush(QColor(255, 255, 255, 220));
+    // See-through, so that points under it still show.
+    legend->setBrush(QColor(255, 255, 255, 150));
+    legend->setBorderPen(QPen(QColor(0, 0, 0, 120)));
     axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
   }
   for (std::size_t i = 0; i < views_.size(); ++i)
