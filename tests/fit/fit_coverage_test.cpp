@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "fit/fit.h"
+#include "fit/fit_fixture.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
 namespace {
 
-using testing::SessionFixture;
+using testing::FitFixture;
 
 // Fewer data sets in a build with checks (the sanitizer build): the tolerances follow.
 #ifdef NDEBUG
@@ -45,14 +46,8 @@ struct Ensemble {
   double peak = 0.0;
 };
 
-struct CoverageFixture : SessionFixture {
-  CoverageFixture() {
-    if (!session.hasAction("Fit")) registerFitActions(session);
-  }
-};
-
 Ensemble runEnsemble(const CoverageCase& c, unsigned seed) {
-  CoverageFixture f;
+  FitFixture f;
   Session& s = f.session;
   std::string series = "ChartPrinc.SeriesPrinc";
   FitModel truth = defaultFitModel();
@@ -62,12 +57,7 @@ Ensemble runEnsemble(const CoverageCase& c, unsigned seed) {
     truth.layers[0].sigma = {1.0, false, 0.0};
   } else {
     // A fast, coarse spectrum of hafnium, as the other ion-scattering fits use.
-    f.meisMode();
-    s.setCheckedAsClick("TFOptions.RadioAnalitic", true);
-    f.set("TFMEIS.EditProfstep", "0.05");
-    f.set("TFMEIS.EditDeltaE", "2");
-    f.set("TFMEIS.EditSimMin", "80");
-    f.addElement("Hf");
+    f.fastHafniumSpectrum();
     series = "ChartPrinc.SeriesBessel";
     truth.layers[0].thickness = {5.0, true, 0.0};
     truth.layers[0].concentration = {FitParameter{0.4, true, 0.0}};

@@ -14,50 +14,15 @@
 #include "core/numtext.h"
 #include "fit/fit.h"
 #include "fit/fit_controls.h"
+#include "fit/fit_fixture.h"
 #include "fit/fit_statistics.h"
 #include "support/recording_host.h"
 
 namespace tarvex {
 namespace {
 
+using testing::FitFixture;
 using testing::SessionFixture;
-
-struct FitFixture : SessionFixture {
-  FitFixture() {
-    if (!session.hasAction("Fit")) registerFitActions(session);
-  }
-
-  // The plotted curve of the selected model for a model's parameters, as the fit sees it.
-  std::vector<ChartPoint> curveFor(const FitModel& m, const std::string& series) {
-    Session& s = session;
-    if (s.nraMode()) {
-      s.state().nraProfile = layeredProfile(s.state().nraProfile, m.layers, 0);
-    } else {
-      std::size_t e = 0;
-      for (const auto& [name, el] : s.state().elementMap) {
-        profile& p = s.state().elementProfiles[name];
-        p = layeredProfile(p, m.layers, e++);
-      }
-    }
-    s.CalcSimulation();
-    return s.charts().series(series).points;
-  }
-
-  // Measured points: every `every`-th point of the curve with Poisson noise, at energies moved
-  // by -shift (the program adds the shift to the measured energies).
-  void measure(const std::vector<ChartPoint>& curve, double shift, int every, unsigned seed) {
-    std::mt19937 rng(seed);
-    auto& points = session.state().measuredPoints;
-    points.clear();
-    for (std::size_t i = 0; i < curve.size(); i += static_cast<std::size_t>(every)) {
-      std::poisson_distribution<int> counts(std::max(curve[i].y, 1e-9));
-      points.push_back({static_cast<float>(curve[i].x - shift), static_cast<float>(counts(rng))});
-    }
-    points.push_back({0.0f, 0.0f});  // the entry the reader leaves after the last line
-  }
-
-  std::string lastMessage() const { return host.messages.empty() ? "" : host.messages.back(); }
-};
 
 // Every field but the log and the status texts (a stopped command reports "Stopped", the fit
 // window's progress line why the fit ended).
@@ -234,12 +199,7 @@ TEST(Fit, AThicknessHalfAnAngstromOffIsFlagged) {
     SCOPED_TRACE(off);
     FitFixture f;
     Session& s = f.session;
-    f.meisMode();
-    s.setCheckedAsClick("TFOptions.RadioAnalitic", true);
-    f.set("TFMEIS.EditProfstep", "0.05");
-    f.set("TFMEIS.EditDeltaE", "2");
-    f.set("TFMEIS.EditSimMin", "80");
-    f.addElement("Hf");
+    f.fastHafniumSpectrum();
     s.setNumber("TFOptions.EditMult", 18.0);
     s.setNumber("TFBackground.EditYs", 0.0);
     FitModel truth = currentFitModel(s);
@@ -497,12 +457,7 @@ void prepareFromProfile(FitFixture& f, const FromProfileCase& c) {
     f.set("TFNRP.EditMaxE", "10");
   } else {
     // A coarse, fast ion-scattering spectrum of hafnium (as in the two-element fit above).
-    f.meisMode();
-    s.setCheckedAsClick("TFOptions.RadioAnalitic", true);
-    f.set("TFMEIS.EditProfstep", "0.05");
-    f.set("TFMEIS.EditDeltaE", "2");
-    f.set("TFMEIS.EditSimMin", "80");
-    f.addElement("Hf");
+    f.fastHafniumSpectrum();
     s.setNumber("TFOptions.EditMult", 200.0);
     series = "ChartPrinc.SeriesBessel";
     depth = "TFMEIS.EditMaxDepth";
