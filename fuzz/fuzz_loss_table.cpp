@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz_session.h"
+#include "fuzz_check.h"
 #include "io/loss_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "fuzz_check.h"
 #include "state/session.h"
 
 namespace tarvex::fuzz {
@@ -25,14 +26,6 @@ class RecordingHost : public Host {
   std::optional<std::string> openFile(const FileDialog&) override { return {}; }
   std::optional<std::string> saveFile(const FileDialog&) override { return {}; }
 };
-
-// A fault the fuzzer must report: abort, so that it keeps the input.
-[[noreturn]] inline void fail() {
-  std::abort();
-}
-inline void check(bool holds) {
-  if (!holds) fail();
-}
 
 struct Snapshot {
   std::map<std::string, Control> controls;

@@ -8,11 +8,14 @@ seconds="${1:-180}"
 bash scripts/setup.sh
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARVEX_FUZZ=ON -DTARVEX_BENCH=OFF
-cmake --build build/fuzz --target fuzz_param_file fuzz_data_file fuzz_profile_file fuzz_loss_table
-for target in param_file data_file profile_file loss_table; do
-  mkdir -p "build/fuzz/corpus/$target"
-  cp -n fuzz/corpus/"$target"/* "build/fuzz/corpus/$target/" 2>/dev/null || true
+targets=(param_file data_file profile_file loss_table param_file_session data_file_session
+  profile_file_session)
+cmake --build build/fuzz --target "${targets[@]/#/fuzz_}"
+for target in "${targets[@]}"; do
+  corpus="${target%_session}"
+  mkdir -p "build/fuzz/corpus/$corpus"
+  cp -n fuzz/corpus/"$corpus"/* "build/fuzz/corpus/$corpus/" 2>/dev/null || true
   echo "== $target: $seconds s"
   build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" -max_len=65536 \
-    -print_final_stats=1 "build/fuzz/corpus/$target"
+    -print_final_stats=1 "build/fuzz/corpus/$corpus"
 done
