@@ -142,10 +142,10 @@ void spectro::broadenGaussian(double fwhm) {
   if (fwhm == 0.0) return;
   requireWidth(fwhm, "The Gaussian width");
   requirePositiveStep(step);
-  const double sigma = fwhm * 0.4246645150331238;  // 1/2.3548, as the program always used
+  const double sigma = fwhm * kSigmaPerFwhm;
   const double a0 = integral();
   std::vector<double> v = widened(
-      values, checkedBins(std::ceil(8.0 * sigma / step) + size(), "The Gaussian broadening"));
+      values, checkedBins(gaussianReachBins(fwhm, step) + size(), "The Gaussian broadening"));
   const double c = 4.0 * sigma / step;
   std::vector<double> kernel(v.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
@@ -163,7 +163,7 @@ void spectro::broadenLorentzian(double halfWidth) {
   requireWidth(halfWidth, "The Lorentzian width");
   requirePositiveStep(step);
   const double a0 = integral();
-  std::vector<double> v = widened(values, checkedBins(std::ceil(20.0 * halfWidth / step) + size(),
+  std::vector<double> v = widened(values, checkedBins(lorentzianReachBins(halfWidth, step) + size(),
                                                       "The Lorentzian broadening"));
   const double c = 10.0 * halfWidth / step;
   std::vector<double> kernel(v.size());
@@ -240,7 +240,8 @@ void spectro::makeSingleCollision(int bins, double s, double emin, double emax) 
 }
 
 double gaussianReachBins(double fwhm, double step) {
-  return std::ceil(8.0 * fwhm * 0.4246645150331238 / step);
+  const double sigma = fwhm * kSigmaPerFwhm;
+  return std::ceil(8.0 * sigma / step);
 }
 
 double lorentzianReachBins(double halfWidth, double step) {
@@ -260,6 +261,11 @@ void checkBroadeningReach(const std::string& field, double width, double reach, 
       formatGeneral(bins, 15, sep) + " bins of " + formatGeneral(step, 5, sep) +
       " eV): its broadening would add " + formatGeneral(reach, 3, sep) +
       " bins; the window takes widths up to " + formatGeneral(limit * perBin, 3, sep) + " eV");
+}
+
+void checkGaussianReach(const std::string& field, double fwhm, double bins, double step, char sep) {
+  checkBroadeningReach(field, fwhm, gaussianReachBins(fwhm, step), step / (8.0 * kSigmaPerFwhm),
+                       bins, step, sep);
 }
 
 spectro scale(const spectro& a, double factor) {

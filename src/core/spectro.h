@@ -42,6 +42,9 @@ class spectro {
 
 // ---- Broadening widths and the window they act on ----------------------------------------
 
+// The standard deviation of a Gaussian per unit of its full width at half maximum (1/2.3548).
+inline constexpr double kSigmaPerFwhm = 0.4246645150331238;
+
 // The bins a broadening adds to the grid: 8 standard deviations of a Gaussian of full width at
 // half maximum `fwhm`, 20 half widths of a Lorentzian, on a grid of `step`.
 double gaussianReachBins(double fwhm, double step);
@@ -56,6 +59,8 @@ double broadeningReachLimit(double bins);
 // window takes).
 void checkBroadeningReach(const std::string& field, double width, double reach, double perBin,
                           double bins, double step, char sep);
+// The same for a Gaussian of full width at half maximum `fwhm`.
+void checkGaussianReach(const std::string& field, double fwhm, double bins, double step, char sep);
 
 spectro scale(const spectro& a, double factor);
 spectro add(const spectro& a, const spectro& b);

@@ -60,9 +60,8 @@ void readProjectile(Session& s, MeisRun& run) {
 }
 
 void checkSpreadReach(Session& s, const spectro& spectrum, double spread) {
-  checkBroadeningReach("Energy Spread (eV):", spread, gaussianReachBins(spread, spectrum.step),
-                       spectrum.step / (8.0 * 0.4246645150331238),
-                       static_cast<double>(spectrum.size()), spectrum.step, s.decimalSeparator());
+  checkGaussianReach("Energy Spread (eV):", spread, static_cast<double>(spectrum.size()),
+                     spectrum.step, s.decimalSeparator());
 }
 
 void postProcess(Session& s, spectro& spectrum, double spread, double sigmaScc) {

@@ -58,7 +58,7 @@ void readProjectile(Session& s, MeisRun& run);
 // Instrument broadening (when "Convolve" is on) then the exponential single-collision
 // correction (when "SCC" is on), each only for a spectrum with a non-zero integral.
 // Refuses, naming "Energy Spread (eV):", a spread whose broadening would reach far beyond the
-// spectrum's window (checkBroadeningReach).
+// spectrum's window (checkGaussianReach).
 void checkSpreadReach(Session& s, const spectro& spectrum, double spread);
 void postProcess(Session& s, spectro& spectrum, double spread, double sigmaScc);
 

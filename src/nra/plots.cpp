@@ -64,8 +64,7 @@ void checkBroadenedSize(Session& s, int bins, double step, double resonanceWidth
   const char separator = s.decimalSeparator();
   checkBroadeningReach("Resonance FWHM (eV):", resonanceWidth, lorentzian, step / 20.0, bins, step,
                        separator);
-  checkBroadeningReach("Gaussian spread (eV):", beamSpread, gaussian,
-                       step / (8.0 * 0.4246645150331238), bins, step, separator);
+  checkGaussianReach("Gaussian spread (eV):", beamSpread, bins, step, separator);
   const double grown = bins + lorentzian + gaussian;
   if (grown > kMaxGridPoints) {
     const char sep = s.decimalSeparator();
