@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/cancel.h"
+#include "core/curve_checks.h"
 #include "core/numtext.h"
 #include "core/profile.h"
 #include "core/spectro.h"
@@ -35,24 +36,11 @@ void runEngineCommand(Session& s, const std::string& errorStatus, const std::str
   }
 }
 
-// Refuses a calculated curve that left the range of the numbers it is kept in (single
-// precision, about 3.4E38): concentrations far beyond physical ones, drawn on a chart ranged by
-// an extreme profile or read from a file. Such a curve would be drawn as NaN and reported as
-// done; the message names the profile's largest concentration.
+// Refuses a calculated curve that left the range of the numbers it is kept in, in the
+// session's number format.
 inline void requireFiniteCurve(Session& s, const spectro& curve, const std::string& what,
                                const profile& p) {
-  for (const double v : curve.values) {
-    if (std::isfinite(v)) continue;
-    double largest = 0.0;
-    for (int i = 0; i < p.count; ++i) {
-      if (std::fabs(p.values[i]) > std::fabs(largest)) largest = p.values[i];
-    }
-    throw std::invalid_argument(what + " goes beyond the range of numbers a curve holds (about " +
-                                formatGeneral(3.4e38, 3, s.decimalSeparator()) +
-                                "): the profile's largest concentration is " +
-                                formatGeneral(largest, 4, s.decimalSeparator()) +
-                                "; scale the profile down or check the model's parameters");
-  }
+  requireFiniteCurve(curve, what, p, s.decimalSeparator());
 }
 
 // Refuses to draw a curve whose points, scaled by the ion dose and lifted by the background,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/model.h"
 #include "core/physics.h"
 #include "core/profile.h"
 #include "core/spectro.h"
@@ -15,14 +16,6 @@
 #include "state/packed_values.h"
 
 namespace tarvex {
-
-// One element of the ion-scattering composition.
-struct element {
-  std::string name;
-  double Z = 0.0;
-  double mass = 0.0;
-  double sigma = 0.0;  // single-collision-correction energy 1/alpha, eV
-};
 
 // One measured point: energy (keV) and counts, in single precision.
 struct datapoint {
@@ -102,15 +95,6 @@ enum : int {
 extern const std::array<const char*, 60> kParamControls;
 // The control that mirrors each slot of optionFlags (empty for reserved slots).
 extern const std::array<const char*, 15> kFlagControls;
-
-// The parameter values a collision table was built from, in the order its model reads them. A
-// table is current only while the values its model reads now are exactly these; an empty key
-// belongs to no table. Compared as doubles, so a value that is not a number never matches.
-struct TableKey {
-  std::vector<double> values;
-  std::string text;  // what names a file the table was read from, and identifies its content
-  bool operator==(const TableKey&) const = default;
-};
 
 // Which profile the sample window shows and edits: the NRA profile, or one element's profile.
 struct ProfileRef {
