@@ -11,9 +11,7 @@
 #include "core/limits.h"
 #include "core/numtext.h"
 #include "core/parallel.h"
-#include "nra/plots.h"
-#include "state/engine_command.h"
-#include "state/session.h"
+#include "core/curve_checks.h"
 
 namespace tarvex {
 
@@ -73,90 +71,53 @@ double analyticBins(double emaxKeV) {
   return std::ceil(emaxKeV * 1000.0 / 10.0);
 }
 
-namespace {
-
-// The inputs of the curve, read from TFNRP in the order the command has always read them.
-struct AnalyticParams {
-  double resonanceWidth = 0.0;  // eV
-  double beamSpread = 0.0;      // eV FWHM
-  double maxEnergy = 0.0;       // keV
-  double stopping = 0.0;        // eV/A
-  double straggling = 0.0;
-};
-
-AnalyticParams readAnalyticParams(Session& s) {
-  AnalyticParams p;
-  p.resonanceWidth = s.number("TFNRP.EditLor");
-  p.beamSpread = s.number("TFNRP.EditGauss");
-  p.maxEnergy = s.number("TFNRP.EditMaxE");
-  p.stopping = s.number("TFNRP.Editdedx");
-  p.straggling = s.number("TFNRP.EditS");
-  return p;
-}
-
-// Refuses what has no loss distribution or no grid, before anything changes.
-void checkAnalyticParams(Session& s, const AnalyticParams& p) {
-  const char sep = s.decimalSeparator();
+void checkAnalyticInput(const NraAnalyticInput& in, char sep) {
   const auto text = [sep](double v) { return formatGeneral(v, 15, sep); };
-  const double bins = analyticBins(p.maxEnergy);
+  const double bins = analyticBins(in.maxEnergy);
   if (!(bins >= 1.0)) {
-    throw std::invalid_argument("Max Energy (keV): " + text(p.maxEnergy) +
+    throw std::invalid_argument("Max Energy (keV): " + text(in.maxEnergy) +
                                 " leaves no energy grid: it must be positive");
   }
   if (bins > kMaxGridPoints || !curveFitsInMemory(bins)) {
     throw std::invalid_argument(
-        "Max Energy (keV): " + text(p.maxEnergy) + " needs " + formatGeneral(bins, 3, sep) +
+        "Max Energy (keV): " + text(in.maxEnergy) + " needs " + formatGeneral(bins, 3, sep) +
         " bins of 10 eV, " + formatGeneral(curveMemoryValues(bins), 3, sep) +
         " values in memory; the limit is " + formatGeneral(kMaxTableValues, 3, sep) + " values");
   }
-  if (!(p.stopping > 0.0) || !std::isfinite(p.stopping)) {
-    throw std::invalid_argument("Stopping Power: " + text(p.stopping) + " must be positive");
+  if (!(in.stopping > 0.0) || !std::isfinite(in.stopping)) {
+    throw std::invalid_argument("Stopping Power: " + text(in.stopping) + " must be positive");
   }
-  if (!(p.straggling != 0.0) || !std::isfinite(p.straggling)) {
-    throw std::invalid_argument("Straggling: " + text(p.straggling) +
+  if (!(in.straggling != 0.0) || !std::isfinite(in.straggling)) {
+    throw std::invalid_argument("Straggling: " + text(in.straggling) +
                                 " leaves the loss per collision undefined: it must not be 0");
   }
-  checkExcitationWidths(s, p.resonanceWidth, p.beamSpread);
-  checkBroadenedSize(s, static_cast<int>(bins), 10.0, p.resonanceWidth, p.beamSpread);
+  checkExcitationWidths(in.broadening, sep);
+  checkBroadenedSize(in.broadening, static_cast<int>(bins), 10.0, sep);
 }
 
-// Every occupied depth point costs one density per bin.
-void checkAnalyticWork(Session& s, const AnalyticParams& p, const profile& prof) {
+void checkAnalyticWork(const NraAnalyticInput& in, char sep) {
   double occupied = 0.0;
-  for (int k = 0; k < prof.count; ++k)
-    occupied += prof.values[k] != 0.0 ? 1.0 : 0.0;
-  const double work = analyticBins(p.maxEnergy) * occupied;
+  for (int k = 0; k < in.depth.count; ++k)
+    occupied += in.depth.values[k] != 0.0 ? 1.0 : 0.0;
+  const double work = analyticBins(in.maxEnergy) * occupied;
   if (work > kMaxLossEvaluations) {
-    const char sep = s.decimalSeparator();
     throw std::invalid_argument(
-        "Max Energy (keV): " + formatGeneral(p.maxEnergy, 15, sep) + " on a profile of " +
+        "Max Energy (keV): " + formatGeneral(in.maxEnergy, 15, sep) + " on a profile of " +
         formatGeneral(occupied, 15, sep) + " occupied points needs " + formatGeneral(work, 3, sep) +
         " loss densities; the limit is " + formatGeneral(kMaxLossEvaluations, 3, sep) +
         " (a larger profile step or a smaller Max Energy brings it down)");
   }
 }
 
-void analyticExcitation(Session& session) {
-  const AnalyticParams p = readAnalyticParams(session);
-  checkAnalyticParams(session, p);
-  session.Updateplot();
-  WorkingState& st = session.state();
-  checkAnalyticWork(session, p, st.nraProfile);
-  st.undoProfile = PackedProfile(st.nraProfile);
-  session.SetStatus("Calculating the analitic excitation curve...");
-  spectro curve = analyticExcitationCurve(st.nraProfile, p.maxEnergy, p.stopping, p.straggling);
-  broadenExcitation(session, curve, p.resonanceWidth, p.beamSpread);
-  requireFiniteCurve(session, curve, "The analytic excitation curve", st.nraProfile);
-  st.analyticExcitation = std::move(curve);
-  session.SetStatus("Done!");
-  PlotAnaliticExcitation(session);
-}
-
-}  // namespace
-
-void CalcAnaliticExcitation(Session& session) {
-  runEngineCommand(session, "Bessel calculation ERROR!", "the analytic excitation curve",
-                   [&] { analyticExcitation(session); });
+spectro analyticExcitation(const NraAnalyticInput& in, const ModelRun& run, char sep) {
+  const ModelScope scope(run);
+  checkAnalyticInput(in, sep);
+  checkAnalyticWork(in, sep);
+  run.stage(ModelStage::curve);
+  spectro curve = analyticExcitationCurve(in.depth, in.maxEnergy, in.stopping, in.straggling);
+  broadenExcitationCurve(curve, in.broadening, run, sep);
+  requireFiniteCurve(curve, "The analytic excitation curve", in.depth, sep);
+  return curve;
 }
 
 }  // namespace tarvex

@@ -11,6 +11,7 @@
 #include "core/model.h"
 #include "core/physics.h"
 #include "core/profile.h"
+#include "core/weights_cache.h"
 #include "core/spectro.h"
 #include "state/host.h"
 #include "state/packed_values.h"
@@ -140,6 +141,8 @@ struct WorkingState {
   // What each collision table was built from (the validity flags above say whether the last
   // build succeeded; a table is used only while its key also matches).
   TableKey nraTableKey;
+  // The Poisson weights of the last profile the numeric excitation curve was calculated over.
+  CollisionWeightsCache nraWeights;
   std::map<std::string, TableKey> numericTableKeys;
   std::map<std::string, TableKey> extCsTableKeys;
   // The data file last chosen (shown in the report even when it failed to load), the file the

@@ -1,3 +1,4 @@
+#include "app/nra_commands.h"
 #include "nra/numeric.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "nra/plots.h"
+#include "app/nra_commands.h"
 
 #include <gtest/gtest.h>
 

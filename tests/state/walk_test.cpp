@@ -32,6 +32,7 @@
 
 #include "cli/script.h"
 #include "core/numtext.h"
+#include "app/nra_commands.h"
 #include "nra/numeric.h"
 #include "state/session.h"
 #include "support/temp_dir.h"
