@@ -3,7 +3,7 @@
 #include "app/builders.h"
 #include "app/report.h"
 #include "core/physics.h"
-#include "fit/fit.h"
+#include "app/fit_command.h"
 #include "state/drawing.h"
 
 namespace tarvex {

@@ -45,8 +45,7 @@ std::array<std::uint64_t, 2> digestOf(std::span<const double> v) {
 
 }  // namespace
 
-const std::vector<double>& CollisionWeightsCache::weights(const profile& prof, int nmax,
-                                                          double a) {
+const std::vector<double>& CollisionWeightsCache::weights(const profile& prof, int nmax, double a) {
   const std::size_t points =
       std::min(prof.values.size(), static_cast<std::size_t>(std::max(prof.count, 0)));
   Key key;

@@ -1,16 +1,22 @@
-// Fit of the selected model's plotted curve to the measured counts by their Poisson likelihood:
-// the layered sample, ion dose, shift, flat background and beam spread, by GSL's trust-region
-// Levenberg-Marquardt solver; each evaluation is the calculation "Calculate" runs.
+// Fit of a layered sample's curve to measured counts by their Poisson likelihood: the layers'
+// thicknesses, concentrations and edge widths, the ion dose, shift, flat background and beam
+// spread, by the least-squares solver over the signed roots of the deviance. The curve comes
+// from any model function of the depth profiles and the spread.
 #pragma once
 
+#include <functional>
+#include <limits>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/model.h"
+#include "core/physics.h"
+#include "core/profile.h"
 #include "fit/fit_model.h"
 
 namespace tarvex {
-
-class Session;
 
 // One fitted parameter as reported.
 struct FitValue {
@@ -53,24 +59,93 @@ struct FitReport {
   std::vector<std::vector<double>> correlation;
 };
 
-// The fit model of the session: what the fit window edits and the commands use (the values of
-// the ion dose, shift, background and spread come from their fields when a fit starts). With the
-// fit window's fields in the control store, they hold it.
-FitModel currentFitModel(Session& s);
-void setFitModel(Session& s, const FitModel& m);
-// The result of the last successful fit of the session.
-const FitReport& lastFitReport(Session& s);
+// What the log and the fit window show of a report: each value rounded to the second
+// significant digit of its uncertainty.
+std::string fitReportText(const FitReport& r, char sep = '.');
 
-// "From profile": the layers of the fit model from the current profile(s).
-void FitFromProfile(Session& s);
-// "Fit": fits the free parameters; on success the best values go into the fields and the fit
-// model, the profile into the working state, and the curve is drawn. A fit that cannot start,
-// diverges, fails or is stopped leaves fields, profiles and charts as they were.
-void Fit(Session& s);
-// "Undo fit": the fields, profiles and curves as they were before the last fit.
-void UndoFit(Session& s);
+// A fit that cannot start or ended without a result; its message says why.
+class FitGivenUp : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
-// Registers FitFromProfile, Fit and UndoFit (and gives the session its fit model).
-void registerFitActions(Session& s);
+// The curve of a sample: increasing energies (keV) and the counts at dose 1 without background.
+struct FitCurve {
+  std::vector<double> x, y;
+};
+// The model: profiles on the fit's grid (one per element; one in resonant NRA) and the beam
+// spread (eV) give the curve.
+using FitCurveFunction =
+    std::function<FitCurve(const std::vector<profile>& profiles, double spread)>;
+
+// The depth the resonant excitation curve reaches: its energy window above the resonance over
+// the stopping power, and the fields that set the window.
+struct ExcitationReach {
+  double depth = std::numeric_limits<double>::infinity();  // Å
+  double stopping = 0.0;                                   // eV/Å
+  bool byVector = false;  // the numeric model's own grid ("Step size" × "Vector size")
+  double maxEnergy = 0.0, step = 0.0, bins = 0.0;
+
+  std::string describe(char sep) const;
+  // What to raise for a window that holds `depth` with a quarter to spare.
+  std::string raise(double depthToHold, char sep) const;
+};
+// The reach of a window of maxEnergy keV, or of step × bins eV when byVector.
+ExcitationReach excitationReach(double stopping, double maxEnergy, bool byVector, double step,
+                                double bins);
+
+struct LayeredFitProblem {
+  // Start values, free flags and bounds of every parameter (dose, shift, background and spread
+  // included).
+  FitModel model;
+  bool nra = true;                    // one concentration column, named "concentration"
+  std::vector<std::string> elements;  // ion scattering: the composition, one column each
+  bool flatBackground = true;         // else the background is `line` and is not fitted
+  backgroundLine line;
+  profile grid;  // the depth grid of the profiles: step, start depth and points
+  std::vector<double> measuredX, measuredY;  // keV and counts
+  ExcitationReach reach;                     // resonant NRA
+  FitCurveFunction curve;
+  char sep = '.';
+};
+
+// Refuses a model without layers or with too many, and gives every layer one concentration per
+// column.
+void checkFitLayers(FitModel& m, std::size_t columns);
+
+struct LayeredFitResult {
+  FitReport report;
+  FitModel model;  // the best values (undetermined fits: where the solver ended)
+  // Why each undetermined free parameter could not be determined, by name, in order.
+  std::vector<std::pair<std::string, std::string>> reasons;
+  int gridPoints = 0;    // the points of the depth grid the best layers need
+  int basePoints = 0;    // the grid's own points
+  double gridDepth = 0;  // the depth (Å below the surface) gridPoints reach
+};
+
+// Prepares a fit (refusing, with FitGivenUp or std::invalid_argument, what cannot be fitted:
+// nothing free, bounds the wrong way round, no counts, layers deeper than the curve reaches)
+// and runs it. Each evaluation is one call of the curve function (run.pause() before it); the
+// progress line after each iteration goes to onIteration. A result without `done` names its
+// undetermined parameters; a fit that ends without one throws FitGivenUp.
+class LayeredFit {
+ public:
+  explicit LayeredFit(LayeredFitProblem problem);
+  ~LayeredFit();
+  LayeredFit(const LayeredFit&) = delete;
+  LayeredFit& operator=(const LayeredFit&) = delete;
+
+  std::function<void(const std::string& line, int iteration, double ratio)> onIteration;
+  LayeredFitResult run(const ModelRun& run = {});
+  // The depth grid's points for the model's layers, and the depth they reach below the surface.
+  int gridPointsFor(const FitModel& m) const;
+  double depthOf(int points) const;
+  // The profiles of a model on its grid, as the fit calculates them.
+  std::vector<profile> profilesOf(const FitModel& m) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace tarvex

@@ -8,10 +8,10 @@
 
 #include "core/cancel.h"
 #include "core/collision_table.h"
+#include "core/curve_checks.h"
 #include "core/limits.h"
 #include "core/numtext.h"
 #include "core/parallel.h"
-#include "core/curve_checks.h"
 
 namespace tarvex {
 

@@ -71,12 +71,13 @@ NraTableBuild buildNraTable(const NraTableParams& p, const ModelRun& run, char s
   spectro single(n, step);
   single.makeSingleCollision(n, step, b.collision.emin, b.collision.emax);
   run.stage(ModelStage::collisionTable);
-  b.table = buildCollisionTable(std::move(zeroLoss), std::move(single), count,
-                                [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
-                                  b.stats.push_back(d);
-                                  run.advance(k, count);
-                                  if (k > 1) run.pause();
-                                });
+  b.table =
+      buildCollisionTable(std::move(zeroLoss), std::move(single), count,
+                          [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
+                            b.stats.push_back(d);
+                            run.advance(k, count);
+                            if (k > 1) run.pause();
+                          });
   b.key = nraTableKey(p);
   return b;
 }

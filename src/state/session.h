@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +34,10 @@ class UnknownAction : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// What the fit commands keep for a session (its fit model, last report and what "Undo fit"
+// puts back); defined with those commands.
+struct FitSessionState;
 
 class Session {
  public:
@@ -54,6 +59,8 @@ class Session {
   // "Undo edit" / "Redo edit": the edits of the profile tools.
   EditHistory& editHistory() { return history_; }
   const EditHistory& editHistory() const { return history_; }
+  // The fit's state, created by the fit commands when they are registered.
+  std::shared_ptr<FitSessionState>& fitState() { return fitState_; }
 
   // ---- Actions and user input (each catches its failure and shows it as a message) ----------
   // Registers a command under a name; a name registered twice throws std::logic_error.
@@ -207,6 +214,7 @@ class Session {
   ChartStore charts_;
   WorkingState state_;
   EditHistory history_;
+  std::shared_ptr<FitSessionState> fitState_;
   bool drawing_ = false;
   std::map<std::string, Command> actions_;
   char decimalSeparator_ = '.';

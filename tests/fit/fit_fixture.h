@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "fit/fit.h"
-#include "fit/fit_controls.h"
+#include "app/fit_command.h"
+#include "app/fit_controls.h"
 #include "support/recording_host.h"
 
 namespace tarvex::testing {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "core/numtext.h"
-#include "fit/fit.h"
-#include "fit/fit_controls.h"
+#include "app/fit_command.h"
+#include "app/fit_controls.h"
 #include "fit/fit_fixture.h"
 #include "fit/fit_statistics.h"
 #include "support/recording_host.h"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <random>
 
-#include "fit/fit.h"
+#include "app/fit_command.h"
 #include "ui/fit_window.h"
 #include "ui_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <random>
 
-#include "fit/fit.h"
+#include "app/fit_command.h"
 #include "ui/fit_window.h"
 #include "ui_fixture.h"
 

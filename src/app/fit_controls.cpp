@@ -1,4 +1,4 @@
-#include "fit/fit_controls.h"
+#include "app/fit_controls.h"
 
 #include <cmath>
 #include <limits>
