@@ -10,13 +10,17 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
+#include "app/fit_command.h"
+#include "app/nra_commands.h"
 #include "bench_support.h"
 #include "fit/fit.h"
+#include "nra/numeric.h"
 #include "state/session.h"
 
 namespace {
@@ -127,9 +131,7 @@ void runFit(benchmark::State& state, Session& s, const Case& c) {
 // The numeric excitation curve at the default resonance: a 6 A layer with a 1 A edge under a
 // flat background, the measured energies shifted; thickness, concentration, edge width, shift
 // and background free.
-void BM_FitResonantNumeric(benchmark::State& state) {
-  bench::QuietHost host;
-  Session s{host};
+Case resonantNumericCase(Session& s) {
   tarvex::registerAllActions(s);
   s.setNumber("TFOptions.EditMult", 4000.0);
   Case c;
@@ -158,6 +160,13 @@ void BM_FitResonantNumeric(benchmark::State& state) {
                 {"Layer 1 edge σ (Å)", 1.0},
                 {"Shift (keV)", c.shift},
                 {"Background", c.background}};
+  return c;
+}
+
+void BM_FitResonantNumeric(benchmark::State& state) {
+  bench::QuietHost host;
+  Session s{host};
+  const Case c = resonantNumericCase(s);
   runFit(state, s, c);
 }
 BENCHMARK(BM_FitResonantNumeric)
@@ -213,6 +222,99 @@ BENCHMARK(BM_FitIonScatteringBessel)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
+// ---- One evaluation of the fit against one call of its model --------------------------------
+//
+// An evaluation builds the layered profiles, calls the model and reads the counts at the
+// measured points; the model call alone gets the same profiles ready-made. Both alternate
+// between two thicknesses, so that every call calculates a new curve; both start with the
+// collision tables built.
+
+// The fit of a case at its start, and its free values with the first thickness 0.5 A deeper.
+struct Evaluation {
+  std::unique_ptr<tarvex::LayeredFit> fit;
+  std::vector<double> values[2];
+  std::vector<tarvex::profile> profiles[2];
+};
+
+Evaluation evaluationOf(Session& s, const Case& c) {
+  toStart(s, c);
+  s.guarded([&] { s.CalcSimulation(); });
+  Evaluation e;
+  e.fit = std::make_unique<tarvex::LayeredFit>(
+      tarvex::sessionFitProblem(s, tarvex::currentFitModel(s)));
+  tarvex::FitModel m = c.start;
+  std::vector<double> v;
+  for (const tarvex::FitLayer& l : m.layers) {
+    v.push_back(l.thickness.value);
+    for (const FitParameter& p : l.concentration)
+      v.push_back(p.value);
+    v.push_back(l.sigma.value);
+  }
+  v.push_back(c.startShift);
+  v.push_back(c.startBackground);
+  e.values[0] = v;
+  e.profiles[0] = e.fit->profilesOf(m);
+  v.front() += 0.5;
+  m.layers.front().thickness.value += 0.5;
+  e.values[1] = v;
+  e.profiles[1] = e.fit->profilesOf(m);
+  return e;
+}
+
+void BM_EvaluationResonantNumeric(benchmark::State& state) {
+  bench::QuietHost host;
+  Session s{host};
+  const Case c = resonantNumericCase(s);
+  Evaluation e = evaluationOf(s, c);
+  int k = 0;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(e.fit->evaluate(e.values[k ^= 1]));
+}
+BENCHMARK(BM_EvaluationResonantNumeric)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ModelCallResonantNumeric(benchmark::State& state) {
+  bench::QuietHost host;
+  Session s{host};
+  const Case c = resonantNumericCase(s);
+  Evaluation e = evaluationOf(s, c);
+  tarvex::NraNumericInput in = tarvex::readNraNumericInput(s);
+  tarvex::NraNumericCache cache;
+  tarvex::numericExcitationCurve(in, cache);
+  int k = 0;
+  for (auto _ : state) {
+    k ^= 1;
+    in.depth = e.profiles[k].front();
+    benchmark::DoNotOptimize(tarvex::numericExcitationCurve(in, cache));
+  }
+}
+BENCHMARK(BM_ModelCallResonantNumeric)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
+namespace {
+void BM_TmpProfiles(benchmark::State& state) {
+  bench::QuietHost host;
+  Session s{host};
+  const Case c = resonantNumericCase(s);
+  Evaluation e = evaluationOf(s, c);
+  tarvex::FitModel m = c.start;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(e.fit->profilesOf(m));
+  state.counters["points"] = e.profiles[0].front().count;
+}
+BENCHMARK(BM_TmpProfiles)->Unit(benchmark::kMicrosecond);
+void BM_TmpCurveFn(benchmark::State& state) {
+  bench::QuietHost host;
+  Session s{host};
+  const Case c = resonantNumericCase(s);
+  Evaluation e = evaluationOf(s, c);
+  auto pr = tarvex::sessionFitProblem(s, tarvex::currentFitModel(s));
+  int k = 0;
+  for (auto _ : state) {
+    k ^= 1;
+    benchmark::DoNotOptimize(pr.curve(e.profiles[k], 150.0));
+  }
+}
+BENCHMARK(BM_TmpCurveFn)->Unit(benchmark::kMicrosecond);
+}  // namespace
 BENCHMARK_MAIN();

@@ -200,16 +200,16 @@ FitCurveFunction nraFitCurve(Session& s, bool numeric) {
       cache->tables = {st.nraTableKey, st.nraLossDistributions, true};
     }
     const double resonance = in->table.resonance;
-    return [in, cache, resonance](const std::vector<profile>& profiles, double spread) {
-      in->depth = profiles.front();
+    return [in, cache, resonance](std::vector<profile> profiles, double spread) {
+      in->depth = std::move(profiles.front());
       in->broadening.beamSpread = spread;
       return excitationPoints(numericExcitationCurve(*in, *cache).curve, resonance);
     };
   }
   auto in = std::make_shared<NraAnalyticInput>(readNraAnalyticInput(s));
   const double resonance = s.number("TFNRP.EditEnrg");
-  return [in, resonance](const std::vector<profile>& profiles, double spread) {
-    in->depth = profiles.front();
+  return [in, resonance](std::vector<profile> profiles, double spread) {
+    in->depth = std::move(profiles.front());
     in->broadening.beamSpread = spread;
     return excitationPoints(analyticExcitation(*in), resonance);
   };

@@ -264,14 +264,17 @@ struct LayeredFit::Impl {
 
   std::vector<profile> profilesOf(const FitModel& model) const {
     const int points = gridPointsFor(model);
-    profile grid = pr.grid;
-    grid.count = points;
-    grid.values.assign(static_cast<std::size_t>(points), 0.0);
     const std::size_t columns = pr.nra ? 1 : pr.elements.size();
     std::vector<profile> profiles;
     profiles.reserve(columns);
-    for (std::size_t e = 0; e < columns; ++e)
-      profiles.push_back(layeredProfile(grid, model.layers, e));
+    for (std::size_t e = 0; e < columns; ++e) {
+      profile grid;
+      grid.step = pr.grid.step;
+      grid.startDepth = pr.grid.startDepth;
+      grid.count = points;
+      grid.values.resize(static_cast<std::size_t>(points));
+      profiles.push_back(layeredProfile(std::move(grid), model.layers, e));
+    }
     return profiles;
   }
 
@@ -355,6 +358,8 @@ struct LayeredFit::Impl {
   }
 
   void prepare();
+  // Takes the measured points inside the curve's window at the start values (once).
+  void selectWindow();
   LayeredFitResult fit(const std::function<void(const std::string&, int, double)>& onIteration);
 };
 
@@ -420,12 +425,13 @@ void LayeredFit::Impl::prepare() {
   startGrid();
 }
 
-LayeredFitResult LayeredFit::Impl::fit(
-    const std::function<void(const std::string&, int, double)>& onIteration) {
-  const auto started = std::chrono::steady_clock::now();
+void LayeredFit::Impl::selectWindow() {
+  if (!x.empty()) return;
   const char sep = pr.sep;
   calculate();
+  const std::size_t p = free.size();
   // The measured points inside the curve's energy window.
+  std::vector<double> inX, inY;
   double total = 0.0;
   for (std::size_t i = 0; i < pr.measuredX.size(); ++i) {
     const double e = pr.measuredX[i] + m.shift.value;
@@ -437,11 +443,11 @@ LayeredFitResult LayeredFit::Impl::fit(
                        " counts: the fit needs counts, 0 or more, at every point inside the "
                        "plotted energy window");
     }
-    x.push_back(pr.measuredX[i]);
-    y.push_back(count);
+    inX.push_back(pr.measuredX[i]);
+    inY.push_back(count);
     total += count;
   }
-  const std::size_t n = x.size(), p = free.size();
+  const std::size_t n = inX.size();
   const std::string window = formatGeneral(curve.x.front(), 6, sep) + " to " +
                              formatGeneral(curve.x.back(), 6, sep) + " keV";
   if (n <= p) {
@@ -453,6 +459,16 @@ LayeredFitResult LayeredFit::Impl::fit(
     throw FitGivenUp("The measured points inside the plotted energy window (" + window +
                      ") hold no counts: there is nothing to fit");
   }
+  x = std::move(inX);
+  y = std::move(inY);
+}
+
+LayeredFitResult LayeredFit::Impl::fit(
+    const std::function<void(const std::string&, int, double)>& onIteration) {
+  const auto started = std::chrono::steady_clock::now();
+  const char sep = pr.sep;
+  selectWindow();
+  const std::size_t n = x.size(), p = free.size();
 
   // One solve: the residuals are the deviance's, so the least squares of the solver are the
   // maximum of the Poisson likelihood, at low counts as at high ones.
@@ -704,6 +720,18 @@ LayeredFitResult LayeredFit::run(const ModelRun& run) {
   const ModelScope scope(run);
   impl_->run = &run;
   return impl_->fit(onIteration);
+}
+
+std::vector<double> LayeredFit::evaluate(const std::vector<double>& freeValues,
+                                         const ModelRun& run) {
+  const ModelScope scope(run);
+  impl_->run = &run;
+  impl_->selectWindow();
+  if (freeValues.size() != impl_->free.size()) {
+    throw std::invalid_argument("The fit has " + std::to_string(impl_->free.size()) +
+                                " free parameters");
+  }
+  return impl_->evaluate(freeValues);
 }
 
 int LayeredFit::gridPointsFor(const FitModel& m) const {

@@ -75,8 +75,7 @@ struct FitCurve {
 };
 // The model: profiles on the fit's grid (one per element; one in resonant NRA) and the beam
 // spread (eV) give the curve.
-using FitCurveFunction =
-    std::function<FitCurve(const std::vector<profile>& profiles, double spread)>;
+using FitCurveFunction = std::function<FitCurve(std::vector<profile> profiles, double spread)>;
 
 // The depth the resonant excitation curve reaches: its energy window above the resonance over
 // the stopping power, and the fields that set the window.
@@ -137,6 +136,9 @@ class LayeredFit {
 
   std::function<void(const std::string& line, int iteration, double ratio)> onIteration;
   LayeredFitResult run(const ModelRun& run = {});
+  // One evaluation of the fit: the model's counts at the measured points inside the curve's
+  // window for these values of the free parameters (in the order of the report).
+  std::vector<double> evaluate(const std::vector<double>& freeValues, const ModelRun& run = {});
   // The depth grid's points for the model's layers, and the depth they reach below the surface.
   int gridPointsFor(const FitModel& m) const;
   double depthOf(int points) const;

@@ -38,10 +38,10 @@ FitModel defaultFitModel() {
   return m;
 }
 
-profile layeredProfile(const profile& p, const std::vector<FitLayer>& layers, std::size_t element) {
-  profile out = p;
-  const double h = p.step;
-  const long long s0 = static_cast<long long>(std::floor(p.startDepth / h));
+profile layeredProfile(profile p, const std::vector<FitLayer>& layers, std::size_t element) {
+  profile out = std::move(p);
+  const double h = out.step;
+  const long long s0 = static_cast<long long>(std::floor(out.startDepth / h));
   const auto conc = [&](std::size_t k) {
     if (k >= layers.size() || element >= layers[k].concentration.size()) return 0.0;
     return layers[k].concentration[element].value;
@@ -54,14 +54,41 @@ profile layeredProfile(const profile& p, const std::vector<FitLayer>& layers, st
     depth += std::max(0.0, layers[k].thickness.value);
     bottom[k] = depth;
   }
+  // Cell i spans the depths between its edges i and i + 1 (the points' depths, less and plus half
+  // a step); neighbouring cells share an edge, so each boundary keeps the integral of erfc at the
+  // last edge it reached.
+  const auto edge = [&](long long i) { return (static_cast<double>(i - s0) - 0.5) * h; };
+  struct Edge {
+    long long index = -1;
+    double integral = 0.0;
+  };
+  std::vector<Edge> last(layers.size());
   for (long long i = std::max(0LL, s0 + 1); i < out.count; ++i) {
-    const double x = static_cast<double>(i - s0) * h;
+    const double t0 = edge(i), t1 = edge(i + 1);
     double c = conc(0);
     for (std::size_t k = 0; k < layers.size(); ++k) {
       const double jump = conc(k + 1) - conc(k);
       if (jump == 0.0) continue;
-      c += jump *
-           stepMean(x - 0.5 * h, x + 0.5 * h, bottom[k], std::max(0.0, layers[k].sigma.value));
+      const double sigma = std::max(0.0, layers[k].sigma.value);
+      if (!(sigma > 0.0)) {
+        c += jump * stepMean(t0, t1, bottom[k], sigma);
+        continue;
+      }
+      const double a = std::numbers::sqrt2 * sigma;
+      const double z0 = (t0 - bottom[k]) / a;
+      const double z1 = (t1 - bottom[k]) / a;
+      double mean = 0.0;
+      if (z0 > 8.0) {
+        mean = 1.0;
+      } else if (!(z1 < -8.0)) {
+        // U(t) = 1 - erfc((t - b)/a)/2, averaged over the cell.
+        Edge& e = last[k];
+        const double lower = e.index == i ? e.integral : erfcIntegral(z0);
+        e.index = i + 1;
+        e.integral = erfcIntegral(z1);
+        mean = 1.0 - 0.5 * a * (e.integral - lower) / (t1 - t0);
+      }
+      c += jump * mean;
     }
     out.values[static_cast<std::size_t>(i)] = c;
   }

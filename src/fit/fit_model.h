@@ -48,7 +48,7 @@ FitModel defaultFitModel();
 // and its extent, and below the last layer the concentration is 0. Each point holds the mean
 // of the concentration over its cell, so that the curve moves smoothly with every thickness
 // and edge width (an erfc edge of width sigma, or a sharp boundary when sigma is 0).
-profile layeredProfile(const profile& p, const std::vector<FitLayer>& layers, std::size_t element);
+profile layeredProfile(profile p, const std::vector<FitLayer>& layers, std::size_t element);
 
 // Layers read from profiles of one grid (one profile per element): each run of constant
 // concentrations becomes a layer, and the transition below it sets the edge width (half the
