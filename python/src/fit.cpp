@@ -1,0 +1,451 @@
+// tarvex.fit: the program's layered fit of a resonant NRA curve, and its least-squares solver
+// for a model of the caller's own.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+
+#include "bindings.h"
+#include "convert.h"
+#include "core/limits.h"
+#include "fit/fit.h"
+#include "fit/fit_statistics.h"
+#include "fit/solver.h"
+#include "nra/analytic.h"
+#include "nra/numeric.h"
+
+namespace tarvex::py {
+namespace {
+
+struct FitResult : Result {};
+
+FitCurve excitationPoints(const spectro& curve, double resonance) {
+  FitCurve c;
+  c.x.resize(curve.values.size());
+  c.y.resize(curve.values.size());
+  for (int i = 0; i < curve.size(); ++i) {
+    c.x[static_cast<std::size_t>(i)] = excitationEnergy(curve, i, resonance);
+    c.y[static_cast<std::size_t>(i)] = curve.values[static_cast<std::size_t>(i)];
+  }
+  return c;
+}
+
+// The fit's parameters: the Python name, the program's name and the parameter.
+struct Named {
+  std::string name, programName;
+  FitParameter* p;
+};
+
+std::vector<Named> namedParameters(FitModel& m) {
+  std::vector<Named> out;
+  for (std::size_t k = 0; k < m.layers.size(); ++k) {
+    const std::string n = std::to_string(k + 1);
+    const std::string layer = "Layer " + n + " ";
+    out.push_back({"thickness" + n, layer + "thickness (Å)", &m.layers[k].thickness});
+    out.push_back({"concentration" + n, layer + "concentration", &m.layers[k].concentration[0]});
+    out.push_back({"sigma" + n, layer + "edge σ (Å)", &m.layers[k].sigma});
+  }
+  out.push_back({"dose", "Ion dose", &m.dose});
+  out.push_back({"shift_kev", "Shift (keV)", &m.shift});
+  out.push_back({"background", "Background", &m.background});
+  out.push_back({"beam_spread_ev", "Beam spread (eV)", &m.spread});
+  return out;
+}
+
+std::pair<double, double> boundPair(const pyb::handle& h, const std::string& name) {
+  try {
+    const auto t = h.cast<std::pair<pyb::object, pyb::object>>();
+    const double lo = t.first.is_none() ? -INFINITY : t.first.cast<double>();
+    const double hi = t.second.is_none() ? INFINITY : t.second.cast<double>();
+    if (std::isnan(lo) || std::isnan(hi) || !(lo < hi))
+      refuse("bounds", name + ": lower must lie below upper");
+    return {lo, hi};
+  } catch (const pyb::cast_error&) {
+    refuse("bounds", name + ": must be a pair (lower, upper), None for no bound");
+  }
+}
+
+pyb::object layered(const pyb::object& energy, const pyb::object& counts, const pyb::object& layers,
+                    const pyb::object& free, const pyb::object& bounds, const std::string& model,
+                    double dose, double shift, double background, double spread,
+                    const pyb::object& step, double start, double resonance, double maxEnergy,
+                    double stopping, double straggling, double resonanceFwhm, bool convolve,
+                    bool autoGrid, double tableStep, long long collisions, long long bins,
+                    long long maxIterations) {
+  LayeredFitProblem pr;
+  pr.nra = true;
+  pr.measuredX = finiteVector(energy, "energy_kev");
+  pr.measuredY = finiteVector(counts, "counts");
+  if (pr.measuredX.size() != pr.measuredY.size()) {
+    refuse("counts", "has " + std::to_string(pr.measuredY.size()) + " values, energy_kev " +
+                         std::to_string(pr.measuredX.size()));
+  }
+  if (model != "numeric" && model != "analytic") refuse("model", "must be 'numeric' or 'analytic'");
+  FitModel m = defaultFitModel();
+  m.layers = fitLayers(layers, {});
+  for (FitLayer& l : m.layers) {
+    l.concentration[0].lower = 0.0;
+  }
+  m.dose.value = finite(dose, "dose");
+  m.shift.value = finite(shift, "shift_kev");
+  m.background.value = finite(background, "background");
+  m.spread.value = nonNegative(spread, "beam_spread_ev");
+  m.maxIterations = whole(maxIterations, "max_iterations", 1, 100000);
+  std::vector<Named> named = namedParameters(m);
+  const auto find = [&](const std::string& n, const char* arg) -> Named& {
+    for (Named& p : named)
+      if (p.name == n) return p;
+    std::string known;
+    for (const Named& p : named)
+      known += (known.empty() ? "" : ", ") + p.name;
+    refuse(arg, "no parameter '" + n + "' (the parameters: " + known + ")");
+  };
+  for (Named& p : named)
+    p.p->free = false;
+  if (free.is_none()) {
+    for (FitLayer& l : m.layers) {
+      l.thickness.free = true;
+      l.concentration[0].free = true;
+    }
+  } else {
+    if (pyb::isinstance<pyb::str>(free)) refuse("free", "must be a list of parameter names");
+    for (const auto& n : free)
+      find(pyb::str(n), "free").p->free = true;
+  }
+  if (!bounds.is_none()) {
+    if (!pyb::isinstance<pyb::dict>(bounds))
+      refuse("bounds", "must be a dict name: (lower, upper)");
+    for (const auto& [key, value] : bounds.cast<pyb::dict>()) {
+      Named& p = find(pyb::str(key), "bounds");
+      std::tie(p.p->lower, p.p->upper) = boundPair(value, p.name);
+    }
+  }
+  const double s = step.is_none() ? 0.005 : positive(step.cast<double>(), "step");
+  nonNegative(start, "start");
+  pr.grid = layerGrid(m.layers, s, start);
+  pr.grid.values.clear();
+  positive(resonance, "resonance_kev");
+  positive(maxEnergy, "max_energy_kev");
+  positive(stopping, "stopping");
+  positive(straggling, "straggling");
+  nonNegative(resonanceFwhm, "resonance_fwhm_ev");
+  ExcitationBroadening b{convolve, resonanceFwhm, spread};
+  const bool byVector = model == "numeric" && !autoGrid;
+  if (byVector) {
+    positive(tableStep, "table_step_ev");
+    whole(collisions, "collisions", 1, 100000);
+    whole(bins, "bins", 2, static_cast<long long>(kMaxGridPoints));
+  }
+  pr.reach = excitationReach(stopping, maxEnergy, byVector, byVector ? tableStep : 0.0,
+                             byVector ? static_cast<double>(bins) : 0.0);
+  if (model == "numeric") {
+    auto in = std::make_shared<NraNumericInput>();
+    in->table = {resonance,
+                 maxEnergy,
+                 stopping,
+                 straggling,
+                 autoGrid,
+                 tableStep,
+                 static_cast<int>(collisions),
+                 static_cast<int>(bins)};
+    in->broadening = b;
+    auto cache = std::make_shared<NraNumericCache>();
+    pr.curve = [in, cache, resonance](std::vector<profile> profiles, double sp) {
+      in->depth = std::move(profiles.front());
+      in->broadening.beamSpread = sp;
+      return excitationPoints(numericExcitationCurve(*in, *cache).curve, resonance);
+    };
+  } else {
+    auto in = std::make_shared<NraAnalyticInput>();
+    *in = {maxEnergy, stopping, straggling, b, {}};
+    pr.curve = [in, resonance](std::vector<profile> profiles, double sp) {
+      in->depth = std::move(profiles.front());
+      in->broadening.beamSpread = sp;
+      return excitationPoints(analyticExcitation(*in), resonance);
+    };
+  }
+  pr.model = m;
+
+  LayeredFitResult r;
+  {
+    pyb::gil_scoped_release release;
+    LayeredFit fit(std::move(pr));
+    r = fit.run();
+  }
+  if (!r.report.done) {
+    std::string why;
+    for (const auto& [name, reason] : r.reasons)
+      why += (why.empty() ? "" : "; ") + name + ": " + reason;
+    throw FitGivenUp("The fit could not determine " + why);
+  }
+  FitModel best = r.model;
+  const std::vector<Named> bestNamed = namedParameters(best);
+  FitResult out;
+  pyb::list names;
+  pyb::dict values, uncertainties, atBound;
+  std::vector<double> u;
+  for (const FitValue& v : r.report.values) {
+    std::string n = v.name;
+    for (const Named& p : bestNamed)
+      if (p.programName == v.name) n = p.name;
+    names.append(n);
+    values[n.c_str()] = v.value;
+    uncertainties[n.c_str()] = v.uncertainty;
+    atBound[n.c_str()] = v.atBound;
+    u.push_back(v.uncertainty);
+  }
+  const std::size_t k = u.size();
+  pyb::array_t<double> cov({k, k}), corr({k, k});
+  for (std::size_t i = 0; i < k; ++i) {
+    for (std::size_t j = 0; j < k; ++j) {
+      const double c = i < r.report.correlation.size() && j < r.report.correlation[i].size()
+                           ? r.report.correlation[i][j]
+                           : (i == j ? 1.0 : 0.0);
+      corr.mutable_at(i, j) = c;
+      cov.mutable_at(i, j) = c * u[i] * u[j];
+    }
+  }
+  pyb::list bestLayers;
+  for (const FitLayer& l : best.layers)
+    bestLayers.append(pyb::make_tuple(l.thickness.value, l.concentration[0].value, l.sigma.value));
+  out.fields["names"] = names;
+  out.fields["values"] = values;
+  out.fields["uncertainties"] = uncertainties;
+  out.fields["at_bound"] = atBound;
+  out.fields["covariance"] = cov;
+  out.fields["correlation"] = corr;
+  out.fields["layers"] = bestLayers;
+  out.fields["dose"] = best.dose.value;
+  out.fields["shift_kev"] = best.shift.value;
+  out.fields["background"] = best.background.value;
+  out.fields["beam_spread_ev"] = best.spread.value;
+  out.fields["deviance"] = r.report.deviance;
+  out.fields["expected_deviance"] = r.report.expectedDeviance;
+  out.fields["deviance_ratio"] = r.report.devianceRatio;
+  out.fields["reduced_chi2"] = r.report.devianceRatio;
+  out.fields["uncertainty_scale"] = r.report.uncertaintyScale;
+  out.fields["points"] = r.report.points;
+  out.fields["degrees_of_freedom"] = r.report.degreesOfFreedom;
+  out.fields["evaluations"] = r.report.evaluations;
+  out.fields["iterations"] = r.report.iterations;
+  out.fields["warnings"] = pyb::cast(r.report.warnings);
+  out.fields["report"] = fitReportText(r.report);
+  return pyb::cast(std::move(out));
+}
+
+// ---- A model of the caller's own ---------------------------------------------------------------
+
+double toExternal(double lo, double hi, double u) {
+  const bool l = std::isfinite(lo), h = std::isfinite(hi);
+  if (l && h) return lo + (hi - lo) * 0.5 * (std::sin(u) + 1.0);
+  if (l) return lo - 1.0 + std::sqrt(u * u + 1.0);
+  if (h) return hi + 1.0 - std::sqrt(u * u + 1.0);
+  return u;
+}
+
+double toInternal(double lo, double hi, double x) {
+  const bool l = std::isfinite(lo), h = std::isfinite(hi);
+  if (l && h) return std::asin(std::clamp(2.0 * (x - lo) / (hi - lo) - 1.0, -1.0, 1.0));
+  if (l) return std::sqrt(std::max(0.0, (x - lo + 1.0) * (x - lo + 1.0) - 1.0));
+  if (h) return std::sqrt(std::max(0.0, (hi - x + 1.0) * (hi - x + 1.0) - 1.0));
+  return x;
+}
+
+// The model's counts at the measured energies: an array of one value per point, or a curve
+// (energy_kev, counts) interpolated linearly (0 outside it).
+std::vector<double> modelAt(const pyb::object& value, const std::vector<double>& x) {
+  if (pyb::hasattr(value, "energy_kev") && pyb::hasattr(value, "counts")) {
+    const std::vector<double> cx = finiteVector(value.attr("energy_kev"), "function's energy_kev");
+    const std::vector<double> cy = finiteVector(value.attr("counts"), "function's counts");
+    if (cx.size() != cy.size()) refuse("function", "returned a curve of unequal arrays");
+    std::vector<double> m(x.size(), 0.0);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      const auto it = std::upper_bound(cx.begin(), cx.end(), x[i]);
+      if (it == cx.begin() || it == cx.end()) continue;
+      const std::size_t j = static_cast<std::size_t>(it - cx.begin());
+      const double t = (x[i] - cx[j - 1]) / (cx[j] - cx[j - 1]);
+      m[i] = cy[j - 1] + t * (cy[j] - cy[j - 1]);
+    }
+    return m;
+  }
+  std::vector<double> m = finiteVector(value, "function's result");
+  if (m.size() != x.size()) {
+    refuse("function", "returned " + std::to_string(m.size()) + " values for " +
+                           std::to_string(x.size()) + " points");
+  }
+  return m;
+}
+
+pyb::object custom(const pyb::object& function, const pyb::object& energy,
+                   const pyb::object& counts, const pyb::dict& startValues,
+                   const pyb::object& bounds, const pyb::object& sigma, long long maxIterations) {
+  if (!PyCallable_Check(function.ptr())) refuse("function", "must be callable");
+  const std::vector<double> x = finiteVector(energy, "energy_kev");
+  const std::vector<double> y = finiteVector(counts, "counts");
+  if (x.size() != y.size()) refuse("counts", "has another length than energy_kev");
+  std::vector<double> s;
+  if (!sigma.is_none()) {
+    s = finiteVector(sigma, "sigma");
+    if (s.size() != y.size()) refuse("sigma", "has another length than counts");
+    for (double v : s)
+      if (!(v > 0.0)) refuse("sigma", "every uncertainty must be above 0");
+  }
+  std::vector<std::string> names;
+  std::vector<double> x0, lo, hi;
+  for (const auto& [key, value] : startValues) {
+    names.push_back(pyb::str(key));
+    x0.push_back(finite(value.cast<double>(), "start"));
+    lo.push_back(-INFINITY);
+    hi.push_back(INFINITY);
+  }
+  if (names.empty()) refuse("start", "names no parameter to fit");
+  if (!bounds.is_none()) {
+    for (const auto& [key, value] : bounds.cast<pyb::dict>()) {
+      const std::string n = pyb::str(key);
+      const auto it = std::find(names.begin(), names.end(), n);
+      if (it == names.end()) refuse("bounds", "names '" + n + "', which is not in start");
+      const auto j = static_cast<std::size_t>(it - names.begin());
+      std::tie(lo[j], hi[j]) = boundPair(value, n);
+      if (x0[j] < lo[j] || x0[j] > hi[j]) refuse("start", n + " lies outside its bounds");
+    }
+  }
+  const std::size_t k = names.size();
+  int evaluations = 0;
+  const auto model = [&](const std::vector<double>& p) {
+    pyb::dict kw;
+    for (std::size_t j = 0; j < k; ++j)
+      kw[names[j].c_str()] = p[j];
+    ++evaluations;
+    return modelAt(function(**kw), x);
+  };
+  const auto residuals = [&](const std::vector<double>& m, std::vector<double>& r) {
+    for (std::size_t i = 0; i < y.size(); ++i)
+      r[i] = s.empty() ? devianceResidual(y[i], m[i]) : (m[i] - y[i]) / s[i];
+  };
+  const auto external = [&](const std::vector<double>& u) {
+    std::vector<double> p(k);
+    for (std::size_t j = 0; j < k; ++j)
+      p[j] = toExternal(lo[j], hi[j], u[j]);
+    return p;
+  };
+  LeastSquaresProblem problem;
+  problem.residuals = y.size();
+  problem.f = [&](const std::vector<double>& u, std::vector<double>& r) {
+    residuals(model(external(u)), r);
+  };
+  std::vector<double> u0(k);
+  for (std::size_t j = 0; j < k; ++j)
+    u0[j] = toInternal(lo[j], hi[j], x0[j]);
+  SolverOptions options;
+  options.maxIterations = whole(maxIterations, "max_iterations", 1, 100000);
+  const SolverResult sr = solveLeastSquares(problem, u0, options);
+  if (sr.end == SolverEnd::failed) throw FitGivenUp("The fit failed: " + sr.message);
+  const std::vector<double> best = external(sr.u);
+  std::vector<double> r0(y.size());
+  residuals(model(best), r0);
+  // The covariance from the Jacobian of the residuals in the parameters themselves.
+  std::vector<std::vector<double>> jac(y.size(), std::vector<double>(k));
+  for (std::size_t j = 0; j < k; ++j) {
+    std::vector<double> p = best;
+    const double h = 1e-6 * std::max(std::fabs(p[j]), 1e-3);
+    p[j] += h;
+    std::vector<double> r(y.size());
+    residuals(model(p), r);
+    for (std::size_t i = 0; i < y.size(); ++i)
+      jac[i][j] = (r[i] - r0[i]) / h;
+  }
+  const auto cov = leastSquaresCovariance(jac);
+  double chi2 = 0.0;
+  for (double v : r0)
+    chi2 += v * v;
+  FitResult out;
+  pyb::dict values, uncertainties;
+  pyb::array_t<double> c({k, k});
+  for (std::size_t i = 0; i < k; ++i) {
+    values[names[i].c_str()] = best[i];
+    uncertainties[names[i].c_str()] = std::sqrt(std::max(0.0, cov[i][i]));
+    for (std::size_t j = 0; j < k; ++j)
+      c.mutable_at(i, j) = cov[i][j];
+  }
+  const double dof = static_cast<double>(y.size()) - static_cast<double>(k);
+  out.fields["names"] = pyb::cast(names);
+  out.fields["values"] = values;
+  out.fields["uncertainties"] = uncertainties;
+  out.fields["covariance"] = c;
+  out.fields[sigma.is_none() ? "deviance" : "chi2"] = chi2;
+  out.fields["reduced_chi2"] = dof > 0 ? chi2 / dof : NAN;
+  out.fields["degrees_of_freedom"] = dof;
+  out.fields["evaluations"] = evaluations;
+  out.fields["iterations"] = sr.iterations;
+  out.fields["converged"] = sr.end == SolverEnd::converged || sr.end == SolverEnd::noProgress;
+  return pyb::cast(std::move(out));
+}
+
+}  // namespace
+
+void registerFit(pyb::module_& m) {
+  using namespace pybind11::literals;
+  pyb::register_exception<FitGivenUp>(m, "FitError", PyExc_RuntimeError).doc() =
+      "A fit that could not start or ended without a result; the message says why.";
+  registerResult<FitResult>(m, "Result", R"doc(
+A fit's result: names (free parameters in order), values, uncertainties (standard, by name),
+covariance (NumPy matrix in the order of names), reduced_chi2, degrees_of_freedom, evaluations,
+iterations; the layered fit also gives deviance, expected_deviance, deviance_ratio (=
+reduced_chi2), correlation, at_bound, layers (best (thickness, concentration, sigma)), dose,
+shift_kev, background, beam_spread_ev, warnings and the program's report text.
+)doc");
+  m.def("layered", &layered, R"doc(
+Fits a layered sample's resonant NRA excitation curve to measured counts, as the program's fit
+does: the Poisson likelihood of the counts (signed roots of the deviance as residuals), the
+program's least-squares solver, bounds by a change of variable.
+
+    energy_kev, counts: the measured points (beam energy, keV; counts).
+    layers: the start values, a list of (thickness_A, concentration[, sigma_A]) from the surface.
+    free: names of the free parameters: thicknessK, concentrationK, sigmaK (layer K from 1),
+        dose, shift_kev, background, beam_spread_ev. Default: every layer's thickness and
+        concentration.
+    bounds: {name: (lower, upper)}, None for no bound. Thicknesses, widths, concentrations and
+        the spread are at least 0 already.
+    model: "numeric" or "analytic".
+    dose (8), shift_kev (0, added to the measured energies), background (0, flat),
+    beam_spread_ev (100): start values, fitted when free.
+    step: depth grid of the profiles (Å), 0.005; start: depth where the sample begins, 0.
+    The model's values as in tarvex.nra.numeric: resonance_kev 151, max_energy_kev 5,
+    stopping 548.56, straggling 6.62, resonance_fwhm_ev 100, convolve, auto, table_step_ev,
+    collisions, bins.
+    max_iterations: 100.
+
+Returns a tarvex.fit.Result. Raises ValueError for bad arguments, tarvex.fit.FitError when the
+fit cannot start or ends without determining every free parameter.
+)doc",
+        "energy_kev"_a, "counts"_a, "layers"_a, pyb::kw_only(), "free"_a = pyb::none(),
+        "bounds"_a = pyb::none(), "model"_a = "numeric", "dose"_a = 8.0, "shift_kev"_a = 0.0,
+        "background"_a = 0.0, "beam_spread_ev"_a = 100.0, "step"_a = pyb::none(), "start"_a = 0.0,
+        "resonance_kev"_a = 151.0, "max_energy_kev"_a = 5.0, "stopping"_a = 548.56,
+        "straggling"_a = 6.62, "resonance_fwhm_ev"_a = 100.0, "convolve"_a = true, "auto"_a = true,
+        "table_step_ev"_a = 10.0, "collisions"_a = 5, "bins"_a = 1000, "max_iterations"_a = 100);
+  m.def("custom", &custom, R"doc(
+Fits a model of your own with the program's least-squares solver.
+
+    function: called as function(**parameters); returns the model's counts at the measured
+        points (an array as long as counts), or a curve with energy_kev and counts (a
+        tarvex.nra.Curve, say), interpolated linearly at energy_kev (0 outside it).
+    energy_kev, counts: the measured points.
+    start: {name: start value} of the parameters.
+    bounds: {name: (lower, upper)}, None for no bound.
+    sigma: the counts' standard uncertainties (least squares); None fits the Poisson
+        likelihood of counts, as the program's fit does.
+    max_iterations: 100.
+
+Returns a tarvex.fit.Result (names, values, uncertainties, covariance, reduced_chi2,
+evaluations, iterations, converged).
+)doc",
+        "function"_a, "energy_kev"_a, "counts"_a, "start"_a, pyb::kw_only(),
+        "bounds"_a = pyb::none(), "sigma"_a = pyb::none(), "max_iterations"_a = 100);
+}
+
+}  // namespace tarvex::py

@@ -1,0 +1,91 @@
+// The Python module tarvex: the program's models as functions of NumPy arrays, the whole program
+// without windows (Session), and its fit.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include "app/app.h"
+#include "bindings.h"
+
+namespace tarvex::py {
+
+void registerResultBase(pyb::module_& m) {
+  pyb::class_<Result>(m, "Result", R"doc(
+The result of a model or a fit: its values as attributes (NumPy arrays, numbers, texts).
+
+``keys()`` lists the names, ``as_dict()`` gives them as a dict. Results pickle, so they travel
+between processes (the workers of a Dask cluster).
+)doc")
+      .def("__getattr__",
+           [](const Result& r, const std::string& name) -> pyb::object {
+             if (!r.fields.contains(name)) {
+               throw pyb::attribute_error("the result has no value '" + name + "'");
+             }
+             return r.fields[name.c_str()];
+           })
+      .def(
+          "keys", [](const Result& r) { return pyb::list(r.fields.attr("keys")()); },
+          "The names of the values.")
+      .def(
+          "as_dict", [](const Result& r) { return pyb::dict(r.fields); },
+          "The values as a new dict.")
+      .def("__dir__",
+           [](pyb::object self) {
+             pyb::list names = pyb::list(self.attr("__class__").attr("__dict__").attr("keys")());
+             for (const auto& k : self.cast<const Result&>().fields)
+               names.append(k.first);
+             return names;
+           })
+      .def("__repr__", [](pyb::object self) {
+        const Result& r = self.cast<const Result&>();
+        std::string text = pyb::str(self.attr("__class__").attr("__qualname__"));
+        text += "(";
+        bool first = true;
+        for (const auto& [key, value] : r.fields) {
+          if (!first) text += ", ";
+          first = false;
+          text += std::string(pyb::str(key)) + "=";
+          if (pyb::hasattr(value, "shape") && pyb::hasattr(value, "dtype")) {
+            text += "array[" + std::string(pyb::str(value.attr("shape"))) + "]";
+          } else {
+            text += std::string(pyb::repr(value));
+          }
+        }
+        return text + ")";
+      });
+}
+
+}  // namespace tarvex::py
+
+PYBIND11_MODULE(tarvex, m) {
+  namespace py = tarvex::py;
+  m.doc() = R"doc(
+Tarvex from Python: ion-beam analysis of thin films.
+
+tarvex.nra      resonant NRA excitation curves (numeric and analytic models)
+tarvex.meis     ion-scattering spectra (Gaussian, Bessel, numeric, external cross section)
+tarvex.fit      the program's layered fit and its least-squares solver on NumPy data
+tarvex.Session  the whole program without windows, driven by script lines
+
+Every model releases the GIL while it runs: Python threads run curves on all cores. Bad
+arguments raise ValueError naming the argument.
+)doc";
+  m.attr("__version__") = tarvex::kVersion;
+  py::registerResultBase(m);
+  // Submodules are entered in sys.modules, so that `import tarvex.nra` works and their results
+  // pickle by name.
+  pybind11::module_ sys = pybind11::module_::import("sys");
+  const auto sub = [&](const char* name, const char* doc) {
+    pybind11::module_ s = m.def_submodule(name, doc);
+    sys.attr("modules")[(std::string("tarvex.") + name).c_str()] = s;
+    return s;
+  };
+  pybind11::module_ nra = sub("nra", "Resonant NRA excitation curves.");
+  py::registerNra(nra);
+  py::registerSession(m);
+  pybind11::module_ fit = sub("fit", "The layered fit and the least-squares solver.");
+  py::registerFit(fit);
+#ifdef TARVEX_PYTHON_MEIS
+  pybind11::module_ meis = sub("meis", "Ion-scattering spectra.");
+  py::registerMeis(meis);
+#endif
+}
