@@ -50,7 +50,8 @@ class PySession {
       std::istringstream lines(printed + errors);
       for (std::string l; std::getline(lines, l);) {
         if (l.rfind("message: ", 0) == 0 || l.rfind("failed: ", 0) == 0 ||
-            l.rfind("ignored: ", 0) == 0) {
+            l.rfind("ignored: ", 0) == 0 ||
+            (l.rfind("status: ", 0) == 0 && l.find("ERROR") != std::string::npos)) {
           why += (why.empty() ? "" : "\n") + l;
         }
       }
