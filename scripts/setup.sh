@@ -11,6 +11,10 @@ packages=(
   locales poppler-utils
   qt6-base-dev libqcustomplot-dev fonts-dejavu-core xvfb xauth
   openbox x11-apps  # the first-start screenshot (scripts/screenshots.sh): a window manager, xwd
+  # The Python module (pybind11, NumPy), its tests and examples (pytest, matplotlib, emcee,
+  # Dask with its distributed scheduler).
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib python3-emcee
+  python3-dask python3-distributed
 )
 
 missing=()

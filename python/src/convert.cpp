@@ -193,4 +193,10 @@ pyb::array_t<double> toArray(const std::vector<double>& values) {
   return a;
 }
 
+pyb::array_t<double> toArray(std::vector<double>&& values) {
+  auto* owned = new std::vector<double>(std::move(values));
+  pyb::capsule free(owned, [](void* v) { delete static_cast<std::vector<double>*>(v); });
+  return pyb::array_t<double>(static_cast<pyb::ssize_t>(owned->size()), owned->data(), free);
+}
+
 }  // namespace tarvex::py

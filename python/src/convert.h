@@ -42,6 +42,8 @@ profile layerGrid(const std::vector<FitLayer>& layers, double step, double start
 
 // A new NumPy array holding a copy of the values.
 pyb::array_t<double> toArray(const std::vector<double>& values);
+// A NumPy array that takes the vector over (no copy).
+pyb::array_t<double> toArray(std::vector<double>&& values);
 // The values of a 1-D array-like of finite numbers (refused otherwise, naming the argument).
 std::vector<double> finiteVector(const pyb::object& values, const char* argument);
 

@@ -4,6 +4,7 @@
 #include <pybind11/stl.h>
 
 #include <mutex>
+#include <optional>
 
 #include "bindings.h"
 #include "convert.h"
@@ -39,28 +40,41 @@ ExcitationBroadening broadening(double resonanceFwhm, double beamSpread, bool co
 }
 
 // The curve's arrays as the program draws it: beam energies E_R + loss, and counts of the dose
-// with the flat background added after it.
-void curveFields(pyb::dict& f, const spectro& curve, double resonance, double dose,
-                 double background) {
-  const std::size_t n = curve.values.size();
-  std::vector<double> energy(n), loss(n), counts(n);
-  const backgroundLine line{0.0, background, 1.0, background};
-  for (int i = 0; i < curve.size(); ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    energy[k] = excitationEnergy(curve, i, resonance);
-    loss[k] = i * curve.step - curve.offset;
-    counts[k] = lineValue(line, energy[k]) + curve.values[k] * dose;
+// with the flat background added after it. Computed without the GIL; handed to NumPy as they
+// are.
+struct CurveArrays {
+  std::vector<double> energy, loss, yield, counts;
+  double step = 0.0, offset = 0.0;
+
+  CurveArrays(spectro&& curve, double resonance, double dose, double background)
+      : step(curve.step), offset(curve.offset) {
+    const std::size_t n = curve.values.size();
+    energy.resize(n);
+    loss.resize(n);
+    counts.resize(n);
+    // The program's flat background line: its value is the same at every finite energy.
+    const double base = lineValue(backgroundLine{0.0, background, 1.0, background}, resonance);
+    for (int i = 0; i < curve.size(); ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      energy[k] = excitationEnergy(curve, i, resonance);
+      loss[k] = i * curve.step - curve.offset;
+      counts[k] = base + curve.values[k] * dose;
+    }
+    yield = std::move(curve.values);
   }
-  f["energy_kev"] = toArray(energy);
-  f["loss_ev"] = toArray(loss);
-  f["yield_per_dose"] = toArray(curve.values);
-  f["counts"] = toArray(counts);
-  f["step_ev"] = curve.step;
-  f["offset_ev"] = curve.offset;
-  f["resonance_kev"] = resonance;
-  f["dose"] = dose;
-  f["background"] = background;
-}
+
+  void into(pyb::dict& f, double resonance, double dose, double background) {
+    f["energy_kev"] = toArray(std::move(energy));
+    f["loss_ev"] = toArray(std::move(loss));
+    f["yield_per_dose"] = toArray(std::move(yield));
+    f["counts"] = toArray(std::move(counts));
+    f["step_ev"] = step;
+    f["offset_ev"] = offset;
+    f["resonance_kev"] = resonance;
+    f["dose"] = dose;
+    f["background"] = background;
+  }
+};
 
 pyb::object numeric(const pyb::object& concentration, const pyb::object& step, double start,
                     const pyb::object& layers, double resonance, double maxEnergy, double stopping,
@@ -84,6 +98,7 @@ pyb::object numeric(const pyb::object& concentration, const pyb::object& step, d
   in.depth = depthProfile(concentration, step, start, layers);
 
   NraNumericResult r;
+  std::optional<CurveArrays> arrays;
   {
     pyb::gil_scoped_release release;
     if (cache != nullptr) {
@@ -93,9 +108,10 @@ pyb::object numeric(const pyb::object& concentration, const pyb::object& step, d
       r = numericExcitationCurve(in, threadCache());
     }
     requireFiniteCurve(r.curve, "The numeric excitation curve", in.depth);
+    arrays.emplace(std::move(r.curve), resonance, dose, background);
   }
   NraCurve out;
-  curveFields(out.fields, r.curve, resonance, dose, background);
+  arrays->into(out.fields, resonance, dose, background);
   out.fields["model"] = "numeric";
   out.fields["emin_ev"] = r.collision.emin;
   out.fields["emax_ev"] = r.collision.emax;
@@ -121,16 +137,17 @@ pyb::object analytic(const pyb::object& concentration, const pyb::object& step, 
   finite(dose, "dose");
   finite(background, "background");
   in.depth = depthProfile(concentration, step, start, layers);
-  spectro curve;
+  std::optional<CurveArrays> arrays;
   {
     pyb::gil_scoped_release release;
     checkAnalyticInput(in);
     checkAnalyticWork(in);
-    curve = analyticExcitation(in);
+    spectro curve = analyticExcitation(in);
     requireFiniteCurve(curve, "The analytic excitation curve", in.depth);
+    arrays.emplace(std::move(curve), resonance, dose, background);
   }
   NraCurve out;
-  curveFields(out.fields, curve, resonance, dose, background);
+  arrays->into(out.fields, resonance, dose, background);
   out.fields["model"] = "analytic";
   return pyb::cast(std::move(out));
 }

@@ -1,0 +1,123 @@
+#!/usr/bin/python3
+"""Speed of the Python module: one call of the numeric resonant NRA model from Python against
+the same call in C++ (bench_model_call), curves per second with threads, and a sweep on a
+local Dask cluster.
+
+    PYTHONPATH=build/release/python /usr/bin/python3 bench/python_call.py \\
+        --cxx build/release/bench/bench_model_call
+
+The case: a 10 Å layer of concentration 1 on the 0.005 Å grid, Max Energy 10 keV, every other
+value at its start-up default, the collision table cached (built before timing).
+"""
+import argparse
+import json
+import statistics
+import subprocess
+import threading
+import time
+
+import numpy as np
+
+import tarvex
+
+PROFILE = np.ones(2000)
+
+
+def call(cache=None):
+    return tarvex.nra.numeric(PROFILE, step=0.005, max_energy_kev=10, cache=cache)
+
+
+def per_call(calls, repeats):
+    """Median processor seconds per call over `repeats` runs of `calls` calls, table cached
+    (processor time: other processes on the machine count less than in wall time)."""
+    call()
+    times = []
+    for _ in range(repeats):
+        t = time.process_time()
+        for _ in range(calls):
+            call()
+        times.append((time.process_time() - t) / calls)
+    return statistics.median(times)
+
+
+def cxx_per_call(binary, repeats):
+    out = subprocess.run([binary, "--benchmark_format=json",
+                          f"--benchmark_repetitions={repeats}",
+                          "--benchmark_report_aggregates_only=true"],
+                         capture_output=True, text=True, check=True).stdout
+    for b in json.loads(out)["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            return b["cpu_time"] * {"us": 1e-6, "ms": 1e-3, "ns": 1e-9}[b["time_unit"]]
+    raise RuntimeError("no median in the benchmark's output")
+
+
+def threads_rate(threads, calls):
+    """Curves per second of `threads` Python threads, each with its own cache."""
+    def work():
+        cache = tarvex.nra.NumericCache()
+        call(cache)
+        barrier.wait()
+        for _ in range(calls):
+            call(cache)
+
+    barrier = threading.Barrier(threads + 1)
+    pool = [threading.Thread(target=work) for _ in range(threads)]
+    for t in pool:
+        t.start()
+    barrier.wait()
+    t0 = time.perf_counter()
+    for t in pool:
+        t.join()
+    return threads * calls / (time.perf_counter() - t0)
+
+
+def remote_curve(_):
+    return call()
+
+
+def dask_rate(workers, tasks):
+    from distributed import Client, LocalCluster
+
+    with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                      dashboard_address=None) as cluster, Client(cluster) as client:
+        client.gather(client.map(remote_curve, range(4 * workers), pure=False))  # tables built
+        t0 = time.perf_counter()
+        curves = client.gather(client.map(remote_curve, range(tasks), pure=False))
+        elapsed = time.perf_counter() - t0
+    size = sum(a.nbytes for a in (curves[0].energy_kev, curves[0].counts,
+                                  curves[0].loss_ev, curves[0].yield_per_dose))
+    return tasks / elapsed, size
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--cxx", help="bench_model_call, for the C++ side")
+    parser.add_argument("--calls", type=int, default=2000)
+    parser.add_argument("--repeats", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=5, help="alternating rounds of both")
+    parser.add_argument("--dask-tasks", type=int, default=4000, help="0 leaves Dask out")
+    args = parser.parse_args()
+
+    # Alternating rounds; the medians of the rounds.
+    py, cxx = [], []
+    for _ in range(args.rounds):
+        py.append(per_call(args.calls, args.repeats))
+        if args.cxx:
+            cxx.append(cxx_per_call(args.cxx, args.repeats))
+    py = statistics.median(py)
+    print(f"Python call, table cached: {py * 1e6:.1f} us processor time "
+          f"({1 / py:.0f} curves/s on one core)")
+    if args.cxx:
+        cxx = statistics.median(cxx)
+        print(f"C++ model call:            {cxx * 1e6:.1f} us; Python's overhead "
+              f"{(py - cxx) * 1e6:.1f} us = {100 * (py - cxx) / cxx:.1f} %")
+    for n in (1, 2):
+        print(f"{n} Python thread(s): {threads_rate(n, args.calls // n):.0f} curves/s")
+    if args.dask_tasks:
+        rate, size = dask_rate(2, args.dask_tasks)
+        print(f"LocalCluster, 2 workers x 1 thread: {rate:.0f} curves/s; "
+              f"{size / 1024:.0f} KiB of arrays per result")
+
+
+if __name__ == "__main__":
+    main()
