@@ -71,22 +71,24 @@ def threads_rate(threads, calls):
     return threads * calls / (time.perf_counter() - t0)
 
 
-def remote_curve(_):
-    return call()
+def remote_curves(n):
+    return [call() for _ in range(n)]
 
 
-def dask_rate(workers, tasks):
+def dask_rate(workers, tasks, batch):
+    """Curves per second on a local cluster, `batch` curves a task."""
     from distributed import Client, LocalCluster
 
     with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
                       dashboard_address=None) as cluster, Client(cluster) as client:
-        client.gather(client.map(remote_curve, range(4 * workers), pure=False))  # tables built
+        client.gather(client.map(remote_curves, [1] * (4 * workers), pure=False))  # tables built
         t0 = time.perf_counter()
-        curves = client.gather(client.map(remote_curve, range(tasks), pure=False))
+        parts = client.gather(client.map(remote_curves, [batch] * (tasks // batch), pure=False))
         elapsed = time.perf_counter() - t0
+        curves = [c for p in parts for c in p]
     size = sum(a.nbytes for a in (curves[0].energy_kev, curves[0].counts,
                                   curves[0].loss_ev, curves[0].yield_per_dose))
-    return tasks / elapsed, size
+    return len(curves) / elapsed, size
 
 
 def main():
@@ -95,7 +97,8 @@ def main():
     parser.add_argument("--calls", type=int, default=2000)
     parser.add_argument("--repeats", type=int, default=5)
     parser.add_argument("--rounds", type=int, default=5, help="alternating rounds of both")
-    parser.add_argument("--dask-tasks", type=int, default=4000, help="0 leaves Dask out")
+    parser.add_argument("--dask-tasks", type=int, default=4000,
+                        help="curves of the Dask sweep; 0 leaves Dask out")
     args = parser.parse_args()
 
     # Alternating rounds; the medians of the rounds.
@@ -114,9 +117,10 @@ def main():
     for n in (1, 2):
         print(f"{n} Python thread(s): {threads_rate(n, args.calls // n):.0f} curves/s")
     if args.dask_tasks:
-        rate, size = dask_rate(2, args.dask_tasks)
-        print(f"LocalCluster, 2 workers x 1 thread: {rate:.0f} curves/s; "
-              f"{size / 1024:.0f} KiB of arrays per result")
+        for batch in (1, 10, 100):
+            rate, size = dask_rate(2, args.dask_tasks, batch)
+            print(f"LocalCluster, 2 workers x 1 thread, {batch} curves a task: {rate:.0f} "
+                  f"curves/s; {size / 1024:.0f} KiB of arrays per curve")
 
 
 if __name__ == "__main__":

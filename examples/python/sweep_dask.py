@@ -29,10 +29,18 @@ def grid(thicknesses, spreads):
     return list(itertools.product(thicknesses, spreads))
 
 
-def sweep(client, params):
-    """The curves of every point of the grid, in its order, computed on the client's cluster."""
-    futures = client.map(curve, params, pure=False)
-    return client.gather(futures)
+def curves(batch):
+    """The curves of a batch of grid points: one task."""
+    return [curve(p) for p in batch]
+
+
+def sweep(client, params, batch=1):
+    """The curves of every point of the grid, in its order, computed on the client's cluster in
+    tasks of `batch` curves (a task costs the scheduler about a millisecond: batches of tens of
+    curves keep the workers busy)."""
+    batches = [params[i:i + batch] for i in range(0, len(params), batch)]
+    futures = client.map(curves, batches, pure=False)
+    return [c for part in client.gather(futures) for c in part]
 
 
 def main():
@@ -41,6 +49,7 @@ def main():
     parser.add_argument("--workers", type=int, default=2, help="workers of the LocalCluster")
     parser.add_argument("--thicknesses", type=int, default=4, help="thicknesses of the grid")
     parser.add_argument("--spreads", type=int, default=3, help="beam spreads of the grid")
+    parser.add_argument("--batch", type=int, default=4, help="curves per task")
     args = parser.parse_args()
 
     from distributed import Client, LocalCluster
@@ -54,12 +63,12 @@ def main():
                                dashboard_address=None)
         client = Client(cluster)
     try:
-        curves = sweep(client, params)
+        swept = sweep(client, params, args.batch)
     finally:
         client.close()
         if cluster is not None:
             cluster.close()
-    for (thickness, spread), c in zip(params, curves):
+    for (thickness, spread), c in zip(params, swept):
         area = float(np.sum(c.counts) * c.step_ev * 1e-3)
         peak = float(c.energy_kev[np.argmax(c.counts)])
         print(f"thickness {thickness:6.2f} Å  spread {spread:6.1f} eV  area {area:8.3f}  "

@@ -19,8 +19,9 @@ def test_a_sweep_on_a_local_cluster_equals_a_plain_loop():
                       dashboard_address=None) as cluster, Client(cluster) as client:
         assert len(client.scheduler_info()["workers"]) == 2
         swept = sweep_dask.sweep(client, params)
-    assert len(swept) == len(loop)
-    for a, b in zip(swept, loop):
+        batched = sweep_dask.sweep(client, params, batch=4)
+    assert len(swept) == len(batched) == len(loop)
+    for a, b in zip(swept + batched, loop + loop):
         assert a.keys() == b.keys()
         for key in a.keys():
             if key == "table_built":
