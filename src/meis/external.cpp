@@ -13,6 +13,14 @@
 
 namespace tarvex {
 
+namespace {
+
+constexpr const char* kNoScc =
+    "\"SCC\" asks for the correction of an SCC file, and no correction (values that sum to more "
+    "than 0) was given";
+
+}  // namespace
+
 double extTableBinCount(double deltaE) {
   return std::trunc(deltaE * 1000.0);
 }
@@ -115,10 +123,12 @@ MeisElementResult externalElementSpectrum(const ExternalFrame& f, const std::str
     sp.offset = e.k * f.run.e0 * 1000.0;
     // Here the correction comes before the broadening.
     if (f.scc && sp.integral() != 0.0) {
-      if (f.sccBasic || !scc) {
+      if (f.sccBasic) {
         sp.convolveExponential(1.0 / el.sigma);
       } else {
+        if (!scc) throw std::invalid_argument(kNoScc);
         SccCorrection c = scc(d[1].size(), d[1].step);
+        if (c.table.integral() == 0.0) throw std::invalid_argument(kNoScc);
         c.table.normalize(1.0);
         sp = convolve(c.table, sp);
         sp.offset += c.shift;

@@ -91,7 +91,8 @@ struct ExtElementSetup {
 ExtElementSetup extElementSetup(const ExternalFrame& f, const element& el,
                                 const std::vector<spectro>& table, const spectro& crossSection);
 // One element's spectrum: the Poisson mixture over its profile, then the single-collision
-// correction (from scc when the file is asked for), then the broadening.
+// correction (from scc when the file is asked for: refused without one, or with a table whose
+// values sum to 0), then the broadening.
 MeisElementResult externalElementSpectrum(const ExternalFrame& f, const std::string& name,
                                           const element& el, const profile& p,
                                           const std::vector<spectro>& table,

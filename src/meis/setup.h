@@ -9,7 +9,6 @@
 
 #include "core/collision_table.h"
 #include "core/model.h"
-#include "core/profile.h"
 #include "core/spectro.h"
 
 namespace tarvex {

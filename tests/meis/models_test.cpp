@@ -481,6 +481,13 @@ TEST(MeisModelFunctions, ExternalTableIsSharedCachedAndKeptOnAStop) {
   EXPECT_EQ(shifted.spectra.elements.at("O").spectrum.offset,
             plain.spectra.elements.at("O").spectrum.offset + 35.0);
 
+  // Asked for, a correction without values cannot be made: refused, not skipped.
+  in.frame.scc = true;
+  in.scc.table = spectro(2000, 1.0);
+  EXPECT_EQ(externalMeisSpectra(in, cache).spectra.refusal,
+            "\"SCC\" asks for the correction of an SCC file, and no correction (values that "
+            "sum to more than 0) was given");
+
   // A cross section without any loss above 0 eV is refused; the cache stays.
   in.crossSection.values = spectro(2000, 1.0);
   in.crossSection.values.values[0] = 1e-16;
