@@ -112,8 +112,11 @@ void expectSameSpectra(Session& s, Model m, const std::string& what) {
 // there); after every line that changed the selected model's spectra, compares them with the
 // model function's. Returns how many comparisons were made.
 int compareAlongExample(const std::string& name) {
-  const std::filesystem::path before = std::filesystem::current_path();
-  std::filesystem::current_path(kSource);
+  struct InSource {
+    std::filesystem::path before = std::filesystem::current_path();
+    InSource() { std::filesystem::current_path(kSource); }
+    ~InSource() { std::filesystem::current_path(before); }
+  } inSource;
   std::ostringstream out, err;
   int compared = 0;
   {
@@ -136,7 +139,6 @@ int compareAlongExample(const std::string& name) {
     }
     EXPECT_FALSE(script.failed()) << name << "\n" << err.str();
   }
-  std::filesystem::current_path(before);
   return compared;
 }
 
