@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <span>
+#include <utility>
 
 #include "core/cancel.h"
 #include "core/collision_table.h"
