@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/meis_readers.h"
 #include "bench_support.h"
 #include "core/physics.h"
-#include "meis/setup.h"
 
 namespace {
 

@@ -1,43 +1,13 @@
 #include "meis/numeric.h"
 
 #include <cmath>
-#include <map>
-#include <string>
-#include <vector>
+#include <utility>
 
-#include "core/collision_table.h"
+#include "core/cancel.h"
+#include "core/curve_checks.h"
 #include "core/numtext.h"
-#include "meis/plots.h"
-#include "meis/setup.h"
-#include "state/engine_command.h"
-#include "state/session.h"
 
 namespace tarvex {
-namespace {
-
-std::string general(const Session& s, double v, int digits = 15) {
-  return formatGeneral(v, digits, s.decimalSeparator());
-}
-
-}  // namespace
-
-MeisTableParams readMeisTableParams(Session& s) {
-  MeisTableParams p;
-  p.run.e0 = s.number("TFMEIS.EditEnrg");
-  p.deltaE = s.number("TFMEIS.EditDeltaE");
-  p.run.thetaIn = s.number("TFMEIS.EditTIn");
-  p.run.thetaOut = s.number("TFMEIS.EditTOut");
-  p.run.stopping = s.number("TFMEIS.Editdedx");
-  p.run.straggling = s.number("TFMEIS.EditS");
-  readProjectile(s, p.run);
-  p.autoMode = s.controls().checked("TFMEIS.CheckAuto");
-  if (!p.autoMode) {
-    p.step = s.number("TFMEIS.EditStep");
-    p.nc = s.integer("TFMEIS.EditNc");
-    p.bins = s.integer("TFMEIS.EditVecsize");
-  }
-  return p;
-}
 
 TableKey meisTableKey(const MeisTableParams& p, const element& el) {
   TableKey k;
@@ -67,172 +37,146 @@ std::string meisTableGrid(const MeisTableParams& p, const CollisionRange& r0, do
   return collisionGridRefusal(g, r0.emax, elements, sizeFields, sep);
 }
 
-namespace {
-
-// One element's table, with what its log shows.
-struct ElementTable {
-  ElementSetup setup;
-  CollisionRange range;
-};
-
-}  // namespace
-
-void buildMeisTables(Session& s, const MeisTableParams& p) {
-  WorkingState& st = s.state();
-  s.AddElement();
-  checkGeometry(s, p.run, st.elementMap);
-  const CollisionRange r0 =
+MeisTablePlan planMeisTables(const MeisTableParams& p,
+                             const std::map<std::string, element>& elements, char sep) {
+  MeisTablePlan plan;
+  plan.range =
       collisionEnergyRange(p.run.e0, p.run.m1, p.run.stopping * 0.1, p.run.straggling * 0.1);
-  if (std::isfinite(r0.emax)) s.controls().setText("TFMEIS.EditEmax", general(s, r0.emax, 5));
-  if (std::isfinite(r0.emin)) s.controls().setText("TFMEIS.EditEmin", general(s, r0.emin, 4));
-  s.eventPoint();
-
-  MeisTableGrid g;
-  std::string refusal =
-      meisTableGrid(p, r0, static_cast<double>(st.elementMap.size()), g, s.decimalSeparator());
+  plan.refusal = meisTableGrid(p, plan.range, static_cast<double>(elements.size()), plan.grid, sep);
   // Every element needs a single-collision distribution on the grid.
-  std::map<std::string, ElementTable> plan;
-  for (const auto& [name, el] : st.elementMap) {
-    if (!refusal.empty()) break;
-    ElementTable t;
+  for (const auto& [name, el] : elements) {
+    if (!plan.refusal.empty()) break;
+    MeisElementTablePlan t;
     t.setup = prepareElement(el, p.run);
     t.range = collisionEnergyRange(p.run.e0, p.run.m1, t.setup.dedxEf, t.setup.sEf);
     if (!(t.range.emin > 0.0) || !std::isfinite(t.range.emax)) {
-      refusal = "Error! Check parameters!";
+      plan.refusal = "Error! Check parameters!";
     } else {
-      refusal = collisionBinRefusal(g.step, t.range.emin, t.range.emax, s.decimalSeparator());
-      if (!refusal.empty()) refusal += " of " + name;
+      plan.refusal = collisionBinRefusal(plan.grid.step, t.range.emin, t.range.emax, sep);
+      if (!plan.refusal.empty()) plan.refusal += " of " + name;
     }
-    plan[name] = t;
+    plan.elements[name] = t;
   }
-  if (!refusal.empty()) {
-    // The general words stay; a beam energy, stopping or straggling that is not positive (no
-    // collision range at all) is named on a line of its own, as the other models name it.
-    if (refusal == "Error! Check parameters!") {
-      const std::string field = lossParameterRefusal(p.run, s.decimalSeparator());
-      if (!field.empty()) refusal += "\n" + field;
-    }
-    s.host().showMessage(refusal);
-    st.meisAutoValid = false;
-    return;
+  // The general words stay; a beam energy, stopping or straggling that is not positive (no
+  // collision range at all) is named on a line of its own, as the other models name it.
+  if (plan.refusal == "Error! Check parameters!") {
+    const std::string field = lossParameterRefusal(p.run, sep);
+    if (!field.empty()) plan.refusal += "\n" + field;
   }
-  if (p.autoMode) {
-    s.controls().setText("TFMEIS.EditStep", general(s, g.step, 5));
-    s.controls().setText("TFMEIS.EditNc", general(s, g.nc));
-    s.controls().setText("TFMEIS.EditVecsize", general(s, g.bins));
-  }
-
-  const int n = static_cast<int>(g.bins);
-  const int count = static_cast<int>(g.nc);
-  const double step = g.step;
-  // Built aside and published together: a stop or an error leaves the previous tables.
-  std::map<std::string, std::vector<spectro>> built;
-  for (const auto& [name, t] : plan) {
-    s.SetStatus("Numeric calculation: " + name + " convolutions");
-    const ElementSetup& e = t.setup;
-    const CollisionRange& r = t.range;
-    s.logAppend("Numeric Calculation: (inside loop) \n");
-    logElement(s, name, e);
-    s.logAppend("\nemin: " + general(s, r.emin) + "\n");
-    s.logAppend("emax: " + general(s, r.emax) + "\n");
-    s.logAppend("Step: " + general(s, step) + "\n\n");
-    spectro zeroLoss(n, step);
-    zeroLoss.setValue(0, static_cast<float>(1.0 / step));
-    spectro single(n, step);
-    single.makeSingleCollision(n, step, r.emin, r.emax);
-    built[name] =
-        buildCollisionTable(std::move(zeroLoss), std::move(single), count,
-                            [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
-                              const double ratio = d.mean / (k * r.mean / step);
-                              s.logAppend("Auto #" + std::to_string(k) +
-                                          ": \tIntegral= " + general(s, d.integral, 3) + "\t");
-                              s.logAppend("M1= " + general(s, ratio, 3) + "\n");
-                              if (k == 1) return;
-                              s.setPanel(0, std::to_string(k));
-                              s.eventPoint();
-                            });
-  }
-  for (auto& [name, table] : built) {
-    st.numericLossDistributions[name] = std::move(table);
-    st.numericTableKeys[name] = meisTableKey(p, st.elementMap.at(name));
-  }
-  st.meisAutoValid = true;
+  return plan;
 }
 
-void CalcMEISAutos(Session& s) {
-  runEngineCommand(s, "Numeric ERROR!", "the collision tables", [&] {
-    // The editor's element joins first, as every build adds it.
-    const MeisTableParams p = readMeisTableParams(s);
-    buildMeisTables(s, p);
+MeisElementTable buildMeisElementTable(const MeisTablePlan& plan, const std::string& name,
+                                       const ModelRun& run, const TableListener& listener) {
+  const ModelScope scope(run);
+  const CollisionRange& r = plan.elements.at(name).range;
+  const int n = static_cast<int>(plan.grid.bins);
+  const int count = static_cast<int>(plan.grid.nc);
+  const double step = plan.grid.step;
+  spectro zeroLoss(n, step);
+  zeroLoss.setValue(0, static_cast<float>(1.0 / step));
+  spectro single(n, step);
+  single.makeSingleCollision(n, step, r.emin, r.emax);
+  MeisElementTable out;
+  out.table =
+      buildCollisionTable(std::move(zeroLoss), std::move(single), count,
+                          [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
+                            const TableEntry entry{k, d.integral, d.mean / (k * r.mean / step)};
+                            out.entries.push_back(entry);
+                            if (listener) listener(entry);
+                            if (k == 1) return;
+                            run.advance(k, count);
+                            run.pause();
+                          });
+  return out;
+}
+
+bool meisTableCurrent(const MeisTableCache& cache, const MeisTableParams& p,
+                      const std::string& name, const element& el) {
+  const auto key = cache.keys.find(name);
+  const auto table = cache.tables.find(name);
+  return key != cache.keys.end() && key->second == meisTableKey(p, el) &&
+         table != cache.tables.end() && table->second.size() >= 2;
+}
+
+NumericElementSetup numericElementSetup(const MeisRun& run, const element& el) {
+  NumericElementSetup s;
+  s.setup = prepareElement(el, run);
+  s.range = collisionEnergyRange(run.e0, run.m1, s.setup.dedxEf, s.setup.sEf);
+  s.mef = s.setup.dedxEf / s.range.mean;  // collisions per Angstrom, in and out
+  return s;
+}
+
+MeisElementResult numericElementSpectrum(const NumericFrame& f, const std::string& name,
+                                         const element& el, const profile& p,
+                                         const std::vector<spectro>& table, const ModelRun& run) {
+  const ModelScope scope(run);
+  MeisElementResult out;
+  const NumericElementSetup s = numericElementSetup(f.run, el);
+  out.setup = s.setup;
+  const ElementSetup& e = s.setup;
+  spectro sp;
+  out.refusal = refusalOf([&] {
+    checkPoissonWork(p.count, static_cast<double>(table.size()));
+    const std::vector<double> w =
+        p.collisionWeights(static_cast<int>(table.size()) - 1, s.mef, 1.0);
+    sp = mixCollisionTable(table, w, p.step * e.sigma, MixOrder::valueTimesWeight);
+    sp.offset = e.k * f.run.e0 * 1000.0;
+    postProcess(sp, f.run.spread, el.sigma, f.convolve, f.scc, f.decimalSeparator);
+    requireFiniteCurve(sp, "The numeric spectrum of " + name, p, f.decimalSeparator);
   });
+  if (out.refusal.empty()) out.spectrum = std::move(sp);
+  return out;
 }
 
-namespace {
-
-bool tablesCurrent(WorkingState& st, const MeisTableParams& p, const std::string& name,
-                   const element& el) {
-  const auto key = st.numericTableKeys.find(name);
-  return key != st.numericTableKeys.end() && key->second == meisTableKey(p, el) &&
-         st.numericLossDistributions[name].size() >= 2;
-}
-
-void numericMeis(Session& s) {
-  WorkingState& st = s.state();
-  if (ensureComposition(s)) s.Updateplot();
-  s.SetStatus("Numeric calculation...");
-  s.eventPoint();
-  const MeisRun run = readMeisRun(s);
-  const MeisTableParams tableParams = readMeisTableParams(s);
-  checkGeometry(s, run, st.elementMap);
-  checkSpread(s, run);
-  bool failed = false;
-  double lastEmin = 1.0;
-  for (const auto& [name, el] : st.elementMap) {
-    s.SetStatus("Numeric: running " + name + " signal");
-    const ElementSetup e = prepareElement(el, run);
-    const CollisionRange r = collisionEnergyRange(run.e0, run.m1, e.dedxEf, e.sEf);
-    const double mef = e.dedxEf / r.mean;  // collisions per Angstrom, in and out
-    lastEmin = r.emin;
-    s.logAppend("Numeric Calculation\n");
-    logElement(s, name, e);
-    s.logAppend("\nMef: " + general(s, mef) + "\n");
-    s.logAppend("emin: " + general(s, r.emin) + "\n");
-    s.logAppend("emax: " + general(s, r.emax) + "\n\n");
-    // The change test keeps deciding as it always did; besides, tables built from other values
-    // than those read now (or none at all, for an element added with "^") are rebuilt.
-    const bool changed = s.parametersChanged();
-    if (changed || !tablesCurrent(st, tableParams, name, el)) buildMeisTables(s, tableParams);
-    if (!st.meisAutoValid) buildMeisTables(s, tableParams);
-    if (!(st.meisAutoValid && r.emin > 0.1) || !tablesCurrent(st, tableParams, name, el)) {
-      failed = true;  // the element keeps its previous spectrum
+NumericMeisResult numericMeisSpectra(const NumericMeisInput& in, MeisTableCache& cache,
+                                     const ModelRun& run) {
+  const ModelScope scope(run);
+  NumericMeisResult out;
+  const char sep = in.decimalSeparator;
+  NumericFrame frame{in.tables.run, in.convolve, in.scc, sep};
+  frame.run.spread = in.spread;
+  out.spectra.refusal = geometryRefusal(frame.run, in.elements, sep);
+  if (out.spectra.refusal.empty()) out.spectra.refusal = spreadRefusal(frame.run, in.convolve, sep);
+  if (!out.spectra.refusal.empty()) return out;
+  out.plan = planMeisTables(in.tables, in.elements, sep);
+  if (!out.plan.refusal.empty()) {
+    out.spectra.refusal = out.plan.refusal;
+    return out;
+  }
+  // Built aside and put in the cache together.
+  std::map<std::string, MeisElementTable> built;
+  for (const auto& [name, el] : in.elements) {
+    if (meisTableCurrent(cache, in.tables, name, el)) continue;
+    run.stage(ModelStage::collisionTable, name);
+    built[name] = buildMeisElementTable(out.plan, name, run);
+  }
+  for (auto& [name, t] : built) {
+    cache.tables[name] = std::move(t.table);
+    cache.keys[name] = meisTableKey(in.tables, in.elements.at(name));
+    out.built[name] = std::move(t.entries);
+  }
+  const profile none;
+  for (const auto& [name, el] : in.elements) {
+    run.stage(ModelStage::curve, name);
+    const NumericElementSetup s = numericElementSetup(frame.run, el);
+    if (!(s.range.emin > 0.1)) {
+      MeisElementResult skipped;
+      skipped.setup = s.setup;
+      skipped.refusal = "Emin < 0.1 eV";
+      out.spectra.elements[name] = std::move(skipped);
       continue;
     }
-    s.parametersChanged();  // a new baseline: the next elements do not rebuild
-    const std::vector<spectro>& table = st.numericLossDistributions[name];
-    const profile& p = st.elementProfiles[name];
-    checkPoissonWork(p.count, static_cast<double>(table.size()));
-    const std::vector<double> w = p.collisionWeights(static_cast<int>(table.size()) - 1, mef, 1.0);
-    spectro sp = mixCollisionTable(table, w, p.step * e.sigma, MixOrder::valueTimesWeight);
-    sp.offset = e.k * run.e0 * 1000.0;
-    postProcess(s, sp, run.spread, el.sigma);
-    requireFiniteCurve(s, sp, "The numeric spectrum of " + name, p);
-    st.numericSpectra[name] = std::move(sp);
-    s.eventPoint();
-    PlotNumericMEIS(s);
+    const auto p = in.profiles.find(name);
+    MeisElementResult r = numericElementSpectrum(
+        frame, name, el, p == in.profiles.end() ? none : p->second, cache.tables.at(name), run);
+    const bool refused = !r.refusal.empty();
+    if (refused) out.spectra.refusal = r.refusal;
+    out.spectra.elements[name] = std::move(r);
+    if (refused) break;
+    run.pause();
   }
-  if (!failed) {
-    s.SetStatus("Numeric calculation ready!");
-  } else {
-    s.SetStatus("Numeric ERROR!");
-    if (lastEmin < 0.1) s.SetStatus("Numeric ERROR! Emin < 0.1 eV!");
-  }
-}
-
-}  // namespace
-
-void CalcNumericMEIS(Session& s) {
-  runEngineCommand(s, "Numeric ERROR!", "the numeric ion-scattering spectra",
-                   [&] { numericMeis(s); });
+  return out;
 }
 
 }  // namespace tarvex

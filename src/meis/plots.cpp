@@ -1,115 +1,59 @@
 #include "meis/plots.h"
 
+#include <algorithm>
 #include <cmath>
-#include <stdexcept>
-#include <vector>
 
 #include "core/limits.h"
-#include "core/numtext.h"
-#include "state/engine_command.h"
-#include "state/session.h"
 
 namespace tarvex {
 
-double meisPlotStep(Session& s, bool lenientSpread) {
-  double step = s.controls().checked("TFOptions.CheckConv") ? 10.0 : 1.0;
-  double spread = 0.0;
-  if (lenientSpread) {
-    try {
-      spread = s.number("TFMEIS.EditGauss");
-    } catch (const std::exception&) {
-      spread = 0.0;
-    }
-  } else {
-    spread = s.number("TFMEIS.EditGauss");
-  }
-  if (!(spread >= 50.0)) step = 1.0;  // sharp spectra: a finer spacing
+double meisPlotStep(bool convolve, double spread) {
+  double step = convolve ? 10.0 : 1.0;
+  if (!(spread >= 50.0)) step = 1.0;
   return step;
 }
 
-MeisTotal meisTotal(Session& s, std::map<std::string, spectro>& spectra, bool lenientSpread) {
+namespace {
+
+double lowIndex(const MeisPlotWindow& w) {
+  return std::trunc(w.min * 1000.0 / w.step);
+}
+double highIndex(const MeisPlotWindow& w) {
+  return std::trunc(w.max * 1000.0 / w.step);
+}
+
+}  // namespace
+
+bool meisWindowFits(const MeisPlotWindow& w) {
+  return !(highIndex(w) > kMaxGridPoints || lowIndex(w) < -kMaxGridPoints);
+}
+
+MeisTotal meisTotal(const MeisPlotWindow& w, const std::map<std::string, element>& elements,
+                    const std::map<std::string, spectro>& spectra) {
   MeisTotal t;
-  const double dose = s.number("TFOptions.EditMult");
-  t.step = meisPlotStep(s, lenientSpread);
-  const double lo = std::trunc(s.integer("TFMEIS.EditSimMin") * 1000.0 / t.step);
-  const double hi = std::trunc(s.integer("TFMEIS.EditSimMax") * 1000.0 / t.step);
-  if (hi > kMaxGridPoints || lo < -kMaxGridPoints) {
-    throw std::invalid_argument("Min (keV): " + s.controls().text("TFMEIS.EditSimMin") +
-                                " and Max (keV): " + s.controls().text("TFMEIS.EditSimMax") +
-                                " make an energy window of more than " +
-                                formatGeneral(kMaxGridPoints, 3, s.decimalSeparator()) + " points");
-  }
-  t.first = static_cast<long long>(lo);
-  const long long n = static_cast<long long>(hi);
+  t.step = w.step;
+  if (!meisWindowFits(w)) return t;
+  t.first = static_cast<long long>(lowIndex(w));
+  const long long n = static_cast<long long>(highIndex(w));
   // Only the points of the window, q = first .. n-1, are summed.
   const std::size_t count = static_cast<std::size_t>(std::max(0LL, n - t.first));
   std::vector<double> total(count, 0.0);
-  for (const auto& [name, record] : s.state().elementMap) {
-    const spectro& sp = spectra[name];  // an element never computed contributes 0
+  const spectro none;  // an element never computed adds 0
+  for (const auto& [name, record] : elements) {
+    const auto it = spectra.find(name);
+    const spectro& sp = it == spectra.end() ? none : it->second;
     for (std::size_t k = 0; k < count; ++k) {
       total[k] +=
           sp.interpolate(-static_cast<double>(t.first + static_cast<long long>(k)) * t.step);
     }
   }
-  const backgroundLine& line = s.state().meisBackgroundLine;
   t.y.resize(count);
   t.e.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
     t.e[k] = static_cast<double>(t.first + static_cast<long long>(k)) * 0.001 * t.step;
-    t.y[k] = lineValue(line, t.e[k]) + dose * total[k];
+    t.y[k] = lineValue(w.background, t.e[k]) + w.dose * total[k];
   }
   return t;
-}
-
-void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const std::string& series,
-                   const std::string& reportSeries) {
-  const MeisTotal t = meisTotal(s, spectra, false);
-  ChartStore& charts = s.charts();
-  const std::string main = "ChartPrinc." + series;
-  const Colour colour = charts.colour(main);
-  std::vector<ChartPoint> points(t.y.size());
-  for (std::size_t k = 0; k < points.size(); ++k)
-    points[k] = {t.e[k], t.y[k], colour};
-  requireDrawable(s, points);
-  charts.setPoints("ChartMEISSpec." + reportSeries, points);
-  charts.setPoints(main, std::move(points), ChartMode::Meis);
-}
-
-void PlotNumericMEIS(Session& s) {
-  plotMeisTotal(s, s.state().numericSpectra, "SeriesPrinc", "SeriesPrinc");
-}
-
-void PlotAnaliticMEIS(Session& s) {
-  plotMeisTotal(s, s.state().besselSpectra, "SeriesBessel", "SeriesBessel");
-}
-
-void PlotGaussianMEIS(Session& s) {
-  plotMeisTotal(s, s.state().gaussianSpectra, "SeriesGauss", "SeriesGauss");
-}
-
-void PlotNumericMEISExt(Session& s) {
-  plotMeisTotal(s, s.state().extCsSpectra, "SeriesExtCS", "SeriesExtCSMEIS");
-}
-
-void NormalizeMEISProfiles(Session& s) {
-  WorkingState& st = s.state();
-  s.charts().clear("ChartMEISProf.SeriesSum");
-  for (const auto& [name, record] : st.elementMap)
-    st.elementProfiles[name];
-  const int points = s.currentProfile().count;
-  for (int q = 0; q < points; ++q) {
-    double sum = 0.0;
-    for (const auto& [name, record] : st.elementMap) {
-      const profile& p = st.elementProfiles.at(name);
-      if (q < p.count) sum += p.values[q];  // a shorter profile has nothing there
-    }
-    if (sum == 0.0) continue;
-    for (const auto& [name, record] : st.elementMap) {
-      profile& p = st.elementProfiles.at(name);
-      if (q < p.count) p.setValue(q, static_cast<float>(p.values[q] / sum));
-    }
-  }
-  s.Plotprofile();
 }
 
 }  // namespace tarvex

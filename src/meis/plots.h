@@ -1,20 +1,31 @@
-// Ion-scattering plots (the total of all elements against detected energy) and the
-// normalization of the element profiles.
+// The plotted total of an ion-scattering model: the dose-scaled sum of the element spectra over
+// the window of detected energies, with the background line.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "core/model.h"
+#include "core/physics.h"
 #include "core/spectro.h"
 
 namespace tarvex {
 
-class Session;
+// The plot spacing (eV): 10 with convolve and a spread of at least 50 eV, else 1 (sharp spectra
+// get a finer spacing).
+double meisPlotStep(bool convolve, double spread);
 
-// The plot spacing (eV): 10 with "Convolve" and a spread of at least 50 eV, else 1. A spread
-// that is not a number counts as below 50 when asked to (the exports), else it stops the plot.
-double meisPlotStep(Session& s, bool lenientSpread);
+// What a plot of the total is drawn from.
+struct MeisPlotWindow {
+  double dose = 1.0;   // "Ion dose:"
+  double step = 10.0;  // eV, meisPlotStep
+  int min = 0;         // keV: the window's lower end
+  int max = 0;         // keV: the window ends one step below it
+  backgroundLine background;
+};
+// Whether the window has at most kMaxGridPoints points on either side of zero.
+bool meisWindowFits(const MeisPlotWindow& w);
 
 struct MeisTotal {
   double step = 10.0;     // eV
@@ -22,18 +33,11 @@ struct MeisTotal {
   std::vector<double> y;  // dose-scaled total plus background, points first, first+1, ...
   std::vector<double> e;  // their energies, keV
 };
-// The points of a model's total over the window "Min (keV)" .. "Max (keV)", as plotted.
-MeisTotal meisTotal(Session& s, std::map<std::string, spectro>& spectra, bool lenientSpread);
-
-// Draws the dose-scaled total of one model's spectra over the plotted window, with the
-// background, into ChartPrinc.<series> (kept as the ion-scattering curve of the main chart) and
-// ChartMEISSpec.<reportSeries>.
-void plotMeisTotal(Session& s, std::map<std::string, spectro>& spectra, const std::string& series,
-                   const std::string& reportSeries);
-void PlotNumericMEIS(Session& s);
-void PlotAnaliticMEIS(Session& s);
-void PlotGaussianMEIS(Session& s);
-void PlotNumericMEISExt(Session& s);
-void NormalizeMEISProfiles(Session& s);
+// The total of the spectra of the composition's elements (an element without a spectrum adds
+// nothing; spectra of other names are not drawn) at the energies first*step .. (n-1)*step of
+// the window, scaled by the dose, plus the background. A window that does not fit has no
+// points.
+MeisTotal meisTotal(const MeisPlotWindow& w, const std::map<std::string, element>& elements,
+                    const std::map<std::string, spectro>& spectra);
 
 }  // namespace tarvex

@@ -1,24 +1,19 @@
 // What the ion-scattering models share: the run parameters, the per-element kinematics and
-// cross section, the single-collision energy range, post-processing and the element log.
+// cross section, the single-collision energy range, the post-processing of a spectrum and the
+// refusals of values that give no spectrum.
 #pragma once
 
-#include <exception>
 #include <map>
-#include <new>
 #include <stdexcept>
 #include <string>
 
-#include "core/cancel.h"
-
 #include "core/collision_table.h"
+#include "core/model.h"
 #include "core/spectro.h"
-#include "state/working_state.h"
 
 namespace tarvex {
 
-class Session;
-
-// The run parameters, read from the ion-scattering frame at the start of a run.
+// The run parameters of the ion-scattering frame.
 struct MeisRun {
   double e0 = 0.0;          // beam energy, keV
   double spread = 0.0;      // energy spread, eV FWHM
@@ -48,47 +43,63 @@ double kinematicFactor(double m1, double m2, double theta);
 // e0 in keV, stopping d in eV/A, straggling s in eV^2/A; 200 fixed-point steps for emin.
 CollisionRange collisionEnergyRange(double e0, double m1, double d, double s);
 
-// Reads E0, the angles, stopping and straggling from TFMEIS, in that order.
-MeisRun readBeamAndSample(Session& s);
-// The same, then the spread and the projectile.
-MeisRun readMeisRun(Session& s);
-// Re-reads the projectile mass and Z (each element reads them anew).
-void readProjectile(Session& s, MeisRun& run);
+// One element's spectrum as a model gives it: the setup it was computed with (what the log
+// shows) and the spectrum, or the refusal that stopped it (then the spectrum is empty).
+struct MeisElementResult {
+  ElementSetup setup;
+  spectro spectrum;
+  std::string refusal;
+};
 
-// Instrument broadening (when "Convolve" is on) then the exponential single-collision
-// correction (when "SCC" is on), each only for a spectrum with a non-zero integral.
-// Refuses, naming "Energy Spread (eV):", a spread whose broadening would reach far beyond the
-// spectrum's window (checkGaussianReach).
-void checkSpreadReach(Session& s, const spectro& spectrum, double spread);
-void postProcess(Session& s, spectro& spectrum, double spread, double sigmaScc);
+// The spectra of a whole composition, by element name. A refusal of the run's values leaves
+// no element; a refusal of one element's spectrum ends the run there (the elements before it
+// are kept, as a command keeps the elements it published).
+struct MeisSpectra {
+  std::map<std::string, MeisElementResult> elements;
+  std::string refusal;
+};
 
-// "Element: ", "ki: ", "DEDXef: ", "Sef: " lines of an element's log block (no trailing line).
-void logElement(Session& s, const std::string& name, const ElementSetup& e);
+// The message of a refusal thrown by body (std::invalid_argument), or empty.
+template <typename Body>
+std::string refusalOf(Body&& body) {
+  try {
+    body();
+  } catch (const std::invalid_argument& e) {
+    return e.what();
+  }
+  return {};
+}
 
-// Adds the editor's element when the composition is empty; returns whether it did.
-bool ensureComposition(Session& s);
+// Instrument broadening (when convolve) then the exponential single-collision correction
+// (when scc), each only for a spectrum with a non-zero integral. Throws std::invalid_argument,
+// naming "Energy Spread (eV):", for a spread whose broadening would reach far beyond the
+// spectrum's window.
+void postProcess(spectro& spectrum, double spread, double sigmaScc, bool convolve, bool scc,
+                 char sep);
+// That refusal of a spread for a spectrum's window (empty when acceptable).
+std::string spreadReachRefusal(const spectro& spectrum, double spread, char sep);
 
-// Refuses, naming the field or the element, what cannot be scattered back into the detector: an
-// angle of incidence or exit of 90 degrees or more, a projectile mass that is not positive, or
-// one not lighter than an element of the composition unless it is scattered forward at an angle
-// it can reach.
-void checkGeometry(Session& s, const MeisRun& run, const std::map<std::string, element>& elements);
+// What cannot be scattered back into the detector, naming the field or the element: an angle of
+// incidence or exit of 90 degrees or more, a projectile mass that is not positive, or one not
+// lighter than an element of the composition unless it is scattered forward at an angle it can
+// reach. Empty when the geometry is sound.
+std::string geometryRefusal(const MeisRun& run, const std::map<std::string, element>& elements,
+                            char sep);
 // "<caption> <value> must be positive" (with zeroAllowed "... must not be negative") for a value
 // out of that range or not a number; empty for an acceptable value.
 std::string positiveRefusal(const char* field, double v, bool zeroAllowed, char sep);
-// Refuses such a value in those words.
-void checkPositive(Session& s, const char* field, double v, bool zeroAllowed);
-// Refuses an "Ion energy (keV):" that is not positive: no ion reaches any depth, the cross
-// section has no value and the elastic edge lies at or below zero.
-void checkIonEnergy(Session& s, const MeisRun& run);
+// An "Ion energy (keV):" that is not positive: no ion reaches any depth, the cross section has
+// no value and the elastic edge lies at or below zero.
+std::string ionEnergyRefusal(const MeisRun& run, char sep);
 // The first of "Ion energy (keV):", "dE/dx: (eV/nm)" and "dW^2/dx: (eV^2/nm)" that is not
-// positive, in the words of checkPositive; empty when all three are. Without all three positive
-// no collision range exists.
+// positive, in the words of positiveRefusal; empty when all three are. Without all three
+// positive no collision range exists.
 std::string lossParameterRefusal(const MeisRun& run, char sep);
-// With "Convolve" on: refuses an "Energy Spread (eV):" that is negative or not a number.
-void checkSpread(Session& s, const MeisRun& run);
-// Refuses a "Delta E (keV):" that gives fewer than one bin of 10 eV or more than the largest
-// grid; returns the bin count ceil(Delta E * 1000 / 10).
-int closedFormBins(Session& s, double deltaE);
+// With convolve: an "Energy Spread (eV):" that is negative or not a number.
+std::string spreadRefusal(const MeisRun& run, bool convolve, char sep);
+// The bins of 10 eV of the closed-form grid of Delta E (keV): ceil(Delta E * 1000 / 10).
+double closedFormBinCount(double deltaE);
+// A "Delta E (keV):" that gives fewer than one bin of 10 eV or more than the largest grid.
+std::string closedFormBinsRefusal(double deltaE, char sep);
 
 }  // namespace tarvex

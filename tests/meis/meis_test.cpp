@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/meis_readers.h"
 #include "io/loss_table.h"
-#include "meis/setup.h"
 #include "support/recording_host.h"
 
 namespace tarvex {

@@ -1,0 +1,48 @@
+// The ion-scattering frame's fields as the models' inputs: per model one reader, reading the
+// fields in the order the user sees them refused (a field that does not convert stops the
+// command with its message).
+#pragma once
+
+#include <string>
+
+#include "meis/closed_form.h"
+#include "meis/external.h"
+#include "meis/numeric.h"
+#include "meis/plots.h"
+#include "meis/setup.h"
+#include "state/session.h"
+
+namespace tarvex {
+
+// E0, the angles, stopping and straggling, in that order.
+MeisRun readBeamAndSample(Session& s);
+// The same, then the spread and the projectile.
+MeisRun readMeisRun(Session& s);
+// The projectile mass and Z.
+void readProjectile(Session& s, MeisRun& run);
+
+// The Gaussian model reads the spread only with "Convolve" on (it is part of its density);
+// "Delta E (keV):" comes last.
+ClosedFormFrame readClosedFormFrame(Session& s, bool gaussian);
+
+// "Ion energy", "Delta E", the two angles, "dE/dx", "dW^2/dx", the projectile's mass and Z,
+// "Auto Mode", and in manual mode "Step size", "# Convolutions:" and "Vector size:".
+MeisTableParams readMeisTableParams(Session& s);
+// The run with its spread (readMeisRun) and the options.
+NumericFrame readNumericFrame(Session& s);
+
+// The two angles, "Nc:", "Delta E (keV):", the projectile mass and "Density", in this order.
+ExtTableParams readExtTableParams(Session& s);
+// "Ion energy", the angles, the spread and the projectile, with the options (the density is the
+// tables' reader's).
+ExternalFrame readExternalFrame(Session& s);
+
+// The dose, the spread (for the plot step), "Min (keV)" and "Max (keV)", and the background;
+// refuses, naming both fields as typed, a window of more points than a grid holds. A spread
+// that is not a number counts as below 50 when asked to (the exports), else it stops the plot.
+MeisPlotWindow readMeisPlotWindow(Session& s, bool lenientSpread);
+
+// Throws a refusal of a model as the message the user sees (nothing for an empty one).
+void refuse(const std::string& refusal);
+
+}  // namespace tarvex
