@@ -7,6 +7,26 @@
 #include "bindings.h"
 
 namespace tarvex::py {
+namespace {
+
+// A value as a result's repr shows it: arrays by their shape, dicts of them in the same way.
+std::string shortRepr(const pyb::handle& value) {
+  if (pyb::hasattr(value, "shape") && pyb::hasattr(value, "dtype")) {
+    return "array[" + std::string(pyb::str(value.attr("shape"))) + "]";
+  }
+  if (pyb::isinstance<pyb::dict>(value)) {
+    std::string text = "{";
+    bool first = true;
+    for (const auto& [k, v] : value.cast<pyb::dict>()) {
+      text += (first ? "" : ", ") + std::string(pyb::repr(k)) + ": " + shortRepr(v);
+      first = false;
+    }
+    return text + "}";
+  }
+  return pyb::repr(value);
+}
+
+}  // namespace
 
 void registerResultBase(pyb::module_& m) {
   pyb::class_<Result>(m, "Result", R"doc(
@@ -44,11 +64,7 @@ between processes (the workers of a Dask cluster).
           if (!first) text += ", ";
           first = false;
           text += std::string(pyb::str(key)) + "=";
-          if (pyb::hasattr(value, "shape") && pyb::hasattr(value, "dtype")) {
-            text += "array[" + std::string(pyb::str(value.attr("shape"))) + "]";
-          } else {
-            text += std::string(pyb::repr(value));
-          }
+          text += shortRepr(value);
         }
         return text + ")";
       });
@@ -84,8 +100,6 @@ arguments raise ValueError naming the argument.
   py::registerSession(m);
   pybind11::module_ fit = sub("fit", "The layered fit and the least-squares solver.");
   py::registerFit(fit);
-#ifdef TARVEX_PYTHON_MEIS
   pybind11::module_ meis = sub("meis", "Ion-scattering spectra.");
   py::registerMeis(meis);
-#endif
 }

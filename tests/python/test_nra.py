@@ -147,5 +147,11 @@ def test_docstrings_name_arguments_units_and_defaults():
             assert text in doc, (function.__name__, text)
     for obj in (tarvex, tarvex.nra.NumericCache, tarvex.nra.Curve, tarvex.Session,
                 tarvex.Session.run, tarvex.Session.series, tarvex.fit.layered, tarvex.fit.custom,
-                tarvex.fit.Result):
+                tarvex.fit.Result, tarvex.meis.Spectra, tarvex.meis.NumericCache,
+                tarvex.meis.ExternalCache):
         assert obj.__doc__ and len(obj.__doc__) > 40, obj
+    for function in (tarvex.meis.gaussian, tarvex.meis.bessel, tarvex.meis.numeric,
+                     tarvex.meis.external):
+        for text in ("ion_energy_kev 100", "spread_ev 180", "stopping_ev_per_nm 192",
+                     "theta_out 70", "elements", "layers"):
+            assert text in function.__doc__, (function.__name__, text)
