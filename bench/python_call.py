@@ -11,6 +11,7 @@ value at its start-up default, the collision table cached (built before timing).
 """
 import argparse
 import json
+import pickle
 import statistics
 import subprocess
 import threading
@@ -52,7 +53,8 @@ def cxx_per_call(binary, repeats):
 
 
 def threads_rate(threads, calls):
-    """Curves per second of `threads` Python threads, each with its own cache."""
+    """Curves per second of `threads` Python threads, each with its own cache, and the
+    processor time of the process over the wall time (2 when both run at once throughout)."""
     def work():
         cache = tarvex.nra.NumericCache()
         call(cache)
@@ -65,17 +67,23 @@ def threads_rate(threads, calls):
     for t in pool:
         t.start()
     barrier.wait()
-    t0 = time.perf_counter()
+    t0, c0 = time.perf_counter(), time.process_time()
     for t in pool:
         t.join()
-    return threads * calls / (time.perf_counter() - t0)
+    wall = time.perf_counter() - t0
+    return threads * calls / wall, (time.process_time() - c0) / wall
 
 
 def remote_curves(n):
     return [call() for _ in range(n)]
 
 
-def dask_rate(workers, tasks, batch):
+def remote_areas(n):
+    """The curves reduced on the worker to one number each: the transfer left out."""
+    return [float(c.counts.sum()) for c in (call() for _ in range(n))]
+
+
+def dask_rate(workers, tasks, batch, task=remote_curves):
     """Curves per second on a local cluster, `batch` curves a task."""
     from distributed import Client, LocalCluster
 
@@ -83,12 +91,10 @@ def dask_rate(workers, tasks, batch):
                       dashboard_address=None) as cluster, Client(cluster) as client:
         client.gather(client.map(remote_curves, [1] * (4 * workers), pure=False))  # tables built
         t0 = time.perf_counter()
-        parts = client.gather(client.map(remote_curves, [batch] * (tasks // batch), pure=False))
+        parts = client.gather(client.map(task, [batch] * (tasks // batch), pure=False))
         elapsed = time.perf_counter() - t0
         curves = [c for p in parts for c in p]
-    size = sum(a.nbytes for a in (curves[0].energy_kev, curves[0].counts,
-                                  curves[0].loss_ev, curves[0].yield_per_dose))
-    return len(curves) / elapsed, size
+    return len(curves) / elapsed, len(pickle.dumps(curves[0]))
 
 
 def main():
@@ -115,12 +121,16 @@ def main():
         print(f"C++ model call:            {cxx * 1e6:.1f} us; Python's overhead "
               f"{(py - cxx) * 1e6:.1f} us = {100 * (py - cxx) / cxx:.1f} %")
     for n in (1, 2):
-        print(f"{n} Python thread(s): {threads_rate(n, args.calls // n):.0f} curves/s")
+        rate, busy = threads_rate(n, args.calls)
+        print(f"{n} Python thread(s): {rate:.0f} curves/s, processor/wall {busy:.2f}")
     if args.dask_tasks:
         for batch in (1, 10, 100):
             rate, size = dask_rate(2, args.dask_tasks, batch)
             print(f"LocalCluster, 2 workers x 1 thread, {batch} curves a task: {rate:.0f} "
-                  f"curves/s; {size / 1024:.0f} KiB of arrays per curve")
+                  f"curves/s; {size / 1024:.0f} KiB pickled per curve")
+        rate, _ = dask_rate(2, args.dask_tasks, 100, remote_areas)
+        print(f"LocalCluster, 2 workers, 100 curves a task reduced on the workers: {rate:.0f} "
+              f"curves/s")
 
 
 if __name__ == "__main__":
