@@ -11,7 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "== Formatting (clang-format) =="
 mapfile -t sources < <(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' \
-  'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 2>/dev/null || true)
+  'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'python/*.cpp' 'python/*.h' 2>/dev/null || true)
 if [ "${#sources[@]}" -gt 0 ]; then
   clang-format --dry-run --Werror "${sources[@]}"
 fi

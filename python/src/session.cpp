@@ -103,6 +103,7 @@ class PySession {
   }
 
   std::string log() {
+    pyb::gil_scoped_release release;
     std::lock_guard<std::mutex> lock(mutex_);
     return runner_->session().logText();
   }
@@ -111,13 +112,15 @@ class PySession {
 
   pyb::tuple profileOf(const pyb::object& element) {
     profile p;
+    const bool nra = element.is_none();
+    const std::string e = nra ? std::string() : std::string(pyb::str(element));
     {
+      pyb::gil_scoped_release release;
       std::lock_guard<std::mutex> lock(mutex_);
       WorkingState& st = runner_->session().state();
-      if (element.is_none()) {
+      if (nra) {
         p = st.nraProfile;
       } else {
-        const std::string e = pyb::str(element);
         const auto it = st.elementProfiles.find(e);
         if (it == st.elementProfiles.end()) refuse("element", "no profile of element '" + e + "'");
         p = it->second;
