@@ -130,6 +130,23 @@ MeisPlotWindow readMeisPlotWindow(Session& s, bool lenientSpread) {
   return w;
 }
 
+ClosedFormInput readClosedFormInput(Session& s, bool gaussian) {
+  return {readClosedFormFrame(s, gaussian), s.state().elementMap, s.state().elementProfiles};
+}
+
+NumericMeisInput readNumericMeisInput(Session& s) {
+  NumericMeisInput in;
+  in.tables = readMeisTableParams(s);
+  const NumericFrame f = readNumericFrame(s);
+  in.spread = f.run.spread;
+  in.convolve = f.convolve;
+  in.scc = f.scc;
+  in.decimalSeparator = s.decimalSeparator();
+  in.elements = s.state().elementMap;
+  in.profiles = s.state().elementProfiles;
+  return in;
+}
+
 void refuse(const std::string& refusal) {
   if (!refusal.empty()) throw std::invalid_argument(refusal);
 }
