@@ -95,16 +95,16 @@ void buildNraTables(Session& s, const NraTableParams& p) {
   progress.onAdvance = [&](int k, int total) {
     if (k > 1) s.setPanel(0, std::to_string(k) + " of " + std::to_string(total));
   };
-  NraTableBuild b = buildNraTable(p, progress.run(), s.decimalSeparator());
-  for (std::size_t i = 0; i < b.stats.size(); ++i) {
-    const int k = static_cast<int>(i) + 1;
+  // Each distribution's line of the log as soon as it is built.
+  const auto log = [&](int k, const DistributionStats& d) {
     const std::string pad = k == 1 ? "" : " ";
-    const double m1 = b.stats[i].mean / (k * c.lambda / g.step);
+    const double m1 = d.mean / (k * c.lambda / g.step);
     s.logAppend("Auto #" + std::to_string(k) + ": \nIntegral:\t" + pad);
-    s.logAppend(general(s, b.stats[i].integral, 3) + "\n");
+    s.logAppend(general(s, d.integral, 3) + "\n");
     s.logAppend("M1:\t" + pad);
     s.logAppend(general(s, m1, 3) + "\n\n");
-  }
+  };
+  NraTableBuild b = buildNraTable(p, progress.run(), s.decimalSeparator(), log);
   s.setPanel(0, std::to_string(count) + " of " + std::to_string(count) + " OK!");
   s.setPanel(0, std::to_string(count) + " done!");
   st.nraLossDistributions = std::move(b.table);
