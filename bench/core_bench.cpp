@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "core/convolution.h"
 #include "core/parallel.h"
 #include "core/profile.h"
 #include "core/spectro.h"
@@ -184,6 +185,82 @@ void BM_PoissonWeightsThickFilm(benchmark::State& state) {
   tarvex::setWorkerThreads(previous);
 }
 
+// (f) Memory of a table build and of a broadening: the library writes each table row once into
+// a new vector (the sums go to per-thread scratch) and keeps the broadening's widened curve and
+// kernel between calls. The reference is the same computation with plain buffers: every row a
+// zero-filled vector the convolution then writes over, every broadening three fresh vectors.
+std::vector<spectro> tableZeroFilledRows(const TableCase& c) {
+  std::vector<spectro> t;
+  t.reserve(c.convolutions + 1);
+  spectro one(c.bins, c.step);
+  one.makeSingleCollision(c.bins, c.step, c.emin, c.emax);
+  t.push_back(one);
+  for (int k = 1; k <= c.convolutions; ++k) {
+    spectro r;
+    r.step = one.step;
+    r.values = std::vector<double>(static_cast<std::size_t>(c.bins));
+    tarvex::causalConvolve(one.values, t.back().values, r.values, one.step);
+    t.push_back(std::move(r));
+  }
+  return t;
+}
+
+void BM_TableRowsWrittenOnce(benchmark::State& state) {
+  const TableCase& c = state.range(0) == 0 ? kDefaultNra : kThickFilm;
+  if (!checkEqual(state, buildTable(c, c.convolutions, libraryConvolve), tableZeroFilledRows(c))) {
+    return;
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(buildTable(c, c.convolutions, libraryConvolve));
+}
+void BM_TableRowsZeroFilled(benchmark::State& state) {
+  const TableCase& c = state.range(0) == 0 ? kDefaultNra : kThickFilm;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(tableZeroFilledRows(c));
+}
+
+// The broadening as it was written with fresh buffers: the curve widened into a new vector, the
+// kernel tabulated into another, the result into a third.
+void broadenGaussianFreshBuffers(spectro& s, double fwhm) {
+  const double sigma = fwhm * tarvex::kSigmaPerFwhm;
+  const double a0 = s.integral();
+  std::vector<double> v = s.values;
+  v.resize(static_cast<std::size_t>(tarvex::gaussianReachBins(fwhm, s.step)) + s.values.size(),
+           0.0);
+  const double c = 4.0 * sigma / s.step;
+  std::vector<double> kernel(v.size());
+  for (std::size_t d = 0; d < kernel.size(); ++d) {
+    const double x = (static_cast<double>(d) - c) * s.step;
+    kernel[d] = std::exp(-0.5 * (x * x) / (sigma * sigma));
+  }
+  std::vector<double> r(v.size());
+  tarvex::causalConvolve(v, kernel, r);
+  s.values = std::move(r);
+  s.normalize(a0);
+  s.offset += 4.0 * sigma;
+}
+
+void BM_BroadenGaussianKeptBuffers(benchmark::State& state) {
+  const spectro in = smoothCurve(1241, 4.03);
+  spectro fast = in, plain = in;
+  fast.broadenGaussian(100.0);
+  broadenGaussianFreshBuffers(plain, 100.0);
+  if (!checkEqual(state, {fast}, {plain})) return;
+  for (auto _ : state) {
+    spectro s = in;
+    s.broadenGaussian(100.0);
+    benchmark::DoNotOptimize(s.values.data());
+  }
+}
+void BM_BroadenGaussianFreshBuffers(benchmark::State& state) {
+  const spectro in = smoothCurve(1241, 4.03);
+  for (auto _ : state) {
+    spectro s = in;
+    broadenGaussianFreshBuffers(s, 100.0);
+    benchmark::DoNotOptimize(s.values.data());
+  }
+}
+
 BENCHMARK(BM_DefaultNraTable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultNraTableDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThickFilmTable)->Arg(kThickFilm.convolutions)->Unit(benchmark::kMillisecond);
@@ -193,6 +270,10 @@ BENCHMARK(BM_BroadenGaussianDirect)->Arg(2000)->Arg(8103)->Unit(benchmark::kMill
 BENCHMARK(BM_ConvolveFull)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvolveFullDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PoissonWeightsThickFilm)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TableRowsWrittenOnce)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableRowsZeroFilled)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BroadenGaussianKeptBuffers)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BroadenGaussianFreshBuffers)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

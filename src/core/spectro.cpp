@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -53,21 +54,61 @@ void requireWidth(double width, const char* what) {
 // few ten thousand bins.
 constexpr std::size_t kBinsBetweenChecks = 32768;
 
-// A copy of v with zeros appended up to `bins` values, in one allocation.
-std::vector<double> widened(const std::vector<double>& v, int bins) {
-  std::vector<double> r;
-  r.reserve(std::max(v.size(), static_cast<std::size_t>(bins)));
-  r = v;
-  r.resize(static_cast<std::size_t>(bins), 0.0);
-  return r;
-}
+// Buffers of a broadening that do not outlive it (the widened curve and the kernel table), kept
+// per thread and reused from one broadening to the next; the broadened curve itself is a new
+// vector written once. A broadening started while they are held (by an event served during a
+// stop check) or needing more than kScratchLimit values gets buffers of its own.
+constexpr std::size_t kScratchLimit = std::size_t{1} << 20;
 
-// Applies a causal kernel that depends only on the bin distance: r[i] = sum_{j<=i} v[j] k[i-j].
-std::vector<double> applyKernel(const std::vector<double>& v, const std::vector<double>& kernel) {
-  std::vector<double> r(v.size());
-  causalConvolve(v, kernel, r);
-  return r;
-}
+class BroadeningBuffers {
+ public:
+  explicit BroadeningBuffers(std::size_t n) {
+    if (!busy() && n <= kScratchLimit) {
+      busy() = true;
+      leased_ = true;
+      Kept& k = kept();
+      if (k.input.size() < n) k.input.resize(n);
+      if (k.kernel.size() < n) k.kernel.resize(n);
+      input_ = std::span<double>(k.input).first(n);
+      kernel_ = std::span<double>(k.kernel).first(n);
+    } else {
+      ownInput_.resize(n);
+      ownKernel_.resize(n);
+      input_ = ownInput_;
+      kernel_ = ownKernel_;
+    }
+  }
+  ~BroadeningBuffers() {
+    if (leased_) busy() = false;
+  }
+  BroadeningBuffers(const BroadeningBuffers&) = delete;
+  BroadeningBuffers& operator=(const BroadeningBuffers&) = delete;
+
+  // v followed by zeros up to the buffers' length.
+  std::span<const double> widened(const std::vector<double>& v) {
+    const std::size_t n = std::min(v.size(), input_.size());
+    std::copy_n(v.begin(), n, input_.begin());
+    std::fill(input_.begin() + static_cast<std::ptrdiff_t>(n), input_.end(), 0.0);
+    return input_;
+  }
+  std::span<double> kernel() { return kernel_; }
+
+ private:
+  struct Kept {
+    std::vector<double> input, kernel;
+  };
+  static bool& busy() {
+    thread_local bool b = false;
+    return b;
+  }
+  static Kept& kept() {
+    thread_local Kept k;
+    return k;
+  }
+  std::vector<double> ownInput_, ownKernel_;
+  std::span<double> input_, kernel_;
+  bool leased_ = false;
+};
 
 }  // namespace
 
@@ -144,16 +185,16 @@ void spectro::broadenGaussian(double fwhm) {
   requirePositiveStep(step);
   const double sigma = fwhm * kSigmaPerFwhm;
   const double a0 = integral();
-  std::vector<double> v = widened(
-      values, checkedBins(gaussianReachBins(fwhm, step) + size(), "The Gaussian broadening"));
+  const int bins = checkedBins(gaussianReachBins(fwhm, step) + size(), "The Gaussian broadening");
+  BroadeningBuffers buffers(static_cast<std::size_t>(bins));
   const double c = 4.0 * sigma / step;
-  std::vector<double> kernel(v.size());
+  const std::span<double> kernel = buffers.kernel();
   for (std::size_t d = 0; d < kernel.size(); ++d) {
     if (d % kBinsBetweenChecks == 0) checkCancel();
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = std::exp(-0.5 * (x * x) / (sigma * sigma));
   }
-  values = applyKernel(v, kernel);
+  values = causalConvolution(buffers.widened(values), kernel, kernel.size());
   normalize(a0);
   offset += 4.0 * sigma;
 }
@@ -163,16 +204,17 @@ void spectro::broadenLorentzian(double halfWidth) {
   requireWidth(halfWidth, "The Lorentzian width");
   requirePositiveStep(step);
   const double a0 = integral();
-  std::vector<double> v = widened(values, checkedBins(lorentzianReachBins(halfWidth, step) + size(),
-                                                      "The Lorentzian broadening"));
+  const int bins =
+      checkedBins(lorentzianReachBins(halfWidth, step) + size(), "The Lorentzian broadening");
+  BroadeningBuffers buffers(static_cast<std::size_t>(bins));
   const double c = 10.0 * halfWidth / step;
-  std::vector<double> kernel(v.size());
+  const std::span<double> kernel = buffers.kernel();
   for (std::size_t d = 0; d < kernel.size(); ++d) {
     if (d % kBinsBetweenChecks == 0) checkCancel();
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = 1.0 / (x * x + halfWidth * halfWidth);
   }
-  values = applyKernel(v, kernel);
+  values = causalConvolution(buffers.widened(values), kernel, kernel.size());
   normalize(a0);
   offset += 10.0 * halfWidth;
 }
@@ -180,14 +222,16 @@ void spectro::broadenLorentzian(double halfWidth) {
 void spectro::convolveExponential(double rate) {
   const double a0 = integral();
   const double ls = rate * step;
-  std::vector<double> kernel(values.size());
+  BroadeningBuffers buffers(values.size());
+  const std::span<double> kernel = buffers.kernel();
   for (std::size_t d = 0; d < kernel.size(); ++d) {
     if (d % kBinsBetweenChecks == 0) checkCancel();
     kernel[d] = std::exp(-ls * static_cast<double>(d));
   }
-  values = applyKernel(values, kernel);
-  for (double& v : values)
+  std::vector<double> r = causalConvolution(values, kernel, values.size());
+  for (double& v : r)
     v *= ls;
+  values = std::move(r);
   normalize(a0);
 }
 
@@ -271,9 +315,9 @@ void checkGaussianReach(const std::string& field, double fwhm, double bins, doub
 spectro scale(const spectro& a, double factor) {
   spectro r;
   r.step = a.step;
-  r.values.resize(a.values.size());
-  for (std::size_t i = 0; i < a.values.size(); ++i)
-    r.values[i] = factor * a.values[i];
+  r.values = a.values;
+  for (double& v : r.values)
+    v = factor * v;
   return r;
 }
 
@@ -281,9 +325,9 @@ spectro add(const spectro& a, const spectro& b) {
   spectro r;
   r.step = b.step;
   const std::size_t n = std::min(a.values.size(), b.values.size());
-  r.values.resize(n);
+  r.values.assign(a.values.begin(), a.values.begin() + static_cast<std::ptrdiff_t>(n));
   for (std::size_t i = 0; i < n; ++i)
-    r.values[i] = a.values[i] + b.values[i];
+    r.values[i] = r.values[i] + b.values[i];
   return r;
 }
 
@@ -291,8 +335,8 @@ spectro convolve(const spectro& a, const spectro& b) {
   spectro r;
   r.step = b.step;
   r.offset = b.offset;
-  r.values.resize(std::min(a.values.size(), b.values.size()));
-  causalConvolve(a.values, b.values, r.values, a.step);
+  r.values =
+      causalConvolution(a.values, b.values, std::min(a.values.size(), b.values.size()), a.step);
   return r;
 }
 
