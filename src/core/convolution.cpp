@@ -236,14 +236,7 @@ struct Workspace {
     return keptSize == m && keptInput.size() == n &&
            std::equal(keptInput.begin(), keptInput.end(), v);
   }
-
-  // The array the direct sum adds into when the result goes to a new vector, so that the new
-  // vector's outputs are each written once.
-  std::vector<double> sums;
 };
-
-// A direct-sum array of more outputs than this is not kept for the rest of the run.
-constexpr std::size_t kKeptSums = std::size_t{1} << 20;
 
 // The thread's buffers, lent to one convolution at a time. A convolution started while they are
 // lent (by a window event served during a stop check of another) works on buffers of its own,
@@ -266,12 +259,6 @@ class WorkspaceLease {
   WorkspaceLease& operator=(const WorkspaceLease&) = delete;
 
   Workspace& operator*() const { return *ws_; }
-  // n outputs for the direct sum (their contents are whatever the last sum left).
-  double* sums(std::size_t n) {
-    std::vector<double>& v = n <= kKeptSums ? ws_->sums : largeSums_;
-    if (v.size() < n) v.resize(n);
-    return v.data();
-  }
 
  private:
   struct ThreadBuffers {
@@ -285,7 +272,6 @@ class WorkspaceLease {
   ThreadBuffers& thread_;
   Workspace* ws_ = nullptr;
   std::unique_ptr<Workspace> own_;
-  std::vector<double> largeSums_;
 };
 
 // Packs n real values (then zeros up to 2*half) as half complex values: even samples in the
@@ -420,29 +406,30 @@ bool preferFft(const Overlap& o) {
 
 enum class Path { automatic, direct, fft };
 
-// The outputs [o.olo, o.ohi) of factor * (a * b), each the rounded sum times factor, as scaling
-// a finished result would give: the FFT's in the transform buffer of ws, or the direct sum's in
-// out, an array of n outputs whose range [o.olo, o.ohi) this writes. Returns where they are.
-const double* reachValues(std::span<const double> a, std::span<const double> b, double* out,
-                          std::size_t n, const Overlap& o, double factor, Path path,
-                          Workspace& ws) {
-  const bool fft = path == Path::fft || (path == Path::automatic && preferFft(o));
-  if (fft) {
-    if (double* result = fftSum(a, b, o, ws)) {
-      if (factor != 1.0) {
-        for (std::size_t k = 0; k < o.ohi - o.olo; ++k)
-          result[k] = result[k] * factor;
-      }
-      return result;
-    }
-  }
-  std::fill(out + o.olo, out + o.ohi, 0.0);
+// The direct sum times factor into out[o.olo, o.ohi) of an array of n outputs, each output the
+// rounded sum times factor, as scaling a finished result would give; that range is cleared
+// first unless it holds zeros already.
+void directReach(std::span<const double> a, std::span<const double> b, double* out, std::size_t n,
+                 const Overlap& o, double factor, bool zeroed) {
+  if (!zeroed) std::fill(out + o.olo, out + o.ohi, 0.0);
   directSum(a, b, out, n, o);
   if (factor != 1.0) {
     for (std::size_t k = o.olo; k < o.ohi; ++k)
       out[k] *= factor;
   }
-  return out + o.olo;
+}
+
+// The FFT's outputs [o.olo, o.ohi) times factor, in the transform buffer of ws (the very bits of
+// scaling the finished result); nullptr where the direct sum must run instead.
+const double* fftReach(std::span<const double> a, std::span<const double> b, const Overlap& o,
+                       double factor, Path path, Workspace& ws) {
+  if (path == Path::direct || (path == Path::automatic && !preferFft(o))) return nullptr;
+  double* result = fftSum(a, b, o, ws);
+  if (result != nullptr && factor != 1.0) {
+    for (std::size_t k = 0; k < o.ohi - o.olo; ++k)
+      result[k] = result[k] * factor;
+  }
+  return result;
 }
 
 // out = factor * (a * b). Every output is written once: zeros outside the reach of the
@@ -465,8 +452,11 @@ void convolveScaled(std::span<const double> a, std::span<const double> b, std::s
   std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(o.olo), 0.0);
   std::fill(out.begin() + static_cast<std::ptrdiff_t>(o.ohi), out.end(), 0.0);
   const WorkspaceLease ws;
-  const double* reach = reachValues(a, b, out.data(), out.size(), o, factor, path, *ws);
-  if (reach != out.data() + o.olo) std::copy(reach, reach + (o.ohi - o.olo), out.begin() + o.olo);
+  if (const double* reach = fftReach(a, b, o, factor, path, *ws)) {
+    std::copy(reach, reach + (o.ohi - o.olo), out.begin() + static_cast<std::ptrdiff_t>(o.olo));
+  } else {
+    directReach(a, b, out.data(), out.size(), o, factor, false);
+  }
 }
 
 }  // namespace
@@ -504,14 +494,18 @@ std::vector<double> causalConvolution(std::span<const double> a, std::span<const
     r.resize(n);
     return r;
   }
-  // The sums go to the thread's scratch (or stay in the transform buffer), then into the new
-  // vector in one pass with the zeros on either side.
-  WorkspaceLease ws;
-  const double* reach = reachValues(a, b, ws.sums(n), n, o, factor, Path::automatic, *ws);
-  r.reserve(n);
-  r.resize(o.olo);
-  r.insert(r.end(), reach, reach + (o.ohi - o.olo));
-  r.resize(n);
+  const WorkspaceLease ws;
+  if (const double* reach = fftReach(a, b, o, factor, Path::automatic, *ws)) {
+    // From the transform buffer, with the zeros on either side: each value written once.
+    r.reserve(n);
+    r.resize(o.olo);
+    r.insert(r.end(), reach, reach + (o.ohi - o.olo));
+    r.resize(n);
+  } else {
+    // The direct sum adds into its outputs, which start from zero.
+    r.resize(n);
+    directReach(a, b, r.data(), n, o, factor, true);
+  }
   return r;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -54,61 +53,14 @@ void requireWidth(double width, const char* what) {
 // few ten thousand bins.
 constexpr std::size_t kBinsBetweenChecks = 32768;
 
-// Buffers of a broadening that do not outlive it (the widened curve and the kernel table), kept
-// per thread and reused from one broadening to the next; the broadened curve itself is a new
-// vector written once. A broadening started while they are held (by an event served during a
-// stop check) or needing more than kScratchLimit values gets buffers of its own.
-constexpr std::size_t kScratchLimit = std::size_t{1} << 20;
-
-class BroadeningBuffers {
- public:
-  explicit BroadeningBuffers(std::size_t n) {
-    if (!busy() && n <= kScratchLimit) {
-      busy() = true;
-      leased_ = true;
-      Kept& k = kept();
-      if (k.input.size() < n) k.input.resize(n);
-      if (k.kernel.size() < n) k.kernel.resize(n);
-      input_ = std::span<double>(k.input).first(n);
-      kernel_ = std::span<double>(k.kernel).first(n);
-    } else {
-      ownInput_.resize(n);
-      ownKernel_.resize(n);
-      input_ = ownInput_;
-      kernel_ = ownKernel_;
-    }
-  }
-  ~BroadeningBuffers() {
-    if (leased_) busy() = false;
-  }
-  BroadeningBuffers(const BroadeningBuffers&) = delete;
-  BroadeningBuffers& operator=(const BroadeningBuffers&) = delete;
-
-  // v followed by zeros up to the buffers' length.
-  std::span<const double> widened(const std::vector<double>& v) {
-    const std::size_t n = std::min(v.size(), input_.size());
-    std::copy_n(v.begin(), n, input_.begin());
-    std::fill(input_.begin() + static_cast<std::ptrdiff_t>(n), input_.end(), 0.0);
-    return input_;
-  }
-  std::span<double> kernel() { return kernel_; }
-
- private:
-  struct Kept {
-    std::vector<double> input, kernel;
-  };
-  static bool& busy() {
-    thread_local bool b = false;
-    return b;
-  }
-  static Kept& kept() {
-    thread_local Kept k;
-    return k;
-  }
-  std::vector<double> ownInput_, ownKernel_;
-  std::span<double> input_, kernel_;
-  bool leased_ = false;
-};
+// A copy of v with zeros appended up to `bins` values, in one allocation.
+std::vector<double> widened(const std::vector<double>& v, int bins) {
+  std::vector<double> r;
+  r.reserve(std::max(v.size(), static_cast<std::size_t>(bins)));
+  r = v;
+  r.resize(static_cast<std::size_t>(bins), 0.0);
+  return r;
+}
 
 }  // namespace
 
@@ -185,16 +137,16 @@ void spectro::broadenGaussian(double fwhm) {
   requirePositiveStep(step);
   const double sigma = fwhm * kSigmaPerFwhm;
   const double a0 = integral();
-  const int bins = checkedBins(gaussianReachBins(fwhm, step) + size(), "The Gaussian broadening");
-  BroadeningBuffers buffers(static_cast<std::size_t>(bins));
+  const std::vector<double> v = widened(
+      values, checkedBins(gaussianReachBins(fwhm, step) + size(), "The Gaussian broadening"));
   const double c = 4.0 * sigma / step;
-  const std::span<double> kernel = buffers.kernel();
+  std::vector<double> kernel(v.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
     if (d % kBinsBetweenChecks == 0) checkCancel();
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = std::exp(-0.5 * (x * x) / (sigma * sigma));
   }
-  values = causalConvolution(buffers.widened(values), kernel, kernel.size());
+  values = causalConvolution(v, kernel, v.size());
   normalize(a0);
   offset += 4.0 * sigma;
 }
@@ -204,17 +156,17 @@ void spectro::broadenLorentzian(double halfWidth) {
   requireWidth(halfWidth, "The Lorentzian width");
   requirePositiveStep(step);
   const double a0 = integral();
-  const int bins =
-      checkedBins(lorentzianReachBins(halfWidth, step) + size(), "The Lorentzian broadening");
-  BroadeningBuffers buffers(static_cast<std::size_t>(bins));
+  const std::vector<double> v = widened(
+      values,
+      checkedBins(lorentzianReachBins(halfWidth, step) + size(), "The Lorentzian broadening"));
   const double c = 10.0 * halfWidth / step;
-  const std::span<double> kernel = buffers.kernel();
+  std::vector<double> kernel(v.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
     if (d % kBinsBetweenChecks == 0) checkCancel();
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = 1.0 / (x * x + halfWidth * halfWidth);
   }
-  values = causalConvolution(buffers.widened(values), kernel, kernel.size());
+  values = causalConvolution(v, kernel, v.size());
   normalize(a0);
   offset += 10.0 * halfWidth;
 }
@@ -222,8 +174,7 @@ void spectro::broadenLorentzian(double halfWidth) {
 void spectro::convolveExponential(double rate) {
   const double a0 = integral();
   const double ls = rate * step;
-  BroadeningBuffers buffers(values.size());
-  const std::span<double> kernel = buffers.kernel();
+  std::vector<double> kernel(values.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
     if (d % kBinsBetweenChecks == 0) checkCancel();
     kernel[d] = std::exp(-ls * static_cast<double>(d));

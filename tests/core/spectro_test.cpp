@@ -207,9 +207,10 @@ TEST(Spectro, KernelBroadeningsEqualTheDirectSums) {
   expectClose(e.values, want);
 }
 
-// Each broadening gives the same bits whatever ran before it on the thread (the buffers it
-// keeps between calls are filled anew), and a broadening of another curve run by a window
-// event while the first one looks for a stop leaves the first one's buffers alone.
+// Each broadening gives the same bits whatever ran before it on the thread (the transform
+// buffers it shares with every convolution are filled anew), and a broadening of another curve
+// run by a window event while the first one looks for a stop leaves the first one's transforms
+// alone.
 TEST(Spectro, BroadeningsGiveTheSameBitsAfterOthersAndInsideOthers) {
   const auto bits = [](const spectro& s) {
     std::vector<std::uint64_t> b;
@@ -238,9 +239,9 @@ TEST(Spectro, BroadeningsGiveTheSameBitsAfterOthersAndInsideOthers) {
     const EventPumpScope pump(
         [](void* context) {
           auto* s = static_cast<Served*>(context);
-          // The Gaussian's second stop check: its kernel and widened curve are complete and
-          // its convolution begins.
-          if (++s->calls == 2) {
+          // The Gaussian's third stop check lies between the transforms of its convolution
+          // (the first is in the kernel's table, the second at the convolution's start).
+          if (++s->calls == 3) {
             spectro c = *s->curve;
             c.broadenGaussian(300.0);
             s->result = c;
@@ -249,7 +250,7 @@ TEST(Spectro, BroadeningsGiveTheSameBitsAfterOthersAndInsideOthers) {
         &served);
     got = broadened(large);
   }
-  ASSERT_GE(served.calls, 2);
+  ASSERT_GE(served.calls, 3);
   spectro smallGaussian = small;
   smallGaussian.broadenGaussian(300.0);
   EXPECT_EQ(bits(served.result), bits(smallGaussian));
