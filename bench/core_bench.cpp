@@ -1,11 +1,17 @@
 // Collision tables, kernel broadening and convolution: the library against the direct sums.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "bench_support.h"
+#include "core/collision_table.h"
+#include "core/convolution.h"
 #include "core/parallel.h"
 #include "core/profile.h"
 #include "core/spectro.h"
@@ -184,6 +190,135 @@ void BM_PoissonWeightsThickFilm(benchmark::State& state) {
   tarvex::setWorkerThreads(previous);
 }
 
+// (f) Memory of a table build and of a broadening: the library writes each row of a table and
+// each broadened curve once, into a new vector built from the transform's outputs with the zeros
+// on either side. The reference is the same computation into a zero-filled vector that the
+// convolution then writes over.
+std::vector<spectro> tableZeroFilledRows(const TableCase& c) {
+  std::vector<spectro> t;
+  t.reserve(c.convolutions + 1);
+  spectro one(c.bins, c.step);
+  one.makeSingleCollision(c.bins, c.step, c.emin, c.emax);
+  t.push_back(one);
+  for (int k = 1; k <= c.convolutions; ++k) {
+    spectro r;
+    r.step = one.step;
+    r.values = std::vector<double>(static_cast<std::size_t>(c.bins));
+    tarvex::causalConvolve(one.values, t.back().values, r.values, one.step);
+    t.push_back(std::move(r));
+  }
+  return t;
+}
+
+// Both on pages the process holds already: the freed table stays with the process between
+// iterations (no trimming of the heap's top), as in a session that builds tables again and again.
+void keepFreedMemory() {
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+}
+
+void BM_TableRowsWrittenOnce(benchmark::State& state) {
+  keepFreedMemory();
+  const TableCase& c = state.range(0) == 0 ? kDefaultNra : kThickFilm;
+  if (!checkEqual(state, buildTable(c, c.convolutions, libraryConvolve), tableZeroFilledRows(c))) {
+    return;
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(buildTable(c, c.convolutions, libraryConvolve));
+}
+void BM_TableRowsZeroFilled(benchmark::State& state) {
+  keepFreedMemory();
+  const TableCase& c = state.range(0) == 0 ? kDefaultNra : kThickFilm;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(tableZeroFilledRows(c));
+}
+
+// Tables on pages the process has not touched yet, as in a program that has just started: each
+// iteration runs table_fresh_child, a fresh process that builds the table and reports how long
+// the build took (wall clock). Library: buildCollisionTable, whose rows are faulted in ahead on
+// another core while the convolutions run. Reference: the same chain on one thread, every row
+// a zero-filled vector written over. Both tables end in the same values (checked on the sum of
+// the last bins of all rows). Argument: 0 the default table, 1 the film's.
+struct ChildResult {
+  double seconds = -1.0;
+  double checksum = 0.0;
+};
+
+ChildResult runChild(int tableCase, int mode) {
+  const std::string command = std::string(TARVEX_TABLE_FRESH_CHILD) + " " +
+                              std::to_string(tableCase) + " " + std::to_string(mode);
+  ChildResult r;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return r;
+  if (std::fscanf(pipe, "%lf %lf", &r.seconds, &r.checksum) != 2) r.seconds = -1.0;
+  if (pclose(pipe) != 0) r.seconds = -1.0;
+  return r;
+}
+
+void freshProcess(benchmark::State& state, int mode) {
+  const int tableCase = static_cast<int>(state.range(0));
+  const ChildResult library = runChild(tableCase, 0), plain = runChild(tableCase, 1);
+  if (library.seconds < 0 || plain.seconds < 0 || library.checksum != plain.checksum) {
+    state.SkipWithError("the fresh builds failed or differ");
+    return;
+  }
+  for (auto _ : state) {
+    const ChildResult r = runChild(tableCase, mode);
+    if (r.seconds < 0) {
+      state.SkipWithError("a fresh build failed");
+      return;
+    }
+    state.SetIterationTime(r.seconds);
+  }
+}
+
+void BM_TableFreshProcess(benchmark::State& state) {
+  freshProcess(state, 0);
+}
+void BM_TableFreshProcessOneThread(benchmark::State& state) {
+  freshProcess(state, 1);
+}
+
+// The broadening with its result in a zero-filled vector.
+void broadenGaussianZeroFilled(spectro& s, double fwhm) {
+  const double sigma = fwhm * tarvex::kSigmaPerFwhm;
+  const double a0 = s.integral();
+  std::vector<double> v = s.values;
+  v.resize(static_cast<std::size_t>(tarvex::gaussianReachBins(fwhm, s.step)) + s.values.size(),
+           0.0);
+  const double c = 4.0 * sigma / s.step;
+  std::vector<double> kernel(v.size());
+  for (std::size_t d = 0; d < kernel.size(); ++d) {
+    const double x = (static_cast<double>(d) - c) * s.step;
+    kernel[d] = std::exp(-0.5 * (x * x) / (sigma * sigma));
+  }
+  std::vector<double> r(v.size());
+  tarvex::causalConvolve(v, kernel, r);
+  s.values = std::move(r);
+  s.normalize(a0);
+  s.offset += 4.0 * sigma;
+}
+
+void BM_BroadenGaussianWrittenOnce(benchmark::State& state) {
+  const spectro in = smoothCurve(1241, 4.03);
+  spectro fast = in, plain = in;
+  fast.broadenGaussian(100.0);
+  broadenGaussianZeroFilled(plain, 100.0);
+  if (!checkEqual(state, {fast}, {plain})) return;
+  for (auto _ : state) {
+    spectro s = in;
+    s.broadenGaussian(100.0);
+    benchmark::DoNotOptimize(s.values.data());
+  }
+}
+void BM_BroadenGaussianZeroFilled(benchmark::State& state) {
+  const spectro in = smoothCurve(1241, 4.03);
+  for (auto _ : state) {
+    spectro s = in;
+    broadenGaussianZeroFilled(s, 100.0);
+    benchmark::DoNotOptimize(s.values.data());
+  }
+}
+
 BENCHMARK(BM_DefaultNraTable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultNraTableDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThickFilmTable)->Arg(kThickFilm.convolutions)->Unit(benchmark::kMillisecond);
@@ -193,6 +328,22 @@ BENCHMARK(BM_BroadenGaussianDirect)->Arg(2000)->Arg(8103)->Unit(benchmark::kMill
 BENCHMARK(BM_ConvolveFull)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvolveFullDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PoissonWeightsThickFilm)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TableRowsWrittenOnce)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableRowsZeroFilled)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableFreshProcess)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(9);
+BENCHMARK(BM_TableFreshProcessOneThread)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(9);
+BENCHMARK(BM_BroadenGaussianWrittenOnce)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BroadenGaussianZeroFilled)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -17,9 +17,11 @@
 
 #include "app/app.h"
 #include "app/fit_command.h"
+#include "app/meis_readers.h"
 #include "app/nra_commands.h"
 #include "bench_support.h"
 #include "fit/fit.h"
+#include "meis/closed_form.h"
 #include "nra/numeric.h"
 #include "state/session.h"
 
@@ -176,9 +178,7 @@ BENCHMARK(BM_FitResonantNumeric)
 
 // The Bessel ion-scattering spectrum of one layer of hafnium and oxygen (8 A, 1 A edge) under a
 // flat background: thickness, both concentrations, edge width, shift and background free.
-void BM_FitIonScatteringBessel(benchmark::State& state) {
-  bench::QuietHost host;
-  Session s{host};
+Case ionScatteringBesselCase(Session& s) {
   tarvex::registerAllActions(s);
   s.setCheckedAsClick("TFOptions.RadioMEIS", true);
   s.setCheckedAsClick("TFOptions.RadioAnalitic", true);
@@ -215,6 +215,13 @@ void BM_FitIonScatteringBessel(benchmark::State& state) {
   c.expected = {{"Layer 1 thickness (Å)", 8.0},   {"Layer 1 Hf concentration", 0.3},
                 {"Layer 1 O concentration", 0.6}, {"Layer 1 edge σ (Å)", 1.0},
                 {"Shift (keV)", c.shift},         {"Background", c.background}};
+  return c;
+}
+
+void BM_FitIonScatteringBessel(benchmark::State& state) {
+  bench::QuietHost host;
+  Session s{host};
+  const Case c = ionScatteringBesselCase(s);
   runFit(state, s, c);
 }
 BENCHMARK(BM_FitIonScatteringBessel)
@@ -289,32 +296,38 @@ void BM_ModelCallResonantNumeric(benchmark::State& state) {
 }
 BENCHMARK(BM_ModelCallResonantNumeric)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-}  // namespace
-
-namespace {
-void BM_TmpProfiles(benchmark::State& state) {
+void BM_EvaluationIonScatteringBessel(benchmark::State& state) {
   bench::QuietHost host;
   Session s{host};
-  const Case c = resonantNumericCase(s);
+  const Case c = ionScatteringBesselCase(s);
   Evaluation e = evaluationOf(s, c);
-  tarvex::FitModel m = c.start;
+  int k = 0;
   for (auto _ : state)
-    benchmark::DoNotOptimize(e.fit->profilesOf(m));
-  state.counters["points"] = e.profiles[0].front().count;
+    benchmark::DoNotOptimize(e.fit->evaluate(e.values[k ^= 1]));
 }
-BENCHMARK(BM_TmpProfiles)->Unit(benchmark::kMicrosecond);
-void BM_TmpCurveFn(benchmark::State& state) {
+BENCHMARK(BM_EvaluationIonScatteringBessel)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ModelCallIonScatteringBessel(benchmark::State& state) {
   bench::QuietHost host;
   Session s{host};
-  const Case c = resonantNumericCase(s);
+  const Case c = ionScatteringBesselCase(s);
   Evaluation e = evaluationOf(s, c);
-  auto pr = tarvex::sessionFitProblem(s, tarvex::currentFitModel(s));
+  tarvex::ClosedFormInput in = tarvex::readClosedFormInput(s, false);
+  std::map<std::string, tarvex::profile> profiles[2];
+  for (int k = 0; k < 2; ++k) {
+    std::size_t j = 0;
+    for (const auto& [name, el] : in.elements)
+      profiles[k][name] = e.profiles[k][j++];
+  }
   int k = 0;
   for (auto _ : state) {
     k ^= 1;
-    benchmark::DoNotOptimize(pr.curve(e.profiles[k], 150.0));
+    in.profiles = profiles[k];
+    benchmark::DoNotOptimize(tarvex::besselSpectra(in));
   }
 }
-BENCHMARK(BM_TmpCurveFn)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ModelCallIonScatteringBessel)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
+
 BENCHMARK_MAIN();

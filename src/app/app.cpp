@@ -1,9 +1,9 @@
 #include "app/app.h"
 
 #include "app/builders.h"
+#include "app/fit_command.h"
 #include "app/report.h"
 #include "core/physics.h"
-#include "app/fit_command.h"
 #include "state/drawing.h"
 
 namespace tarvex {

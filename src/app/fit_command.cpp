@@ -10,6 +10,7 @@
 
 #include "app/command_progress.h"
 #include "app/fit_controls.h"
+#include "app/meis_readers.h"
 #include "app/nra_commands.h"
 #include "core/cancel.h"
 #include "core/numtext.h"
@@ -215,9 +216,91 @@ FitCurveFunction nraFitCurve(Session& s, bool numeric) {
   };
 }
 
-// The ion-scattering model the fit calls.
-FitCurveFunction meisFitCurve(Session&) {
-  throw std::invalid_argument("The fit of ion-scattering spectra is not available yet");
+// The total of ion-scattering spectra over the plotted window, at dose 1 without background.
+FitCurve meisPoints(const MeisSpectra& spectra, MeisPlotWindow window,
+                    const std::map<std::string, element>& elements, bool convolve, double spread) {
+  if (!spectra.refusal.empty()) throw std::invalid_argument(spectra.refusal);
+  std::map<std::string, spectro> curves;
+  for (const auto& [name, r] : spectra.elements) {
+    if (!r.refusal.empty()) throw std::invalid_argument(r.refusal);
+    curves[name] = r.spectrum;
+  }
+  window.dose = 1.0;
+  window.background = {0.0, 0.0, 1.0, 0.0};
+  window.step = meisPlotStep(convolve, spread);
+  MeisTotal total = meisTotal(window, elements, curves);
+  return {std::move(total.e), std::move(total.y)};
+}
+
+// Profiles by element name, from the fit's profiles in the composition's order.
+std::map<std::string, profile> byElement(std::vector<profile> profiles,
+                                         const std::map<std::string, element>& elements) {
+  std::map<std::string, profile> out;
+  std::size_t e = 0;
+  for (const auto& [name, el] : elements) {
+    if (e < profiles.size()) out[name] = std::move(profiles[e++]);
+  }
+  return out;
+}
+
+// The ion-scattering model the fit calls, with caches of its own (starting from the session's
+// tables where they were built from the same values).
+FitCurveFunction meisFitCurve(Session& s) {
+  const ControlStore& c = s.controls();
+  const WorkingState& st = s.state();
+  const MeisPlotWindow window = readMeisPlotWindow(s, false);
+  if (c.checked("TFOptions.RadioGauss") || c.checked("TFOptions.RadioAnalitic")) {
+    const bool gaussian = c.checked("TFOptions.RadioGauss");
+    auto in = std::make_shared<ClosedFormInput>(readClosedFormInput(s, gaussian));
+    return [in, gaussian, window](std::vector<profile> profiles, double spread) {
+      in->profiles = byElement(std::move(profiles), in->elements);
+      in->frame.run.spread = spread;
+      const MeisSpectra spectra = gaussian ? gaussianSpectra(*in) : besselSpectra(*in);
+      return meisPoints(spectra, window, in->elements, in->frame.convolve, spread);
+    };
+  }
+  if (c.checked("TFOptions.RadioNumeric")) {
+    auto in = std::make_shared<NumericMeisInput>(readNumericMeisInput(s));
+    auto cache = std::make_shared<MeisTableCache>();
+    for (const auto& [name, el] : in->elements) {
+      const auto table = st.numericLossDistributions.find(name);
+      const auto key = st.numericTableKeys.find(name);
+      if (table != st.numericLossDistributions.end() && key != st.numericTableKeys.end() &&
+          key->second == meisTableKey(in->tables, el)) {
+        cache->tables[name] = table->second;
+        cache->keys[name] = key->second;
+      }
+    }
+    return [in, cache, window](std::vector<profile> profiles, double spread) {
+      in->profiles = byElement(std::move(profiles), in->elements);
+      in->spread = spread;
+      const NumericMeisResult r = numericMeisSpectra(*in, *cache);
+      return meisPoints(r.spectra, window, in->elements, in->convolve, spread);
+    };
+  }
+  auto in = std::make_shared<ExternalMeisInput>(readExternalMeisInput(s));
+  auto cache = std::make_shared<ExtTableCache>();
+  const TableKey key = extTableKey(in->tables, in->crossSection.identity);
+  bool current = st.meisExtAutoValid;
+  for (const auto& [name, el] : in->elements) {
+    const auto k = st.extCsTableKeys.find(name);
+    const auto t = st.extCsLossDistributions.find(name);
+    current = current && k != st.extCsTableKeys.end() && k->second == key &&
+              t != st.extCsLossDistributions.end() && t->second;
+  }
+  if (current) {
+    for (const auto& [name, el] : in->elements) {
+      cache->tables[name] = st.extCsLossDistributions.at(name);
+      cache->keys[name] = key;
+    }
+    cache->crossSection = in->crossSection.values;
+  }
+  return [in, cache, window](std::vector<profile> profiles, double spread) {
+    in->profiles = byElement(std::move(profiles), in->elements);
+    in->frame.run.spread = spread;
+    const ExternalMeisResult r = externalMeisSpectra(*in, *cache);
+    return meisPoints(r.spectra, window, in->elements, in->frame.convolve, spread);
+  };
 }
 
 }  // namespace

@@ -97,24 +97,13 @@ void chooseLossFile(Session& s, const std::string& editKey) {
   if (chosen) s.controls().setText(editKey, *chosen);
 }
 
-void buildExtTables(Session& s, const ExtTableParams& p) {
-  WorkingState& st = s.state();
-  s.AddElement();
-  s.eventPoint();
-  s.controls().setText("TFMEIS.EditStep", general(s, 1.0));
-  refuse(extGridRefusal(p, s.decimalSeparator()));
-  const int bins = static_cast<int>(extTableBinCount(p.deltaE));
-
-  if (s.controls().text("TFExternCS.EditCSFile").empty()) {
-    chooseLossFile(s, "TFExternCS.EditCSFile");
-  }
+CrossSectionTable readCrossSectionFile(Session& s, const ExtTableParams& p, std::string* notice) {
   const std::string file = s.controls().text("TFExternCS.EditCSFile");
   if (file.empty()) {
-    // No cross section chosen: no tables, and the run ends with its error status.
-    st.meisExtAutoValid = false;
-    s.SetStatus("Numeric ECS ERROR! No cross section file chosen");
-    return;
+    throw std::invalid_argument(
+        "No cross section file chosen in the \"External cross section\" window");
   }
+  const int bins = static_cast<int>(extTableBinCount(p.deltaE));
   std::string content;
   CrossSectionTable cs{spectro(bins, 1.0), file, {}};
   if (!readWholeFile(file, &content, kMaxLossFileBytes)) {
@@ -124,13 +113,60 @@ void buildExtTables(Session& s, const ExtTableParams& p) {
   }
   const LossTableRead read = readLossTableText(content, file, cs.values);
   if (!read.ok()) throw std::runtime_error(read.error);
-  if (!read.notice.empty()) {
-    s.SetStatus(read.notice);
-    s.logAppend(read.notice + "\n");
-  }
+  if (notice != nullptr) *notice = read.notice;
   cs.identity = crossSectionIdentity(file, &content);
   if (const std::string refusal = extCrossSectionRefusal(cs); !refusal.empty()) {
     throw std::runtime_error(refusal);
+  }
+  return cs;
+}
+
+SccCorrection readSccCorrection(Session& s, int bins, double step) {
+  spectro b(bins, step);
+  if (const std::string failure = readScc(s, b); !failure.empty()) {
+    throw std::runtime_error(failure);
+  }
+  SccCorrection c;
+  c.table = std::move(b);
+  c.shift = s.number("TFExternCS.EditShift");
+  return c;
+}
+
+ExternalMeisInput readExternalMeisInput(Session& s) {
+  ExternalMeisInput in;
+  in.frame = readExternalFrame(s);
+  in.tables = readExtTableParams(s);
+  in.frame.density = in.tables.density;
+  in.crossSection = readCrossSectionFile(s, in.tables, nullptr);
+  if (in.frame.scc && !in.frame.sccBasic) {
+    in.scc = readSccCorrection(s, static_cast<int>(extTableBinCount(in.tables.deltaE)), 1.0);
+  }
+  in.elements = s.state().elementMap;
+  in.profiles = s.state().elementProfiles;
+  return in;
+}
+
+void buildExtTables(Session& s, const ExtTableParams& p) {
+  WorkingState& st = s.state();
+  s.AddElement();
+  s.eventPoint();
+  s.controls().setText("TFMEIS.EditStep", general(s, 1.0));
+  refuse(extGridRefusal(p, s.decimalSeparator()));
+
+  if (s.controls().text("TFExternCS.EditCSFile").empty()) {
+    chooseLossFile(s, "TFExternCS.EditCSFile");
+  }
+  if (s.controls().text("TFExternCS.EditCSFile").empty()) {
+    // No cross section chosen: no tables, and the run ends with its error status.
+    st.meisExtAutoValid = false;
+    s.SetStatus("Numeric ECS ERROR! No cross section file chosen");
+    return;
+  }
+  std::string notice;
+  const CrossSectionTable cs = readCrossSectionFile(s, p, &notice);
+  if (!notice.empty()) {
+    s.SetStatus(notice);
+    s.logAppend(notice + "\n");
   }
 
   // Every element reads the same file, so every element gets the same table: it is built once

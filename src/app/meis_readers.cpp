@@ -1,5 +1,7 @@
 #include "app/meis_readers.h"
 
+#include "app/frame_fields.h"
+
 #include <stdexcept>
 
 #include "core/limits.h"
@@ -61,12 +63,7 @@ MeisTableParams readMeisTableParams(Session& s) {
   p.run.stopping = s.number("TFMEIS.Editdedx");
   p.run.straggling = s.number("TFMEIS.EditS");
   readProjectile(s, p.run);
-  p.autoMode = s.controls().checked("TFMEIS.CheckAuto");
-  if (!p.autoMode) {
-    p.step = s.number("TFMEIS.EditStep");
-    p.nc = s.integer("TFMEIS.EditNc");
-    p.bins = s.integer("TFMEIS.EditVecsize");
-  }
+  readTableGrid(s, "TFMEIS", p.autoMode, p.step, p.nc, p.bins);
   return p;
 }
 
@@ -128,6 +125,23 @@ MeisPlotWindow readMeisPlotWindow(Session& s, bool lenientSpread) {
   }
   w.background = s.state().meisBackgroundLine;
   return w;
+}
+
+ClosedFormInput readClosedFormInput(Session& s, bool gaussian) {
+  return {readClosedFormFrame(s, gaussian), s.state().elementMap, s.state().elementProfiles};
+}
+
+NumericMeisInput readNumericMeisInput(Session& s) {
+  NumericMeisInput in;
+  in.tables = readMeisTableParams(s);
+  const NumericFrame f = readNumericFrame(s);
+  in.spread = f.run.spread;
+  in.convolve = f.convolve;
+  in.scc = f.scc;
+  in.decimalSeparator = s.decimalSeparator();
+  in.elements = s.state().elementMap;
+  in.profiles = s.state().elementProfiles;
+  return in;
 }
 
 void refuse(const std::string& refusal) {

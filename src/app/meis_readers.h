@@ -42,6 +42,18 @@ ExternalFrame readExternalFrame(Session& s);
 // that is not a number counts as below 50 when asked to (the exports), else it stops the plot.
 MeisPlotWindow readMeisPlotWindow(Session& s, bool lenientSpread);
 
+// The whole input of each model: its frame's fields, the composition and the element profiles.
+ClosedFormInput readClosedFormInput(Session& s, bool gaussian);
+NumericMeisInput readNumericMeisInput(Session& s);
+// With the cross section read from the file the "External cross section" window names, and the
+// SCC file's correction when "SCC" asks for it (in meis_external.cpp, with the files' reading).
+ExternalMeisInput readExternalMeisInput(Session& s);
+// The cross section of that file on the grid of the tables p describes; throws what is wrong
+// with the file, and leaves a notice on what it left out in *notice.
+CrossSectionTable readCrossSectionFile(Session& s, const ExtTableParams& p, std::string* notice);
+// The SCC file's correction on a grid of `bins` bins of `step` eV, with the window's shift.
+SccCorrection readSccCorrection(Session& s, int bins, double step);
+
 // Throws a refusal of a model as the message the user sees (nothing for an empty one).
 void refuse(const std::string& refusal);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/command_progress.h"
+#include "app/frame_fields.h"
 #include "core/numtext.h"
 #include "state/engine_command.h"
 #include "state/session.h"
@@ -39,16 +40,11 @@ NraTableParams readNraTableParams(Session& s) {
   p.maxEnergy = s.number("TFNRP.EditMaxE");
   p.stopping = s.number("TFNRP.Editdedx");
   p.straggling = s.number("TFNRP.EditS");
-  p.autoMode = s.controls().checked("TFNRP.CheckAuto");
-  if (!p.autoMode) {
-    p.step = s.number("TFNRP.EditStep");
-    p.nc = s.integer("TFNRP.EditNc");
-    p.bins = s.integer("TFNRP.EditVecsize");
-  }
+  readTableGrid(s, "TFNRP", p.autoMode, p.step, p.nc, p.bins);
   return p;
 }
 
-NraNumericInput readNraNumericInput(Session& s) {
+NraNumericInput readNraNumericInput(Session& s, bool withProfile) {
   NraNumericInput in;
   // Read in the order the command has always read them: the resonance and the loss first.
   s.number("TFNRP.EditEnrg");
@@ -56,17 +52,17 @@ NraNumericInput readNraNumericInput(Session& s) {
   s.number("TFNRP.EditS");
   in.broadening = readBroadening(s);
   in.table = readNraTableParams(s);
-  in.depth = s.state().nraProfile;
+  if (withProfile) in.depth = s.state().nraProfile;
   return in;
 }
 
-NraAnalyticInput readNraAnalyticInput(Session& s) {
+NraAnalyticInput readNraAnalyticInput(Session& s, bool withProfile) {
   NraAnalyticInput in;
   in.broadening = readBroadening(s);
   in.maxEnergy = s.number("TFNRP.EditMaxE");
   in.stopping = s.number("TFNRP.Editdedx");
   in.straggling = s.number("TFNRP.EditS");
-  in.depth = s.state().nraProfile;
+  if (withProfile) in.depth = s.state().nraProfile;
   return in;
 }
 
@@ -95,16 +91,16 @@ void buildNraTables(Session& s, const NraTableParams& p) {
   progress.onAdvance = [&](int k, int total) {
     if (k > 1) s.setPanel(0, std::to_string(k) + " of " + std::to_string(total));
   };
-  NraTableBuild b = buildNraTable(p, progress.run(), s.decimalSeparator());
-  for (std::size_t i = 0; i < b.stats.size(); ++i) {
-    const int k = static_cast<int>(i) + 1;
+  // Each distribution's line of the log as soon as it is built.
+  const auto log = [&](int k, const DistributionStats& d) {
     const std::string pad = k == 1 ? "" : " ";
-    const double m1 = b.stats[i].mean / (k * c.lambda / g.step);
+    const double m1 = d.mean / (k * c.lambda / g.step);
     s.logAppend("Auto #" + std::to_string(k) + ": \nIntegral:\t" + pad);
-    s.logAppend(general(s, b.stats[i].integral, 3) + "\n");
+    s.logAppend(general(s, d.integral, 3) + "\n");
     s.logAppend("M1:\t" + pad);
     s.logAppend(general(s, m1, 3) + "\n\n");
-  }
+  };
+  NraTableBuild b = buildNraTable(p, progress.run(), s.decimalSeparator(), log);
   s.setPanel(0, std::to_string(count) + " of " + std::to_string(count) + " OK!");
   s.setPanel(0, std::to_string(count) + " done!");
   st.nraLossDistributions = std::move(b.table);
@@ -121,11 +117,9 @@ namespace {
 
 void numericExcitation(Session& s) {
   WorkingState& st = s.state();
-  s.number("TFNRP.EditEnrg");
-  s.number("TFNRP.Editdedx");
-  s.number("TFNRP.EditS");
-  const ExcitationBroadening broadening = readBroadening(s);
-  const NraTableParams p = readNraTableParams(s);
+  const NraNumericInput in = readNraNumericInput(s, false);
+  const ExcitationBroadening& broadening = in.broadening;
+  const NraTableParams& p = in.table;
   checkExcitationWidths(broadening, s.decimalSeparator());
   st.undoProfile = PackedProfile(st.nraProfile);
   s.SetStatus("Calculating the numeric excitation curve...");
@@ -170,11 +164,7 @@ void numericExcitation(Session& s) {
 }
 
 void analyticExcitation(Session& s) {
-  NraAnalyticInput in;
-  in.broadening = readBroadening(s);
-  in.maxEnergy = s.number("TFNRP.EditMaxE");
-  in.stopping = s.number("TFNRP.Editdedx");
-  in.straggling = s.number("TFNRP.EditS");
+  NraAnalyticInput in = readNraAnalyticInput(s, false);
   checkAnalyticInput(in, s.decimalSeparator());
   s.Updateplot();
   WorkingState& st = s.state();

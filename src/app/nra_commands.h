@@ -17,11 +17,11 @@ class Session;
 // "# Convolutions:" and "Vector size:".
 NraTableParams readNraTableParams(Session& s);
 // The numeric model's input: resonance, stopping, straggling, the two widths, then the table's
-// values; "Convolve" and the current profile.
-NraNumericInput readNraNumericInput(Session& s);
+// values; "Convolve" and (withProfile) the current profile.
+NraNumericInput readNraNumericInput(Session& s, bool withProfile = true);
 // The analytic model's input: the two widths, "Max Energy", stopping and straggling; "Convolve"
-// and the current profile.
-NraAnalyticInput readNraAnalyticInput(Session& s);
+// and (withProfile) the current profile.
+NraAnalyticInput readNraAnalyticInput(Session& s, bool withProfile = true);
 
 // Builds the session's collision table from p, with its fields, panels and log; publishes the
 // table, its flag and its key together, or on refusal shows the message and clears the flag.

@@ -64,7 +64,9 @@ void axpy(double* __restrict y, const double* __restrict x, double alpha, std::s
     y[k] += alpha * x[k];
 }
 
-void directSum(std::span<const double> a, std::span<const double> b, std::span<double> out,
+// Adds the products of the overlap into out[o.olo, o.ohi) of an array of n outputs (only that
+// range is read or written).
+void directSum(std::span<const double> a, std::span<const double> b, double* out, std::size_t n,
                const Overlap& o) {
   // The outer loop walks the shorter support, so the vectorised inner loop is the long one.
   const bool aOuter = (o.ahi - o.alo) <= (o.bhi - o.blo);
@@ -74,7 +76,6 @@ void directSum(std::span<const double> a, std::span<const double> b, std::span<d
   const std::size_t hi = aOuter ? o.ahi : o.bhi;
   const std::size_t ilo = aOuter ? o.blo : o.alo;
   const std::size_t ihi = aOuter ? o.bhi : o.ahi;
-  const std::size_t n = out.size();
   // A stop is looked for after about a million multiply-adds (a fraction of a millisecond).
   constexpr std::size_t kWorkBetweenChecks = std::size_t{1} << 20;
   std::size_t work = 0;
@@ -84,7 +85,7 @@ void directSum(std::span<const double> a, std::span<const double> b, std::span<d
     if (std::fabs(w) < std::numeric_limits<double>::min()) continue;
     const std::size_t end = std::min(ihi, n - h);
     if (end <= ilo) break;
-    axpy(out.data() + h + ilo, inner.data() + ilo, w, end - ilo);
+    axpy(out + h + ilo, inner.data() + ilo, w, end - ilo);
     work += end - ilo;
     if (work >= kWorkBetweenChecks) {
       checkCancel();
@@ -237,10 +238,41 @@ struct Workspace {
   }
 };
 
-Workspace& workspace() {
-  thread_local Workspace w;
-  return w;
-}
+// The thread's buffers, lent to one convolution at a time. A convolution started while they are
+// lent (by a window event served during a stop check of another) works on buffers of its own,
+// so neither disturbs the other's transforms or sums.
+class WorkspaceLease {
+ public:
+  WorkspaceLease() : thread_(threadBuffers()) {
+    if (!thread_.lent) {
+      thread_.lent = true;
+      ws_ = &thread_.ws;
+    } else {
+      own_ = std::make_unique<Workspace>();
+      ws_ = own_.get();
+    }
+  }
+  ~WorkspaceLease() {
+    if (!own_) thread_.lent = false;
+  }
+  WorkspaceLease(const WorkspaceLease&) = delete;
+  WorkspaceLease& operator=(const WorkspaceLease&) = delete;
+
+  Workspace& operator*() const { return *ws_; }
+
+ private:
+  struct ThreadBuffers {
+    Workspace ws;
+    bool lent = false;
+  };
+  static ThreadBuffers& threadBuffers() {
+    thread_local ThreadBuffers t;
+    return t;
+  }
+  ThreadBuffers& thread_;
+  Workspace* ws_ = nullptr;
+  std::unique_ptr<Workspace> own_;
+};
 
 // Packs n real values (then zeros up to 2*half) as half complex values: even samples in the
 // real parts, odd ones in the imaginary parts. Subnormal inputs (deep tails of many-fold
@@ -265,15 +297,15 @@ inline Cx realBin(const fftw_complex* z, Cx w, std::size_t j, std::size_t r) {
   return {0.5 * sre + wo.re, 0.5 * sim + wo.im};
 }
 
-// Returns false, leaving out untouched, when the FFT's rounding could exceed 1e-13 of the
-// largest output: that happens when most of the product falls beyond the outputs kept.
-bool fftSum(std::span<const double> a, std::span<const double> b, std::span<double> out,
-            const Overlap& o, double factor) {
+// The outputs [o.olo, o.ohi), unscaled, in the thread's transform buffer (valid until its next
+// convolution); nullptr when the FFT's rounding could exceed 1e-13 of the largest output: that
+// happens when most of the product falls beyond the outputs kept.
+double* fftSum(std::span<const double> a, std::span<const double> b, const Overlap& o,
+               Workspace& ws) {
   const std::size_t la = o.ahi - o.alo;
   const std::size_t lb = o.bhi - o.blo;
   const std::size_t m = std::max<std::size_t>(fftSize(la + lb - 1), 4);
   const std::size_t half = m / 2;
-  Workspace& ws = workspace();
   ws.reserve(half);
   const Plans& plans = plansFor(m, ws.a.get(), ws.b.get());
   const Cx* w = plans.twiddle.data();
@@ -351,20 +383,13 @@ bool fftSum(std::span<const double> a, std::span<const double> b, std::span<doub
   for (std::size_t k = o.blo; k < o.bhi; ++k)
     nb += b[k] * b[k];
   const std::size_t kept = o.ohi - o.olo;
-  const double* result = &zb[0][0];  // output k at position k: even ones real, odd imaginary
+  double* result = &zb[0][0];  // output k at position k: even ones real, odd imaginary
   for (std::size_t k = 0; k < kept; ++k)
     peak = std::max(peak, std::fabs(result[k]));
   const double error = std::numeric_limits<double>::epsilon() * std::log2(static_cast<double>(m)) *
                        std::sqrt(na * nb);
-  if (!(error <= 1e-13 * peak)) return false;
-  double* to = out.data() + o.olo;
-  if (factor == 1.0) {
-    std::copy_n(result, kept, to);
-  } else {
-    for (std::size_t k = 0; k < kept; ++k)
-      to[k] = result[k] * factor;
-  }
-  return true;
+  if (!(error <= 1e-13 * peak)) return nullptr;
+  return result;
 }
 
 // Below this ratio of multiply-adds to FFT work the sparse direct sum is faster (measured
@@ -381,9 +406,34 @@ bool preferFft(const Overlap& o) {
 
 enum class Path { automatic, direct, fft };
 
-// out = factor * (a * b), each output the rounded sum times factor, as scaling a finished
-// result would give. Every output is written once: zeros outside the reach of the operands, the
-// sums inside it.
+// The direct sum times factor into out[o.olo, o.ohi) of an array of n outputs, each output the
+// rounded sum times factor, as scaling a finished result would give; that range is cleared
+// first unless it holds zeros already.
+void directReach(std::span<const double> a, std::span<const double> b, double* out, std::size_t n,
+                 const Overlap& o, double factor, bool zeroed) {
+  if (!zeroed) std::fill(out + o.olo, out + o.ohi, 0.0);
+  directSum(a, b, out, n, o);
+  if (factor != 1.0) {
+    for (std::size_t k = o.olo; k < o.ohi; ++k)
+      out[k] *= factor;
+  }
+}
+
+// The FFT's outputs [o.olo, o.ohi) times factor, in the transform buffer of ws (the very bits of
+// scaling the finished result); nullptr where the direct sum must run instead.
+const double* fftReach(std::span<const double> a, std::span<const double> b, const Overlap& o,
+                       double factor, Path path, Workspace& ws) {
+  if (path == Path::direct || (path == Path::automatic && !preferFft(o))) return nullptr;
+  double* result = fftSum(a, b, o, ws);
+  if (result != nullptr && factor != 1.0) {
+    for (std::size_t k = 0; k < o.ohi - o.olo; ++k)
+      result[k] = result[k] * factor;
+  }
+  return result;
+}
+
+// out = factor * (a * b). Every output is written once: zeros outside the reach of the
+// operands, the sums inside it.
 void convolveScaled(std::span<const double> a, std::span<const double> b, std::span<double> out,
                     double factor, Path path) {
   checkCancel();
@@ -401,14 +451,11 @@ void convolveScaled(std::span<const double> a, std::span<const double> b, std::s
   }
   std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(o.olo), 0.0);
   std::fill(out.begin() + static_cast<std::ptrdiff_t>(o.ohi), out.end(), 0.0);
-  const bool fft = path == Path::fft || (path == Path::automatic && preferFft(o));
-  if (fft && fftSum(a, b, out, o, factor)) return;
-  const std::span<double> reach = out.subspan(o.olo, o.ohi - o.olo);
-  std::fill(reach.begin(), reach.end(), 0.0);
-  directSum(a, b, out, o);
-  if (factor != 1.0) {
-    for (double& v : reach)
-      v *= factor;
+  const WorkspaceLease ws;
+  if (const double* reach = fftReach(a, b, o, factor, path, *ws)) {
+    std::copy(reach, reach + (o.ohi - o.olo), out.begin() + static_cast<std::ptrdiff_t>(o.olo));
+  } else {
+    directReach(a, b, out.data(), out.size(), o, factor, false);
   }
 }
 
@@ -431,6 +478,35 @@ void causalConvolve(std::span<const double> a, std::span<const double> b, std::s
 void causalConvolve(std::span<const double> a, std::span<const double> b, std::span<double> out,
                     double factor) {
   convolveScaled(a, b, out, factor, Path::automatic);
+}
+
+std::vector<double> causalConvolution(std::span<const double> a, std::span<const double> b,
+                                      std::size_t n, double factor) {
+  if (!std::isfinite(factor)) {
+    std::vector<double> r(n);
+    convolveScaled(a, b, r, factor, Path::automatic);
+    return r;
+  }
+  checkCancel();
+  const Overlap o = overlap(a, b, n);
+  std::vector<double> r;
+  if (o.empty()) {
+    r.resize(n);
+    return r;
+  }
+  const WorkspaceLease ws;
+  if (const double* reach = fftReach(a, b, o, factor, Path::automatic, *ws)) {
+    // From the transform buffer, with the zeros on either side: each value written once.
+    r.reserve(n);
+    r.resize(o.olo);
+    r.insert(r.end(), reach, reach + (o.ohi - o.olo));
+    r.resize(n);
+  } else {
+    // The direct sum adds into its outputs, which start from zero.
+    r.resize(n);
+    directReach(a, b, r.data(), n, o, factor, true);
+  }
+  return r;
 }
 
 }  // namespace tarvex

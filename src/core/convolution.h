@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
 namespace tarvex {
 
@@ -17,6 +18,10 @@ void causalConvolve(std::span<const double> a, std::span<const double> b, std::s
 // scaling the finished result, in one pass over out.
 void causalConvolve(std::span<const double> a, std::span<const double> b, std::span<double> out,
                     double factor);
+// The same times factor on n outputs, as a new vector whose values are each written once (no
+// zero-filled vector is written over): the rows of a collision table and the broadened curves.
+std::vector<double> causalConvolution(std::span<const double> a, std::span<const double> b,
+                                      std::size_t n, double factor = 1.0);
 
 // The same, forced to the sparse direct sum or to the FFT where the FFT is accurate enough
 // (for tests and benchmarks).

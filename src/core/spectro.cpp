@@ -62,13 +62,6 @@ std::vector<double> widened(const std::vector<double>& v, int bins) {
   return r;
 }
 
-// Applies a causal kernel that depends only on the bin distance: r[i] = sum_{j<=i} v[j] k[i-j].
-std::vector<double> applyKernel(const std::vector<double>& v, const std::vector<double>& kernel) {
-  std::vector<double> r(v.size());
-  causalConvolve(v, kernel, r);
-  return r;
-}
-
 }  // namespace
 
 spectro::spectro(int bins, double step_)
@@ -144,7 +137,7 @@ void spectro::broadenGaussian(double fwhm) {
   requirePositiveStep(step);
   const double sigma = fwhm * kSigmaPerFwhm;
   const double a0 = integral();
-  std::vector<double> v = widened(
+  const std::vector<double> v = widened(
       values, checkedBins(gaussianReachBins(fwhm, step) + size(), "The Gaussian broadening"));
   const double c = 4.0 * sigma / step;
   std::vector<double> kernel(v.size());
@@ -153,7 +146,7 @@ void spectro::broadenGaussian(double fwhm) {
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = std::exp(-0.5 * (x * x) / (sigma * sigma));
   }
-  values = applyKernel(v, kernel);
+  values = causalConvolution(v, kernel, v.size());
   normalize(a0);
   offset += 4.0 * sigma;
 }
@@ -163,8 +156,9 @@ void spectro::broadenLorentzian(double halfWidth) {
   requireWidth(halfWidth, "The Lorentzian width");
   requirePositiveStep(step);
   const double a0 = integral();
-  std::vector<double> v = widened(values, checkedBins(lorentzianReachBins(halfWidth, step) + size(),
-                                                      "The Lorentzian broadening"));
+  const std::vector<double> v = widened(
+      values,
+      checkedBins(lorentzianReachBins(halfWidth, step) + size(), "The Lorentzian broadening"));
   const double c = 10.0 * halfWidth / step;
   std::vector<double> kernel(v.size());
   for (std::size_t d = 0; d < kernel.size(); ++d) {
@@ -172,7 +166,7 @@ void spectro::broadenLorentzian(double halfWidth) {
     const double x = (static_cast<double>(d) - c) * step;
     kernel[d] = 1.0 / (x * x + halfWidth * halfWidth);
   }
-  values = applyKernel(v, kernel);
+  values = causalConvolution(v, kernel, v.size());
   normalize(a0);
   offset += 10.0 * halfWidth;
 }
@@ -185,9 +179,10 @@ void spectro::convolveExponential(double rate) {
     if (d % kBinsBetweenChecks == 0) checkCancel();
     kernel[d] = std::exp(-ls * static_cast<double>(d));
   }
-  values = applyKernel(values, kernel);
-  for (double& v : values)
+  std::vector<double> r = causalConvolution(values, kernel, values.size());
+  for (double& v : r)
     v *= ls;
+  values = std::move(r);
   normalize(a0);
 }
 
@@ -271,9 +266,9 @@ void checkGaussianReach(const std::string& field, double fwhm, double bins, doub
 spectro scale(const spectro& a, double factor) {
   spectro r;
   r.step = a.step;
-  r.values.resize(a.values.size());
-  for (std::size_t i = 0; i < a.values.size(); ++i)
-    r.values[i] = factor * a.values[i];
+  r.values = a.values;
+  for (double& v : r.values)
+    v = factor * v;
   return r;
 }
 
@@ -281,9 +276,9 @@ spectro add(const spectro& a, const spectro& b) {
   spectro r;
   r.step = b.step;
   const std::size_t n = std::min(a.values.size(), b.values.size());
-  r.values.resize(n);
+  r.values.assign(a.values.begin(), a.values.begin() + static_cast<std::ptrdiff_t>(n));
   for (std::size_t i = 0; i < n; ++i)
-    r.values[i] = a.values[i] + b.values[i];
+    r.values[i] = r.values[i] + b.values[i];
   return r;
 }
 
@@ -291,8 +286,8 @@ spectro convolve(const spectro& a, const spectro& b) {
   spectro r;
   r.step = b.step;
   r.offset = b.offset;
-  r.values.resize(std::min(a.values.size(), b.values.size()));
-  causalConvolve(a.values, b.values, r.values, a.step);
+  r.values =
+      causalConvolution(a.values, b.values, std::min(a.values.size(), b.values.size()), a.step);
   return r;
 }
 

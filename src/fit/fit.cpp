@@ -354,6 +354,7 @@ struct LayeredFit::Impl {
       free[j].p->value = v[j];
     ++evaluations;
     run->pause();
+    checkCancel();
     return modelValues();
   }
 
@@ -477,6 +478,7 @@ LayeredFitResult LayeredFit::Impl::fit(
   problem.f = [&](const std::vector<double>& u, std::vector<double>& r) {
     ++evaluations;
     run->pause();
+    checkCancel();
     setInternal(u);
     std::vector<double> values = modelValues();
     for (std::size_t i = 0; i < n; ++i)

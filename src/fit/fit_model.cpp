@@ -1,5 +1,7 @@
 #include "fit/fit_model.h"
 
+#include "core/parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -62,36 +64,41 @@ profile layeredProfile(profile p, const std::vector<FitLayer>& layers, std::size
     long long index = -1;
     double integral = 0.0;
   };
-  std::vector<Edge> last(layers.size());
-  for (long long i = std::max(0LL, s0 + 1); i < out.count; ++i) {
-    const double t0 = edge(i), t1 = edge(i + 1);
-    double c = conc(0);
-    for (std::size_t k = 0; k < layers.size(); ++k) {
-      const double jump = conc(k + 1) - conc(k);
-      if (jump == 0.0) continue;
-      const double sigma = std::max(0.0, layers[k].sigma.value);
-      if (!(sigma > 0.0)) {
-        c += jump * stepMean(t0, t1, bottom[k], sigma);
-        continue;
+  // The points are independent: slices of them are computed on the worker threads.
+  const long long first = std::max(0LL, s0 + 1);
+  const long long points = std::max(0LL, static_cast<long long>(out.count) - first);
+  parallelFor(static_cast<int>(points), [&](int, int begin, int end) {
+    std::vector<Edge> last(layers.size());
+    for (long long i = first + begin; i < first + end; ++i) {
+      const double t0 = edge(i), t1 = edge(i + 1);
+      double c = conc(0);
+      for (std::size_t k = 0; k < layers.size(); ++k) {
+        const double jump = conc(k + 1) - conc(k);
+        if (jump == 0.0) continue;
+        const double sigma = std::max(0.0, layers[k].sigma.value);
+        if (!(sigma > 0.0)) {
+          c += jump * stepMean(t0, t1, bottom[k], sigma);
+          continue;
+        }
+        const double a = std::numbers::sqrt2 * sigma;
+        const double z0 = (t0 - bottom[k]) / a;
+        const double z1 = (t1 - bottom[k]) / a;
+        double mean = 0.0;
+        if (z0 > 8.0) {
+          mean = 1.0;
+        } else if (!(z1 < -8.0)) {
+          // U(t) = 1 - erfc((t - b)/a)/2, averaged over the cell.
+          Edge& e = last[k];
+          const double lower = e.index == i ? e.integral : erfcIntegral(z0);
+          e.index = i + 1;
+          e.integral = erfcIntegral(z1);
+          mean = 1.0 - 0.5 * a * (e.integral - lower) / (t1 - t0);
+        }
+        c += jump * mean;
       }
-      const double a = std::numbers::sqrt2 * sigma;
-      const double z0 = (t0 - bottom[k]) / a;
-      const double z1 = (t1 - bottom[k]) / a;
-      double mean = 0.0;
-      if (z0 > 8.0) {
-        mean = 1.0;
-      } else if (!(z1 < -8.0)) {
-        // U(t) = 1 - erfc((t - b)/a)/2, averaged over the cell.
-        Edge& e = last[k];
-        const double lower = e.index == i ? e.integral : erfcIntegral(z0);
-        e.index = i + 1;
-        e.integral = erfcIntegral(z1);
-        mean = 1.0 - 0.5 * a * (e.integral - lower) / (t1 - t0);
-      }
-      c += jump * mean;
+      out.values[static_cast<std::size_t>(i)] = c;
     }
-    out.values[static_cast<std::size_t>(i)] = c;
-  }
+  });
   return out;
 }
 

@@ -56,7 +56,8 @@ std::string nraTableGrid(const NraTableParams& p, const SingleCollision& c, NraT
   return refusal;
 }
 
-NraTableBuild buildNraTable(const NraTableParams& p, const ModelRun& run, char sep) {
+NraTableBuild buildNraTable(const NraTableParams& p, const ModelRun& run, char sep,
+                            const std::function<void(int k, const DistributionStats&)>& listener) {
   const ModelScope scope(run);
   NraTableBuild b;
   b.collision = singleCollision(p.resonance, p.stopping, p.straggling);
@@ -75,6 +76,7 @@ NraTableBuild buildNraTable(const NraTableParams& p, const ModelRun& run, char s
       buildCollisionTable(std::move(zeroLoss), std::move(single), count,
                           [&](int k, const std::vector<spectro>&, const DistributionStats& d) {
                             b.stats.push_back(d);
+                            if (listener) listener(k, d);
                             run.advance(k, count);
                             if (k > 1) run.pause();
                           });

@@ -2,6 +2,7 @@
 // distribution, weighted by the profile-integrated Poisson probabilities of n collisions.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,11 @@ struct NraTableBuild {
   TableKey key;
 };
 // Builds the table p describes. Progress: stage collisionTable, advance(k, nc) after each
-// distribution k, and a pause after each from k = 2 on.
-NraTableBuild buildNraTable(const NraTableParams& p, const ModelRun& run = {}, char sep = '.');
+// distribution k, and a pause after each from k = 2 on. `listener` (if set) hears each
+// distribution's statistics as soon as it is complete, before the advance.
+NraTableBuild buildNraTable(
+    const NraTableParams& p, const ModelRun& run = {}, char sep = '.',
+    const std::function<void(int k, const DistributionStats&)>& listener = {});
 
 // A table and the key it was built from; a cache that a caller owns and passes in.
 struct NraTableCache {

@@ -1,10 +1,17 @@
 #include "core/convolution.h"
 
+#include "core/cancel.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -69,6 +76,29 @@ TEST_P(ConvolutionCases, EveryPathEqualsTheDirectSum) {
         ASSERT_EQ(out[i], 0.0) << c.name << " bin " << i;
       }
     }
+  }
+}
+
+// The bit patterns, so that signed zeros and the payloads of non-numbers count too.
+std::vector<std::uint64_t> bitsOf(const std::vector<double>& v) {
+  std::vector<std::uint64_t> b;
+  for (double x : v)
+    b.push_back(std::bit_cast<std::uint64_t>(x));
+  return b;
+}
+
+// The new vector a table row is built as holds the very bits of the convolution into a buffer,
+// on every path and with every kind of factor (negative ones turn the zeros' sign, infinite ones
+// turn them into non-numbers).
+TEST_P(ConvolutionCases, ANewVectorHoldsTheBitsOfTheConvolutionIntoABuffer) {
+  const Case c = GetParam();
+  const auto a = block(c.na, c.alo, c.ahi, 1);
+  const auto b = block(c.nb, c.blo, c.bhi, 2);
+  for (const double factor : {1.0, 4.02999, -2.5, 0.0, std::numeric_limits<double>::infinity()}) {
+    std::vector<double> out(c.nout, 123.0);
+    causalConvolve(a, b, out, factor);
+    EXPECT_EQ(bitsOf(causalConvolution(a, b, c.nout, factor)), bitsOf(out))
+        << c.name << ", factor " << factor;
   }
 }
 
@@ -166,6 +196,58 @@ TEST(Convolution, PlansOfEverySizeShareAcrossThreads) {
     const double tol = 1e-12 * maxAbs(ref);
     for (std::size_t k = 0; k < len; ++k)
       ASSERT_NEAR(alone[i][k], ref[k], tol) << "length " << len << " bin " << k;
+  }
+}
+
+// A window event served while a convolution looks for a stop may run a convolution of its own on
+// the same thread: each gets the very sums it gets alone. The stop checks looked at are those
+// inside the work: within a long direct sum (a short operand against a long one, checked every
+// million multiply-adds) and between the transforms of an FFT.
+TEST(Convolution, AConvolutionRunWhileAnotherLooksForAStopLeavesItsBuffersAlone) {
+  struct Pair {
+    const char* name;
+    std::vector<double> a, b;
+  };
+  const std::vector<Pair> outer = {
+      {"long direct sum", block(200000, 0, 20, 21), block(200000, 0, 200000, 22)},
+      {"FFT", block(5000, 0, 5000, 24), block(5000, 3, 4000, 25)}};
+  const std::vector<Pair> inner = {{"direct sum", block(3000, 5, 2900, 23), block(3000, 0, 20, 21)},
+                                   {"FFT", block(4000, 0, 4000, 26), block(4000, 0, 3900, 27)}};
+  for (const Pair& o : outer) {
+    for (const Pair& i : inner) {
+      for (const bool intoBuffer : {false, true}) {
+        const auto convolve = [intoBuffer](const Pair& p) {
+          if (!intoBuffer) return causalConvolution(p.a, p.b, p.a.size());
+          std::vector<double> out(p.a.size());
+          causalConvolve(p.a, p.b, out);
+          return out;
+        };
+        const std::vector<double> outerAlone = convolve(o);
+        const std::vector<double> innerAlone = convolve(i);
+        struct Served {
+          std::function<void()> work;
+          int calls = 0;
+        } served;
+        std::vector<double> innerServed;
+        served.work = [&] { innerServed = convolve(i); };
+        std::vector<double> got;
+        {
+          const EventPumpScope pump(
+              [](void* context) {
+                auto* s = static_cast<Served*>(context);
+                // The first check is at the start; the second lies inside the work.
+                if (++s->calls == 2) s->work();
+              },
+              &served);
+          got = convolve(o);
+        }
+        const std::string what = std::string(i.name) + " inside " + o.name +
+                                 (intoBuffer ? ", into a buffer" : ", into a new vector");
+        ASSERT_GE(served.calls, 2) << what;
+        EXPECT_EQ(bitsOf(innerServed), bitsOf(innerAlone)) << what;
+        EXPECT_EQ(bitsOf(got), bitsOf(outerAlone)) << what;
+      }
+    }
   }
 }
 

@@ -1,9 +1,13 @@
 #include "core/spectro.h"
 
+#include "core/cancel.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <vector>
 
@@ -201,6 +205,57 @@ TEST(Spectro, KernelBroadeningsEqualTheDirectSums) {
   for (double& x : want)
     x /= s * in.step / in.integral();
   expectClose(e.values, want);
+}
+
+// Each broadening gives the same bits whatever ran before it on the thread (the transform
+// buffers it shares with every convolution are filled anew), and a broadening of another curve
+// run by a window event while the first one looks for a stop leaves the first one's transforms
+// alone.
+TEST(Spectro, BroadeningsGiveTheSameBitsAfterOthersAndInsideOthers) {
+  const auto bits = [](const spectro& s) {
+    std::vector<std::uint64_t> b;
+    for (double x : s.values)
+      b.push_back(std::bit_cast<std::uint64_t>(x));
+    return b;
+  };
+  const auto broadened = [](spectro s) {
+    s.broadenGaussian(100.0);
+    s.broadenLorentzian(25.0);
+    s.convolveExponential(0.01);
+    return s;
+  };
+  const spectro small = bumpy(400, 4.0), large = bumpy(5000, 1.5);
+  const spectro smallAlone = broadened(small);
+  const spectro largeAlone = broadened(large);
+  EXPECT_EQ(bits(broadened(small)), bits(smallAlone));  // after the larger curve's broadenings
+
+  struct Served {
+    const spectro* curve = nullptr;
+    spectro result;
+    int calls = 0;
+  } served{&small, {}, 0};
+  spectro got;
+  {
+    const EventPumpScope pump(
+        [](void* context) {
+          auto* s = static_cast<Served*>(context);
+          // The Gaussian's third stop check lies between the transforms of its convolution
+          // (the first is in the kernel's table, the second at the convolution's start).
+          if (++s->calls == 3) {
+            spectro c = *s->curve;
+            c.broadenGaussian(300.0);
+            s->result = c;
+          }
+        },
+        &served);
+    got = broadened(large);
+  }
+  ASSERT_GE(served.calls, 3);
+  spectro smallGaussian = small;
+  smallGaussian.broadenGaussian(300.0);
+  EXPECT_EQ(bits(served.result), bits(smallGaussian));
+  EXPECT_EQ(bits(got), bits(largeAlone));
+  EXPECT_EQ(bits(broadened(small)), bits(smallAlone));
 }
 
 TEST(Spectro, LorentzianOfHalfAStepGrowsTenBins) {

@@ -46,51 +46,24 @@ const std::map<std::string, spectro>& stored(const Session& s, Model m) {
   return st.extCsSpectra;
 }
 
-// The cross section the session's field names, on the grid of the external tables.
-CrossSectionTable crossSectionOf(Session& s, const ExtTableParams& p) {
-  CrossSectionTable cs;
-  cs.source = s.controls().text("TFExternCS.EditCSFile");
-  cs.identity = cs.source;
-  cs.values = spectro(static_cast<int>(extTableBinCount(p.deltaE)), 1.0);
-  EXPECT_TRUE(readLossTableReport(cs.source, cs.values).ok()) << cs.source;
-  return cs;
-}
-
 // The spectra of the selected model computed from the session's values by the model function
 // alone, with fresh caches (every table is built anew).
 MeisSpectra modelSpectra(Session& s, Model m) {
-  const WorkingState& st = s.state();
   switch (m) {
     case Model::gaussian:
     case Model::bessel: {
-      const ClosedFormInput in{readClosedFormFrame(s, m == Model::gaussian), st.elementMap,
-                               st.elementProfiles};
+      const ClosedFormInput in = readClosedFormInput(s, m == Model::gaussian);
       return m == Model::gaussian ? gaussianSpectra(in) : besselSpectra(in);
     }
     case Model::numeric: {
-      NumericMeisInput in;
-      in.tables = readMeisTableParams(s);
-      const NumericFrame f = readNumericFrame(s);
-      in.spread = f.run.spread;
-      in.convolve = f.convolve;
-      in.scc = f.scc;
-      in.elements = st.elementMap;
-      in.profiles = st.elementProfiles;
       MeisTableCache cache;
-      return numericMeisSpectra(in, cache).spectra;
+      return numericMeisSpectra(readNumericMeisInput(s), cache).spectra;
     }
     case Model::external:
       break;
   }
-  ExternalMeisInput in;
-  in.frame = readExternalFrame(s);
-  in.tables = readExtTableParams(s);
-  in.frame.density = in.tables.density;
-  in.crossSection = crossSectionOf(s, in.tables);
-  in.elements = st.elementMap;
-  in.profiles = st.elementProfiles;
   ExtTableCache cache;
-  return externalMeisSpectra(in, cache).spectra;
+  return externalMeisSpectra(readExternalMeisInput(s), cache).spectra;
 }
 
 // Compares what the command stored for every element with the model function's spectra.
