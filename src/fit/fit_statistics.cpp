@@ -97,9 +97,13 @@ std::string formatWithUncertainty(double value, double uncertainty, char sep) {
     // A common power of ten: the larger of both written with one digit before the point.
     const double scale = std::pow(10.0, top);
     const int decimals = std::max(0, top - q);
-    return withSeparator("(" + fixed(v / scale, decimals) + " ± " + fixed(u / scale, decimals) +
-                             ")E" + std::to_string(top),
-                         sep);
+    std::string text = "(";
+    text += fixed(v / scale, decimals);
+    text += " ± ";
+    text += fixed(u / scale, decimals);
+    text += ")E";
+    text += std::to_string(top);
+    return withSeparator(text, sep);
   }
   const int decimals = std::max(0, -q);
   return withSeparator(fixed(v, decimals) + " ± " + fixed(u, decimals), sep);
