@@ -11,8 +11,8 @@
 #include "core/model.h"
 #include "core/physics.h"
 #include "core/profile.h"
-#include "core/weights_cache.h"
 #include "core/spectro.h"
+#include "core/weights_cache.h"
 #include "state/host.h"
 #include "state/packed_values.h"
 

@@ -11,9 +11,9 @@
 #include <set>
 #include <string>
 
-#include "core/numtext.h"
 #include "app/fit_command.h"
 #include "app/fit_controls.h"
+#include "core/numtext.h"
 #include "fit/fit_fixture.h"
 #include "fit/fit_statistics.h"
 #include "support/recording_host.h"

@@ -1,5 +1,5 @@
-#include "app/nra_commands.h"
 #include "nra/numeric.h"
+#include "app/nra_commands.h"
 
 #include <gtest/gtest.h>
 

@@ -30,9 +30,9 @@
 #include <string>
 #include <vector>
 
+#include "app/nra_commands.h"
 #include "cli/script.h"
 #include "core/numtext.h"
-#include "app/nra_commands.h"
 #include "nra/numeric.h"
 #include "state/session.h"
 #include "support/temp_dir.h"
