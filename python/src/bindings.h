@@ -4,7 +4,10 @@
 
 #include <pybind11/pybind11.h>
 
+#include <chrono>
 #include <string>
+
+#include "core/cancel.h"
 
 namespace tarvex::py {
 
@@ -21,6 +24,30 @@ template <typename T>
 void registerResult(pyb::module_& scope, const char* name, const char* doc);
 
 void registerResultBase(pyb::module_& m);
+
+// Lets Ctrl+C stop a model that runs without the GIL. For its lifetime the calling thread has a
+// cancel token of its own and an event pump that, at most every 20 ms, takes the GIL and lets
+// Python run its signal handlers (the long loops call the pump where they look for a stop). A
+// KeyboardInterrupt they raise requests the token: the model ends with Cancelled at its next
+// cancel point, and the call raises the KeyboardInterrupt (see the translator registered by the
+// module). Python runs signal handlers in its main thread only: calls from other threads run to
+// their end, as Python code in them does.
+class Interruptible {
+ public:
+  Interruptible() = default;
+  Interruptible(const Interruptible&) = delete;
+  Interruptible& operator=(const Interruptible&) = delete;
+
+ private:
+  static void pump(void* self);
+  CancelToken token_;
+  CancelScope cancel_{token_};
+  EventPumpScope pump_{&Interruptible::pump, this};
+  std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now();
+};
+
+// Turns tarvex::Cancelled into the KeyboardInterrupt that caused it.
+void registerInterrupts();
 void registerNra(pyb::module_& m);
 void registerSession(pyb::module_& m);
 void registerFit(pyb::module_& m);

@@ -173,6 +173,7 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
   LayeredFitResult r;
   {
     pyb::gil_scoped_release release;
+    const Interruptible interruptible;
     LayeredFit fit(std::move(pr));
     r = fit.run();
   }

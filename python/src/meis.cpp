@@ -225,6 +225,7 @@ pyb::object closedForm(bool gaussian, const pyb::object& elements, const pyb::ob
   MeisSpectra s;
   {
     pyb::gil_scoped_release release;
+    const Interruptible interruptible;
     s = gaussian ? gaussianSpectra(in) : besselSpectra(in);
     t.emplace(totals(c, s));
   }
@@ -268,6 +269,7 @@ pyb::object numeric(const pyb::object& elements, const pyb::object& profiles,
   NumericMeisResult r;
   {
     pyb::gil_scoped_release release;
+    const Interruptible interruptible;
     if (cache != nullptr) {
       std::lock_guard<std::mutex> lock(cache->mutex);
       r = numericMeisSpectra(in, cache->cache);
@@ -364,6 +366,7 @@ pyb::object external(const pyb::object& elements, const pyb::object& profiles,
   ExternalMeisResult r;
   {
     pyb::gil_scoped_release release;
+    const Interruptible interruptible;
     if (cache != nullptr) {
       std::lock_guard<std::mutex> lock(cache->mutex);
       r = externalMeisSpectra(in, cache->cache);

@@ -70,6 +70,27 @@ between processes (the workers of a Dask cluster).
       });
 }
 
+void Interruptible::pump(void* self) {
+  auto& me = *static_cast<Interruptible*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (now < me.next_ || me.token_.requested()) return;
+  me.next_ = now + std::chrono::milliseconds(20);
+  const pyb::gil_scoped_acquire gil;
+  // A handler's exception stays set on this thread until the call returns to Python.
+  if (PyErr_CheckSignals() != 0) me.token_.request();
+}
+
+void registerInterrupts() {
+  pyb::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const Cancelled&) {
+      // The signal handler's exception, already set; a stop from elsewhere reads as one.
+      if (PyErr_Occurred() == nullptr) PyErr_SetString(PyExc_KeyboardInterrupt, "Stopped");
+    }
+  });
+}
+
 }  // namespace tarvex::py
 
 PYBIND11_MODULE(tarvex, m) {
@@ -87,6 +108,7 @@ arguments raise ValueError naming the argument.
 )doc";
   m.attr("__version__") = tarvex::kVersion;
   py::registerResultBase(m);
+  py::registerInterrupts();
   // Submodules are entered in sys.modules, so that `import tarvex.nra` works and their results
   // pickle by name.
   pybind11::module_ sys = pybind11::module_::import("sys");

@@ -101,6 +101,7 @@ pyb::object numeric(const pyb::object& concentration, const pyb::object& step, d
   std::optional<CurveArrays> arrays;
   {
     pyb::gil_scoped_release release;
+    const Interruptible interruptible;
     if (cache != nullptr) {
       std::lock_guard<std::mutex> lock(cache->mutex);
       r = numericExcitationCurve(in, cache->cache);
@@ -140,6 +141,7 @@ pyb::object analytic(const pyb::object& concentration, const pyb::object& step, 
   std::optional<CurveArrays> arrays;
   {
     pyb::gil_scoped_release release;
+    const Interruptible interruptible;
     checkAnalyticInput(in);
     checkAnalyticWork(in);
     spectro curve = analyticExcitation(in);
