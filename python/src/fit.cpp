@@ -1,5 +1,5 @@
-// tarvex.fit: the program's layered fit of a resonant NRA curve, and its least-squares solver
-// for a model of the caller's own.
+// tarvex.fit: the program's layered fit of a resonant NRA curve or of an ion-scattering spectrum,
+// and its least-squares solver for a model of the caller's own.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "bindings.h"
 #include "convert.h"
@@ -15,6 +16,7 @@
 #include "fit/fit.h"
 #include "fit/fit_statistics.h"
 #include "fit/solver.h"
+#include "meis_input.h"
 #include "nra/analytic.h"
 #include "nra/numeric.h"
 
@@ -40,20 +42,97 @@ struct Named {
   FitParameter* p;
 };
 
-std::vector<Named> namedParameters(FitModel& m) {
+// Layer K's concentration is "concentrationK" in resonant NRA and "concentrationK_<element>" for
+// each element of an ion-scattering composition; the spread is "beam_spread_ev" in resonant NRA
+// and "spread_ev" in ion scattering, as the models name it.
+std::vector<Named> namedParameters(FitModel& m, const std::vector<std::string>& elements) {
   std::vector<Named> out;
   for (std::size_t k = 0; k < m.layers.size(); ++k) {
     const std::string n = std::to_string(k + 1);
     const std::string layer = "Layer " + n + " ";
     out.push_back({"thickness" + n, layer + "thickness (Å)", &m.layers[k].thickness});
-    out.push_back({"concentration" + n, layer + "concentration", &m.layers[k].concentration[0]});
+    if (elements.empty()) {
+      out.push_back({"concentration" + n, layer + "concentration", &m.layers[k].concentration[0]});
+    } else {
+      for (std::size_t e = 0; e < elements.size(); ++e) {
+        out.push_back({"concentration" + n + "_" + elements[e],
+                       layer + elements[e] + " concentration", &m.layers[k].concentration[e]});
+      }
+    }
     out.push_back({"sigma" + n, layer + "edge σ (Å)", &m.layers[k].sigma});
   }
   out.push_back({"dose", "Ion dose", &m.dose});
   out.push_back({"shift_kev", "Shift (keV)", &m.shift});
   out.push_back({"background", "Background", &m.background});
-  out.push_back({"beam_spread_ev", "Beam spread (eV)", &m.spread});
+  out.push_back({elements.empty() ? "beam_spread_ev" : "spread_ev", "Beam spread (eV)", &m.spread});
   return out;
+}
+
+// The total of ion-scattering spectra over the plot window, at dose 1 without background: the
+// curve the layered fit scales by the dose and raises by the background.
+FitCurve meisPoints(const MeisSpectra& spectra, MeisPlotWindow window,
+                    const std::map<std::string, element>& elements, bool convolve, double spread) {
+  if (!spectra.refusal.empty()) throw std::invalid_argument(spectra.refusal);
+  std::map<std::string, spectro> curves;
+  for (const auto& [name, r] : spectra.elements) {
+    if (!r.refusal.empty()) throw std::invalid_argument(r.refusal);
+    curves[name] = r.spectrum;
+  }
+  window.dose = 1.0;
+  window.background = {0.0, 0.0, 1.0, 0.0};
+  window.step = meisPlotStep(convolve, spread);
+  MeisTotal total = meisTotal(window, elements, curves);
+  return {std::move(total.e), std::move(total.y)};
+}
+
+// Profiles by element name, from the fit's profiles in the composition's order.
+std::map<std::string, profile> byElement(std::vector<profile> profiles,
+                                         const std::map<std::string, element>& elements) {
+  std::map<std::string, profile> out;
+  std::size_t e = 0;
+  for (const auto& [name, el] : elements) {
+    if (e < profiles.size()) out[name] = std::move(profiles[e++]);
+  }
+  return out;
+}
+
+// The ion-scattering model the fit calls, with table caches of its own.
+FitCurveFunction meisCurve(const std::string& model, const MeisCommon& c, bool autoGrid,
+                           double tableStep, long long collisions, long long bins,
+                           const pyb::object& crossSection, double density,
+                           const pyb::object& sccFile, double sccShift) {
+  const MeisPlotWindow window = c.window;
+  if (model == "gaussian" || model == "bessel") {
+    const bool gaussian = model == "gaussian";
+    auto in = std::make_shared<ClosedFormInput>(closedFormInput(c, gaussian));
+    return [in, gaussian, window](std::vector<profile> profiles, double spread) {
+      in->profiles = byElement(std::move(profiles), in->elements);
+      in->frame.run.spread = spread;
+      const MeisSpectra spectra = gaussian ? gaussianSpectra(*in) : besselSpectra(*in);
+      return meisPoints(spectra, window, in->elements, in->frame.convolve, spread);
+    };
+  }
+  if (model == "meis-numeric") {
+    auto in = std::make_shared<NumericMeisInput>(
+        numericMeisInput(c, autoGrid, tableStep, collisions, bins));
+    auto cache = std::make_shared<MeisTableCache>();
+    return [in, cache, window](std::vector<profile> profiles, double spread) {
+      in->profiles = byElement(std::move(profiles), in->elements);
+      in->spread = spread;
+      const NumericMeisResult r = numericMeisSpectra(*in, *cache);
+      if (!r.plan.refusal.empty()) throw std::invalid_argument(r.plan.refusal);
+      return meisPoints(r.spectra, window, in->elements, in->convolve, spread);
+    };
+  }
+  auto in = std::make_shared<ExternalMeisInput>(
+      externalMeisInput(c, crossSection, density, collisions, sccFile, sccShift));
+  auto cache = std::make_shared<ExtTableCache>();
+  return [in, cache, window](std::vector<profile> profiles, double spread) {
+    in->profiles = byElement(std::move(profiles), in->elements);
+    in->frame.run.spread = spread;
+    const ExternalMeisResult r = externalMeisSpectra(*in, *cache);
+    return meisPoints(r.spectra, window, in->elements, in->frame.convolve, spread);
+  };
 }
 
 std::pair<double, double> boundPair(const pyb::handle& h, const std::string& name) {
@@ -74,28 +153,70 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
                     double dose, double shift, double background, double spread,
                     const pyb::object& step, double start, double resonance, double maxEnergy,
                     double stopping, double straggling, double resonanceFwhm, bool convolve,
-                    bool autoGrid, double tableStep, long long collisions, long long bins,
-                    long long maxIterations) {
+                    bool autoGrid, double tableStep, const pyb::object& collisionsArg,
+                    long long bins, long long maxIterations, const pyb::object& elements,
+                    double ionEnergy, double spreadEv, double mass, double z, double thetaIn,
+                    double thetaOut, double stoppingEvNm, double stragglingEv2Nm, double deltaE,
+                    bool scc, long long windowMin, long long windowMax,
+                    const pyb::object& crossSection, double density, const pyb::object& sccFile,
+                    double sccShift) {
   LayeredFitProblem pr;
-  pr.nra = true;
   pr.measuredX = finiteVector(energy, "energy_kev");
   pr.measuredY = finiteVector(counts, "counts");
   if (pr.measuredX.size() != pr.measuredY.size()) {
     refuse("counts", "has " + std::to_string(pr.measuredY.size()) + " values, energy_kev " +
                          std::to_string(pr.measuredX.size()));
   }
-  if (model != "numeric" && model != "analytic") refuse("model", "must be 'numeric' or 'analytic'");
+  const bool nra = model == "numeric" || model == "analytic";
+  if (!nra && model != "gaussian" && model != "bessel" && model != "meis-numeric" &&
+      model != "external") {
+    refuse("model",
+           "must be 'numeric' or 'analytic' (resonant NRA), or 'gaussian', 'bessel', "
+           "'meis-numeric' or 'external' (ion scattering)");
+  }
+  pr.nra = nra;
+  // The numeric models' highest number of collisions: 5, the external model's 100.
+  long long collisions = model == "external" ? 100 : 5;
+  if (!collisionsArg.is_none()) {
+    try {
+      collisions = collisionsArg.cast<long long>();
+    } catch (const pyb::cast_error&) {
+      refuse("collisions", "must be a whole number");
+    }
+  }
+  std::optional<MeisCommon> meis;
+  if (nra) {
+    if (!elements.is_none()) {
+      refuse("elements",
+             "is for the ion-scattering models; model '" + model + "' fits a resonant NRA curve");
+    }
+  } else {
+    if (elements.is_none()) {
+      refuse("elements",
+             "the ion-scattering models need the composition: name -> (Z, mass, "
+             "sigma_ev)");
+    }
+    meis = meisCommon(elements, pyb::none(), step, start, layers, ionEnergy, spreadEv, mass, z,
+                      thetaIn, thetaOut, stoppingEvNm, stragglingEv2Nm, deltaE, convolve, scc,
+                      windowMin, windowMax, dose, background);
+    if (meis->elements.size() > static_cast<std::size_t>(kMaxFitElements)) {
+      refuse("elements", "the fit holds at most " + std::to_string(kMaxFitElements) + " elements");
+    }
+    for (const auto& [name, e] : meis->elements)
+      pr.elements.push_back(name);
+  }
   FitModel m = defaultFitModel();
-  m.layers = fitLayers(layers, {});
+  m.layers = fitLayers(layers, pr.elements);
   for (FitLayer& l : m.layers) {
-    l.concentration[0].lower = 0.0;
+    for (FitParameter& c : l.concentration)
+      c.lower = 0.0;
   }
   m.dose.value = finite(dose, "dose");
   m.shift.value = finite(shift, "shift_kev");
   m.background.value = finite(background, "background");
-  m.spread.value = nonNegative(spread, "beam_spread_ev");
+  m.spread.value = nra ? nonNegative(spread, "beam_spread_ev") : nonNegative(spreadEv, "spread_ev");
   m.maxIterations = whole(maxIterations, "max_iterations", 1, 100000);
-  std::vector<Named> named = namedParameters(m);
+  std::vector<Named> named = namedParameters(m, pr.elements);
   const auto find = [&](const std::string& n, const char* arg) -> Named& {
     for (Named& p : named)
       if (p.name == n) return p;
@@ -109,7 +230,8 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
   if (free.is_none()) {
     for (FitLayer& l : m.layers) {
       l.thickness.free = true;
-      l.concentration[0].free = true;
+      for (FitParameter& c : l.concentration)
+        c.free = true;
     }
   } else {
     if (pyb::isinstance<pyb::str>(free)) refuse("free", "must be a list of parameter names");
@@ -124,52 +246,58 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
       std::tie(p.p->lower, p.p->upper) = boundPair(value, p.name);
     }
   }
-  const double s = step.is_none() ? 0.005 : positive(step.cast<double>(), "step");
+  const double s = step.is_none() ? (nra ? 0.005 : 0.01) : positive(step.cast<double>(), "step");
   nonNegative(start, "start");
   pr.grid = layerGrid(m.layers, s, start);
   pr.grid.values.clear();
-  positive(resonance, "resonance_kev");
-  positive(maxEnergy, "max_energy_kev");
-  positive(stopping, "stopping");
-  positive(straggling, "straggling");
-  nonNegative(resonanceFwhm, "resonance_fwhm_ev");
-  ExcitationBroadening b{convolve, resonanceFwhm, spread};
-  const bool byVector = model == "numeric" && !autoGrid;
-  if (byVector) {
-    positive(tableStep, "table_step_ev");
-    whole(collisions, "collisions", 1, 100000);
-    whole(bins, "bins", 2, static_cast<long long>(kMaxGridPoints));
-  }
-  pr.reach = excitationReach(stopping, maxEnergy, byVector, byVector ? tableStep : 0.0,
-                             byVector ? static_cast<double>(bins) : 0.0);
-  if (model == "numeric") {
-    auto in = std::make_shared<NraNumericInput>();
-    in->table = {resonance,
-                 maxEnergy,
-                 stopping,
-                 straggling,
-                 autoGrid,
-                 tableStep,
-                 static_cast<int>(collisions),
-                 static_cast<int>(bins)};
-    in->broadening = b;
-    auto cache = std::make_shared<NraNumericCache>();
-    pr.curve = [in, cache, resonance](std::vector<profile> profiles, double sp) {
-      in->depth = std::move(profiles.front());
-      in->broadening.beamSpread = sp;
-      return excitationPoints(numericExcitationCurve(*in, *cache).curve, resonance);
-    };
+  if (!nra) {
+    pr.curve = meisCurve(model, *meis, autoGrid, tableStep, collisions, bins, crossSection, density,
+                         sccFile, sccShift);
   } else {
-    auto in = std::make_shared<NraAnalyticInput>();
-    *in = {maxEnergy, stopping, straggling, b, {}};
-    pr.curve = [in, resonance](std::vector<profile> profiles, double sp) {
-      in->depth = std::move(profiles.front());
-      in->broadening.beamSpread = sp;
-      return excitationPoints(analyticExcitation(*in), resonance);
-    };
+    positive(resonance, "resonance_kev");
+    positive(maxEnergy, "max_energy_kev");
+    positive(stopping, "stopping");
+    positive(straggling, "straggling");
+    nonNegative(resonanceFwhm, "resonance_fwhm_ev");
+    ExcitationBroadening b{convolve, resonanceFwhm, spread};
+    const bool byVector = model == "numeric" && !autoGrid;
+    if (byVector) {
+      positive(tableStep, "table_step_ev");
+      whole(collisions, "collisions", 1, 100000);
+      whole(bins, "bins", 2, static_cast<long long>(kMaxGridPoints));
+    }
+    pr.reach = excitationReach(stopping, maxEnergy, byVector, byVector ? tableStep : 0.0,
+                               byVector ? static_cast<double>(bins) : 0.0);
+    if (model == "numeric") {
+      auto in = std::make_shared<NraNumericInput>();
+      in->table = {resonance,
+                   maxEnergy,
+                   stopping,
+                   straggling,
+                   autoGrid,
+                   tableStep,
+                   static_cast<int>(collisions),
+                   static_cast<int>(bins)};
+      in->broadening = b;
+      auto cache = std::make_shared<NraNumericCache>();
+      pr.curve = [in, cache, resonance](std::vector<profile> profiles, double sp) {
+        in->depth = std::move(profiles.front());
+        in->broadening.beamSpread = sp;
+        return excitationPoints(numericExcitationCurve(*in, *cache).curve, resonance);
+      };
+    } else {
+      auto in = std::make_shared<NraAnalyticInput>();
+      *in = {maxEnergy, stopping, straggling, b, {}};
+      pr.curve = [in, resonance](std::vector<profile> profiles, double sp) {
+        in->depth = std::move(profiles.front());
+        in->broadening.beamSpread = sp;
+        return excitationPoints(analyticExcitation(*in), resonance);
+      };
+    }
   }
   pr.model = m;
 
+  const std::vector<std::string> elementNames = pr.elements;
   LayeredFitResult r;
   {
     pyb::gil_scoped_release release;
@@ -184,7 +312,7 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
     throw FitGivenUp("The fit could not determine " + why);
   }
   FitModel best = r.model;
-  const std::vector<Named> bestNamed = namedParameters(best);
+  const std::vector<Named> bestNamed = namedParameters(best, elementNames);
   FitResult out;
   pyb::list names;
   pyb::dict values, uncertainties, atBound;
@@ -211,8 +339,17 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
     }
   }
   pyb::list bestLayers;
-  for (const FitLayer& l : best.layers)
-    bestLayers.append(pyb::make_tuple(l.thickness.value, l.concentration[0].value, l.sigma.value));
+  for (const FitLayer& l : best.layers) {
+    if (elementNames.empty()) {
+      bestLayers.append(
+          pyb::make_tuple(l.thickness.value, l.concentration[0].value, l.sigma.value));
+      continue;
+    }
+    pyb::dict c;
+    for (std::size_t e = 0; e < elementNames.size() && e < l.concentration.size(); ++e)
+      c[elementNames[e].c_str()] = l.concentration[e].value;
+    bestLayers.append(pyb::make_tuple(l.thickness.value, c, l.sigma.value));
+  }
   out.fields["names"] = names;
   out.fields["values"] = values;
   out.fields["uncertainties"] = uncertainties;
@@ -223,7 +360,8 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
   out.fields["dose"] = best.dose.value;
   out.fields["shift_kev"] = best.shift.value;
   out.fields["background"] = best.background.value;
-  out.fields["beam_spread_ev"] = best.spread.value;
+  out.fields[elementNames.empty() ? "beam_spread_ev" : "spread_ev"] = best.spread.value;
+  out.fields["model"] = model;
   out.fields["deviance"] = r.report.deviance;
   out.fields["expected_deviance"] = r.report.expectedDeviance;
   out.fields["deviance_ratio"] = r.report.devianceRatio;
@@ -396,39 +534,67 @@ void registerFit(pyb::module_& m) {
 A fit's result: names (free parameters in order), values, uncertainties (standard, by name),
 covariance (NumPy matrix in the order of names), reduced_chi2, degrees_of_freedom, evaluations,
 iterations; the layered fit also gives deviance, expected_deviance, deviance_ratio (=
-reduced_chi2), correlation, at_bound, layers (best (thickness, concentration, sigma)), dose,
-shift_kev, background, beam_spread_ev, warnings and the program's report text.
+reduced_chi2), correlation, at_bound, layers (best (thickness, concentration, sigma); in ion
+scattering the concentration is {element: value}), dose, shift_kev, background, beam_spread_ev
+(resonant NRA) or spread_ev (ion scattering), model, warnings and the program's report text.
 )doc");
   m.def("layered", &layered, R"doc(
-Fits a layered sample's resonant NRA excitation curve to measured counts, as the program's fit
-does: the Poisson likelihood of the counts (signed roots of the deviance as residuals), the
-program's least-squares solver, bounds by a change of variable.
+Fits a layered sample's curve to measured counts, as the program's fit does: the Poisson
+likelihood of the counts (signed roots of the deviance as residuals), the program's
+least-squares solver, bounds by a change of variable. The curve is a resonant NRA excitation
+curve or an ion-scattering spectrum (the total over the plot window), scaled by the dose and
+raised by the flat background.
 
-    energy_kev, counts: the measured points (beam energy, keV; counts).
-    layers: the start values, a list of (thickness_A, concentration[, sigma_A]) from the surface.
-    free: names of the free parameters: thicknessK, concentrationK, sigmaK (layer K from 1),
-        dose, shift_kev, background, beam_spread_ev. Default: every layer's thickness and
-        concentration.
+    energy_kev, counts: the measured points (beam energy or detected energy, keV; counts).
+    layers: the start values from the surface down. Resonant NRA: (thickness_A,
+        concentration[, sigma_A]); ion scattering: (thickness_A, {element: concentration}
+        [, sigma_A]) or (thickness_A, [one concentration per element in name order]
+        [, sigma_A]), as tarvex.meis.* take them (a missing element: 0).
+    free: names of the free parameters: thicknessK, sigmaK (layer K from 1), the concentrations
+        concentrationK (resonant NRA) or concentrationK_<element> (ion scattering, e.g.
+        concentration1_Hf), dose, shift_kev, background, and the spread: beam_spread_ev
+        (resonant NRA) or spread_ev (ion scattering). Default: every layer's thickness and
+        concentrations.
     bounds: {name: (lower, upper)}, None for no bound. Thicknesses, widths, concentrations and
         the spread are at least 0 already.
-    model: "numeric" or "analytic".
-    dose (8), shift_kev (0, added to the measured energies), background (0, flat),
-    beam_spread_ev (100): start values, fitted when free.
-    step: depth grid of the profiles (Å), 0.005; start: depth where the sample begins, 0.
-    The model's values as in tarvex.nra.numeric: resonance_kev 151, max_energy_kev 5,
-    stopping 548.56, straggling 6.62, resonance_fwhm_ev 100, convolve, auto, table_step_ev,
-    collisions, bins.
+    model: resonant NRA: "numeric" or "analytic"; ion scattering: "gaussian", "bessel",
+        "meis-numeric" (the numeric model of tarvex.meis.numeric) or "external" (the external
+        cross-section model of tarvex.meis.external).
+    dose (8), shift_kev (0, added to the measured energies), background (0, flat): start
+        values, fitted when free.
+    step: depth grid of the profiles (Å), 0.005 in resonant NRA, 0.01 in ion scattering;
+    start: depth where the sample begins, 0.
     max_iterations: 100.
+Resonant NRA, the model's values as in tarvex.nra.numeric:
+    beam_spread_ev 100 (start value), resonance_kev 151, max_energy_kev 5, stopping 548.56,
+    straggling 6.62, resonance_fwhm_ev 100, convolve True, auto True, table_step_ev 10,
+    collisions 5, bins 1000.
+Ion scattering, the model's values as in tarvex.meis.*:
+    elements: the composition, {name: (Z, mass, sigma_ev)} (required).
+    spread_ev 180 (start value of the spread), ion_energy_kev 100, projectile_mass 1,
+    projectile_z 1, theta_in 0, theta_out 70, stopping_ev_per_nm 192, straggling_ev2_per_nm
+    20740, delta_e_kev 5, convolve True, scc True, window_min_kev 90, window_max_kev 100 (the
+    plot window the curve is computed on).
+    "meis-numeric": auto True, table_step_ev 10, collisions 5, bins 1000.
+    "external": cross_section (file or array, required), density 2.8e22, collisions 100,
+    scc_file None, scc_shift_ev 35.
 
-Returns a tarvex.fit.Result. Raises ValueError for bad arguments, tarvex.fit.FitError when the
-fit cannot start or ends without determining every free parameter.
+Returns a tarvex.fit.Result (in ion scattering, layers hold {element: concentration} and the
+spread is spread_ev). Raises ValueError for bad arguments, tarvex.fit.FitError when the fit
+cannot start or ends without determining every free parameter.
 )doc",
         "energy_kev"_a, "counts"_a, "layers"_a, pyb::kw_only(), "free"_a = pyb::none(),
         "bounds"_a = pyb::none(), "model"_a = "numeric", "dose"_a = 8.0, "shift_kev"_a = 0.0,
         "background"_a = 0.0, "beam_spread_ev"_a = 100.0, "step"_a = pyb::none(), "start"_a = 0.0,
         "resonance_kev"_a = 151.0, "max_energy_kev"_a = 5.0, "stopping"_a = 548.56,
         "straggling"_a = 6.62, "resonance_fwhm_ev"_a = 100.0, "convolve"_a = true, "auto"_a = true,
-        "table_step_ev"_a = 10.0, "collisions"_a = 5, "bins"_a = 1000, "max_iterations"_a = 100);
+        "table_step_ev"_a = 10.0, "collisions"_a = pyb::none(), "bins"_a = 1000,
+        "max_iterations"_a = 100, "elements"_a = pyb::none(), "ion_energy_kev"_a = 100.0,
+        "spread_ev"_a = 180.0, "projectile_mass"_a = 1.0, "projectile_z"_a = 1.0,
+        "theta_in"_a = 0.0, "theta_out"_a = 70.0, "stopping_ev_per_nm"_a = 192.0,
+        "straggling_ev2_per_nm"_a = 20740.0, "delta_e_kev"_a = 5.0, "scc"_a = true,
+        "window_min_kev"_a = 90, "window_max_kev"_a = 100, "cross_section"_a = pyb::none(),
+        "density"_a = 2.8e22, "scc_file"_a = pyb::none(), "scc_shift_ev"_a = 35.0);
   m.def("custom", &custom, R"doc(
 Fits a model of your own with the program's least-squares solver.
 
