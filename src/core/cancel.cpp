@@ -3,8 +3,9 @@
 namespace tarvex {
 namespace {
 
-// Not thread-local: the workers of parallelFor must see the token of the command they serve.
-std::atomic<CancelToken*> active{nullptr};
+// Per thread: calls on several threads (Python threads running models) each hear their own
+// stop. The workers of parallelFor take the token of the thread whose slices they run.
+thread_local CancelToken* active = nullptr;
 
 struct PumpSlot {
   EventPump pump = nullptr;
@@ -15,14 +16,17 @@ thread_local PumpSlot pumpSlot;
 }  // namespace
 
 CancelToken* activeCancelToken() {
-  return active.load(std::memory_order_acquire);
+  return active;
 }
 
-CancelScope::CancelScope(CancelToken& token)
-    : previous_(active.exchange(&token, std::memory_order_acq_rel)) {}
+CancelScope::CancelScope(CancelToken& token) : CancelScope(&token) {}
+
+CancelScope::CancelScope(CancelToken* token) : previous_(active) {
+  active = token;
+}
 
 CancelScope::~CancelScope() {
-  active.store(previous_, std::memory_order_release);
+  active = previous_;
 }
 
 EventPumpScope::EventPumpScope(EventPump pump, void* context)

@@ -24,13 +24,17 @@ class CancelToken {
   std::atomic<bool> flag_{false};
 };
 
-// The token of the command that runs now (none outside a command: never cancelled).
+// The token of the command that runs now on this thread (none outside a command: never
+// cancelled). The worker threads of parallelFor run with the token of the thread that called it.
 CancelToken* activeCancelToken();
 
-// Installs a token for the lifetime of the scope (the session does this around each command).
+// Installs a token on this thread for the lifetime of the scope (the session does this around
+// each command; parallelFor around the slices a worker runs for another thread).
 class CancelScope {
  public:
   explicit CancelScope(CancelToken& token);
+  // No token (nullptr): nothing stops the work of the scope.
+  explicit CancelScope(CancelToken* token);
   ~CancelScope();
   CancelScope(const CancelScope&) = delete;
   CancelScope& operator=(const CancelScope&) = delete;

@@ -1,5 +1,7 @@
 #include "core/parallel.h"
 
+#include "core/cancel.h"
+
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -178,7 +180,17 @@ void parallelFor(int items, const std::function<void(int, int, int)>& body) {
       runSlices(items, slices, body, s);
     return;
   }
-  std::lock_guard<std::mutex> lock(runMutex());
+  // One run on the pool at a time. A call from another thread while one runs does its slices
+  // itself rather than wait: a caller never waits for another caller, whatever that one waits
+  // for in its slices (a front end's event pump taking a lock the waiting caller holds), and the
+  // slices and their order of combination are the same, so are the bits.
+  std::unique_lock<std::mutex> lock(runMutex(), std::try_to_lock);
+  if (!lock.owns_lock()) {
+    const SliceGuard inside;
+    for (int s = 0; s < slices; ++s)
+      runSlices(items, slices, body, s);
+    return;
+  }
   PoolState& st = state();
   if (st.threads == 1) {
     const SliceGuard inside;
@@ -193,8 +205,10 @@ void parallelFor(int items, const std::function<void(int, int, int)>& body) {
   std::atomic<int> next{0};
   std::atomic<bool> failed{false};
   std::vector<std::exception_ptr> failures(static_cast<std::size_t>(slices));
+  CancelToken* const token = activeCancelToken();
   st.pool->run([&] {
     const SliceGuard inside;
+    const CancelScope stop(token);
     for (;;) {
       if (failed.load(std::memory_order_relaxed)) break;
       const int taken = next.fetch_add(1, std::memory_order_relaxed);

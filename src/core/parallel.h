@@ -18,8 +18,8 @@ int workerCount(int items);
 // [items*s/S, items*(s+1)/S) with S = sliceCount(items), so slice s lies before slice s+1. The
 // slices run on the worker threads in any order, each exactly once, and parallelFor waits for
 // all. When a slice throws, the slices not yet started are skipped and the exception of the
-// lowest failed slice is rethrown. A parallelFor inside a slice runs its slices one after the
-// other on the calling thread.
+// lowest failed slice is rethrown. A parallelFor inside a slice, or called from another thread
+// while one runs, runs its slices one after the other on the calling thread.
 void parallelFor(int items, const std::function<void(int slice, int begin, int end)>& body);
 
 // Threads parallelFor runs on: the environment variable TARVEX_THREADS when it holds a whole

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -110,6 +112,68 @@ TEST(Parallel, NestedRunsDoNotWaitForThemselves) {
     }
   });
   EXPECT_EQ(total.load(), 20 * 50);
+}
+
+// A run whose slice waits for another thread (as an event pump waits for a lock that thread
+// holds) must not keep that thread's own run waiting: the second caller does its slices itself,
+// with the same results.
+TEST(Parallel, ACallerNeverWaitsForAnotherCallersRun) {
+  const ThreadCount t(2);
+  std::promise<void> secondDone;
+  std::future<void> done = secondDone.get_future();
+  std::atomic<bool> waited{false};
+  std::vector<int> second(64, 0);
+  std::thread other;
+  parallelFor(64, [&](int slice, int, int) {
+    if (slice != 0) return;
+    other = std::thread([&] {
+      parallelFor(64, [&](int, int begin, int end) {
+        for (int i = begin; i < end; ++i)
+          second[static_cast<std::size_t>(i)] = i;
+      });
+      secondDone.set_value();
+    });
+    waited = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  });
+  other.join();
+  EXPECT_TRUE(waited);
+  for (int i = 0; i < 64; ++i)
+    EXPECT_EQ(second[static_cast<std::size_t>(i)], i);
+}
+
+// Two threads that run work at once each hear their own stop, and so do the workers of their
+// parallel runs.
+TEST(Parallel, EachThreadHearsItsOwnStop) {
+  const ThreadCount t(2);
+  CancelToken stopped, running;
+  stopped.request();
+  std::promise<void> bReady, aInstalled;
+  std::future<void> bReadyF = bReady.get_future(), aInstalledF = aInstalled.get_future();
+  bool aStopped = false, bStopped = false;
+  std::thread b([&] {
+    const CancelScope scope(running);
+    bReady.set_value();
+    aInstalledF.wait();  // the other thread has installed its token after this one
+    try {
+      parallelFor(64, [](int, int, int) { checkCancel(); });
+    } catch (const Cancelled&) {
+      bStopped = true;
+    }
+  });
+  std::thread a([&] {
+    bReadyF.wait();
+    const CancelScope scope(stopped);
+    aInstalled.set_value();
+    try {
+      parallelFor(64, [](int, int, int) { checkCancel(); });
+    } catch (const Cancelled&) {
+      aStopped = true;
+    }
+  });
+  a.join();
+  b.join();
+  EXPECT_TRUE(aStopped);
+  EXPECT_FALSE(bStopped);
 }
 
 TEST(Parallel, ThreadSettingsOutsideTheirRangeAreIgnored) {
