@@ -15,6 +15,7 @@
 #include "core/limits.h"
 #include "fit/fit.h"
 #include "fit/fit_statistics.h"
+#include "fit/model_curves.h"
 #include "fit/solver.h"
 #include "meis_input.h"
 #include "nra/analytic.h"
@@ -24,17 +25,6 @@ namespace tarvex::py {
 namespace {
 
 struct FitResult : Result {};
-
-FitCurve excitationPoints(const spectro& curve, double resonance) {
-  FitCurve c;
-  c.x.resize(curve.values.size());
-  c.y.resize(curve.values.size());
-  for (int i = 0; i < curve.size(); ++i) {
-    c.x[static_cast<std::size_t>(i)] = excitationEnergy(curve, i, resonance);
-    c.y[static_cast<std::size_t>(i)] = curve.values[static_cast<std::size_t>(i)];
-  }
-  return c;
-}
 
 // The fit's parameters: the Python name, the program's name and the parameter.
 struct Named {
@@ -68,34 +58,6 @@ std::vector<Named> namedParameters(FitModel& m, const std::vector<std::string>& 
   return out;
 }
 
-// The total of ion-scattering spectra over the plot window, at dose 1 without background: the
-// curve the layered fit scales by the dose and raises by the background.
-FitCurve meisPoints(const MeisSpectra& spectra, MeisPlotWindow window,
-                    const std::map<std::string, element>& elements, bool convolve, double spread) {
-  if (!spectra.refusal.empty()) throw std::invalid_argument(spectra.refusal);
-  std::map<std::string, spectro> curves;
-  for (const auto& [name, r] : spectra.elements) {
-    if (!r.refusal.empty()) throw std::invalid_argument(r.refusal);
-    curves[name] = r.spectrum;
-  }
-  window.dose = 1.0;
-  window.background = {0.0, 0.0, 1.0, 0.0};
-  window.step = meisPlotStep(convolve, spread);
-  MeisTotal total = meisTotal(window, elements, curves);
-  return {std::move(total.e), std::move(total.y)};
-}
-
-// Profiles by element name, from the fit's profiles in the composition's order.
-std::map<std::string, profile> byElement(std::vector<profile> profiles,
-                                         const std::map<std::string, element>& elements) {
-  std::map<std::string, profile> out;
-  std::size_t e = 0;
-  for (const auto& [name, el] : elements) {
-    if (e < profiles.size()) out[name] = std::move(profiles[e++]);
-  }
-  return out;
-}
-
 // The ion-scattering model the fit calls, with table caches of its own.
 FitCurveFunction meisCurve(const std::string& model, const MeisCommon& c, bool autoGrid,
                            double tableStep, long long collisions, long long bins,
@@ -106,10 +68,10 @@ FitCurveFunction meisCurve(const std::string& model, const MeisCommon& c, bool a
     const bool gaussian = model == "gaussian";
     auto in = std::make_shared<ClosedFormInput>(closedFormInput(c, gaussian));
     return [in, gaussian, window](std::vector<profile> profiles, double spread) {
-      in->profiles = byElement(std::move(profiles), in->elements);
+      in->profiles = profilesByElement(std::move(profiles), in->elements);
       in->frame.run.spread = spread;
       const MeisSpectra spectra = gaussian ? gaussianSpectra(*in) : besselSpectra(*in);
-      return meisPoints(spectra, window, in->elements, in->frame.convolve, spread);
+      return meisFitCurve(spectra, window, in->elements, in->frame.convolve, spread);
     };
   }
   if (model == "meis-numeric") {
@@ -117,21 +79,21 @@ FitCurveFunction meisCurve(const std::string& model, const MeisCommon& c, bool a
         numericMeisInput(c, autoGrid, tableStep, collisions, bins));
     auto cache = std::make_shared<MeisTableCache>();
     return [in, cache, window](std::vector<profile> profiles, double spread) {
-      in->profiles = byElement(std::move(profiles), in->elements);
+      in->profiles = profilesByElement(std::move(profiles), in->elements);
       in->spread = spread;
       const NumericMeisResult r = numericMeisSpectra(*in, *cache);
       if (!r.plan.refusal.empty()) throw std::invalid_argument(r.plan.refusal);
-      return meisPoints(r.spectra, window, in->elements, in->convolve, spread);
+      return meisFitCurve(r.spectra, window, in->elements, in->convolve, spread);
     };
   }
   auto in = std::make_shared<ExternalMeisInput>(
       externalMeisInput(c, crossSection, density, collisions, sccFile, sccShift));
   auto cache = std::make_shared<ExtTableCache>();
   return [in, cache, window](std::vector<profile> profiles, double spread) {
-    in->profiles = byElement(std::move(profiles), in->elements);
+    in->profiles = profilesByElement(std::move(profiles), in->elements);
     in->frame.run.spread = spread;
     const ExternalMeisResult r = externalMeisSpectra(*in, *cache);
-    return meisPoints(r.spectra, window, in->elements, in->frame.convolve, spread);
+    return meisFitCurve(r.spectra, window, in->elements, in->frame.convolve, spread);
   };
 }
 
@@ -283,7 +245,7 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
       pr.curve = [in, cache, resonance](std::vector<profile> profiles, double sp) {
         in->depth = std::move(profiles.front());
         in->broadening.beamSpread = sp;
-        return excitationPoints(numericExcitationCurve(*in, *cache).curve, resonance);
+        return excitationFitCurve(numericExcitationCurve(*in, *cache).curve, resonance);
       };
     } else {
       auto in = std::make_shared<NraAnalyticInput>();
@@ -291,7 +253,7 @@ pyb::object layered(const pyb::object& energy, const pyb::object& counts, const 
       pr.curve = [in, resonance](std::vector<profile> profiles, double sp) {
         in->depth = std::move(profiles.front());
         in->broadening.beamSpread = sp;
-        return excitationPoints(analyticExcitation(*in), resonance);
+        return excitationFitCurve(analyticExcitation(*in), resonance);
       };
     }
   }

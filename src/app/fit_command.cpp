@@ -14,6 +14,7 @@
 #include "app/nra_commands.h"
 #include "core/cancel.h"
 #include "core/numtext.h"
+#include "fit/model_curves.h"
 #include "nra/analytic.h"
 #include "nra/excitation.h"
 #include "nra/numeric.h"
@@ -178,18 +179,6 @@ void writeModelFields(Session& s, const FitModel& m) {
   if (hasFitControls(s)) fitModelToControls(s, m, elementNames(s));
 }
 
-// The curve of an excitation model over beam energy.
-FitCurve excitationPoints(const spectro& curve, double resonance) {
-  FitCurve c;
-  c.x.resize(curve.values.size());
-  c.y.resize(curve.values.size());
-  for (int i = 0; i < curve.size(); ++i) {
-    c.x[static_cast<std::size_t>(i)] = excitationEnergy(curve, i, resonance);
-    c.y[static_cast<std::size_t>(i)] = curve.values[static_cast<std::size_t>(i)];
-  }
-  return c;
-}
-
 // The resonant NRA model the fit calls: the numeric one with its own caches (starting from the
 // session's table when that was built from the same values), or the analytic one.
 FitCurveFunction nraFitCurve(Session& s, bool numeric) {
@@ -204,7 +193,7 @@ FitCurveFunction nraFitCurve(Session& s, bool numeric) {
     return [in, cache, resonance](std::vector<profile> profiles, double spread) {
       in->depth = std::move(profiles.front());
       in->broadening.beamSpread = spread;
-      return excitationPoints(numericExcitationCurve(*in, *cache).curve, resonance);
+      return excitationFitCurve(numericExcitationCurve(*in, *cache).curve, resonance);
     };
   }
   auto in = std::make_shared<NraAnalyticInput>(readNraAnalyticInput(s));
@@ -212,40 +201,13 @@ FitCurveFunction nraFitCurve(Session& s, bool numeric) {
   return [in, resonance](std::vector<profile> profiles, double spread) {
     in->depth = std::move(profiles.front());
     in->broadening.beamSpread = spread;
-    return excitationPoints(analyticExcitation(*in), resonance);
+    return excitationFitCurve(analyticExcitation(*in), resonance);
   };
-}
-
-// The total of ion-scattering spectra over the plotted window, at dose 1 without background.
-FitCurve meisPoints(const MeisSpectra& spectra, MeisPlotWindow window,
-                    const std::map<std::string, element>& elements, bool convolve, double spread) {
-  if (!spectra.refusal.empty()) throw std::invalid_argument(spectra.refusal);
-  std::map<std::string, spectro> curves;
-  for (const auto& [name, r] : spectra.elements) {
-    if (!r.refusal.empty()) throw std::invalid_argument(r.refusal);
-    curves[name] = r.spectrum;
-  }
-  window.dose = 1.0;
-  window.background = {0.0, 0.0, 1.0, 0.0};
-  window.step = meisPlotStep(convolve, spread);
-  MeisTotal total = meisTotal(window, elements, curves);
-  return {std::move(total.e), std::move(total.y)};
-}
-
-// Profiles by element name, from the fit's profiles in the composition's order.
-std::map<std::string, profile> byElement(std::vector<profile> profiles,
-                                         const std::map<std::string, element>& elements) {
-  std::map<std::string, profile> out;
-  std::size_t e = 0;
-  for (const auto& [name, el] : elements) {
-    if (e < profiles.size()) out[name] = std::move(profiles[e++]);
-  }
-  return out;
 }
 
 // The ion-scattering model the fit calls, with caches of its own (starting from the session's
 // tables where they were built from the same values).
-FitCurveFunction meisFitCurve(Session& s) {
+FitCurveFunction meisCurveFunction(Session& s) {
   const ControlStore& c = s.controls();
   const WorkingState& st = s.state();
   const MeisPlotWindow window = readMeisPlotWindow(s, false);
@@ -253,10 +215,10 @@ FitCurveFunction meisFitCurve(Session& s) {
     const bool gaussian = c.checked("TFOptions.RadioGauss");
     auto in = std::make_shared<ClosedFormInput>(readClosedFormInput(s, gaussian));
     return [in, gaussian, window](std::vector<profile> profiles, double spread) {
-      in->profiles = byElement(std::move(profiles), in->elements);
+      in->profiles = profilesByElement(std::move(profiles), in->elements);
       in->frame.run.spread = spread;
       const MeisSpectra spectra = gaussian ? gaussianSpectra(*in) : besselSpectra(*in);
-      return meisPoints(spectra, window, in->elements, in->frame.convolve, spread);
+      return meisFitCurve(spectra, window, in->elements, in->frame.convolve, spread);
     };
   }
   if (c.checked("TFOptions.RadioNumeric")) {
@@ -272,10 +234,10 @@ FitCurveFunction meisFitCurve(Session& s) {
       }
     }
     return [in, cache, window](std::vector<profile> profiles, double spread) {
-      in->profiles = byElement(std::move(profiles), in->elements);
+      in->profiles = profilesByElement(std::move(profiles), in->elements);
       in->spread = spread;
       const NumericMeisResult r = numericMeisSpectra(*in, *cache);
-      return meisPoints(r.spectra, window, in->elements, in->convolve, spread);
+      return meisFitCurve(r.spectra, window, in->elements, in->convolve, spread);
     };
   }
   auto in = std::make_shared<ExternalMeisInput>(readExternalMeisInput(s));
@@ -296,10 +258,10 @@ FitCurveFunction meisFitCurve(Session& s) {
     cache->crossSection = in->crossSection.values;
   }
   return [in, cache, window](std::vector<profile> profiles, double spread) {
-    in->profiles = byElement(std::move(profiles), in->elements);
+    in->profiles = profilesByElement(std::move(profiles), in->elements);
     in->frame.run.spread = spread;
     const ExternalMeisResult r = externalMeisSpectra(*in, *cache);
-    return meisPoints(r.spectra, window, in->elements, in->frame.convolve, spread);
+    return meisFitCurve(r.spectra, window, in->elements, in->frame.convolve, spread);
   };
 }
 
@@ -362,7 +324,7 @@ LayeredFitProblem sessionFitProblem(Session& s, FitModel model) {
         break;
       }
     }
-    pr.curve = meisFitCurve(s);
+    pr.curve = meisCurveFunction(s);
   }
   pr.grid.values.clear();
   return pr;
