@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 
 #include <chrono>
+#include <mutex>
 #include <string>
 
 #include "core/cancel.h"
@@ -45,6 +46,15 @@ class Interruptible {
   EventPumpScope pump_{&Interruptible::pump, this};
   std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now();
 };
+
+// Runs fn on the caller's shared cache (taking turns with the other threads that use it), or on
+// this thread's own cache when the caller passed none.
+template <typename Shared, typename Own, typename Fn>
+decltype(auto) onCache(Shared* shared, Own& own, Fn&& fn) {
+  if (shared == nullptr) return fn(own);
+  std::lock_guard<std::mutex> lock(shared->mutex);
+  return fn(shared->cache);
+}
 
 // Turns tarvex::Cancelled into the KeyboardInterrupt that caused it.
 void registerInterrupts();

@@ -129,12 +129,8 @@ pyb::object numeric(const pyb::object& elements, const pyb::object& profiles,
   {
     pyb::gil_scoped_release release;
     const Interruptible interruptible;
-    if (cache != nullptr) {
-      std::lock_guard<std::mutex> lock(cache->mutex);
-      r = numericMeisSpectra(in, cache->cache);
-    } else {
-      r = numericMeisSpectra(in, threadNumericCache());
-    }
+    r = onCache(cache, threadNumericCache(),
+                [&](auto& held) { return numericMeisSpectra(in, held); });
     if (!r.plan.refusal.empty()) throw std::invalid_argument(r.plan.refusal);
     t.emplace(totals(c, r.spectra));
   }
@@ -170,12 +166,8 @@ pyb::object external(const pyb::object& elements, const pyb::object& profiles,
   {
     pyb::gil_scoped_release release;
     const Interruptible interruptible;
-    if (cache != nullptr) {
-      std::lock_guard<std::mutex> lock(cache->mutex);
-      r = externalMeisSpectra(in, cache->cache);
-    } else {
-      r = externalMeisSpectra(in, threadExternalCache());
-    }
+    r = onCache(cache, threadExternalCache(),
+                [&](auto& held) { return externalMeisSpectra(in, held); });
     t.emplace(totals(c, r.spectra));
   }
   pyb::object out = result(c, std::move(*t), r.spectra, "external");

@@ -102,12 +102,7 @@ pyb::object numeric(const pyb::object& concentration, const pyb::object& step, d
   {
     pyb::gil_scoped_release release;
     const Interruptible interruptible;
-    if (cache != nullptr) {
-      std::lock_guard<std::mutex> lock(cache->mutex);
-      r = numericExcitationCurve(in, cache->cache);
-    } else {
-      r = numericExcitationCurve(in, threadCache());
-    }
+    r = onCache(cache, threadCache(), [&](auto& held) { return numericExcitationCurve(in, held); });
     requireFiniteCurve(r.curve, "The numeric excitation curve", in.depth);
     arrays.emplace(std::move(r.curve), resonance, dose, background);
   }
