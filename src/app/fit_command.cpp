@@ -186,8 +186,10 @@ FitCurveFunction nraFitCurve(Session& s, bool numeric) {
     auto in = std::make_shared<NraNumericInput>(readNraNumericInput(s));
     auto cache = std::make_shared<NraNumericCache>();
     const WorkingState& st = s.state();
-    if (st.nraAutoValid && st.nraTableKey == nraTableKey(in->table)) {
-      cache->tables = {st.nraTableKey, st.nraLossDistributions, true};
+    // The session's table serves the fit while it runs (no command can change it meanwhile).
+    if (st.nraAutoValid) {
+      cache->lent = &st.nraLossDistributions;
+      cache->lentKey = st.nraTableKey;
     }
     const double resonance = in->table.resonance;
     return [in, cache, resonance](std::vector<profile> profiles, double spread) {

@@ -112,7 +112,8 @@ NraNumericResult numericExcitationCurve(const NraNumericInput& in, NraNumericCac
                                 " eV, lies below 0.5 eV: check the stopping and straggling");
   }
   const TableKey key = nraTableKey(in.table);
-  if (!cache.tables.valid || cache.tables.key != key || cache.tables.table.size() < 2) {
+  const bool lent = cache.lent != nullptr && cache.lentKey == key && cache.lent->size() >= 2;
+  if (!lent && (!cache.tables.valid || cache.tables.key != key || cache.tables.table.size() < 2)) {
     NraTableBuild b = buildNraTable(in.table, run);
     if (!b.refusal.empty()) throw std::invalid_argument(b.refusal);
     r.tableBuilt = true;
@@ -122,7 +123,7 @@ NraNumericResult numericExcitationCurve(const NraNumericInput& in, NraNumericCac
     cache.tables.key = std::move(b.key);
     cache.tables.valid = true;
   }
-  const std::vector<spectro>& table = cache.tables.table;
+  const std::vector<spectro>& table = lent ? *cache.lent : cache.tables.table;
   r.grid = {table[1].step, static_cast<double>(table.size() - 1),
             static_cast<double>(table[1].size())};
   const double a = in.table.stopping / r.collision.lambda;  // collisions per Angstrom

@@ -84,6 +84,11 @@ struct NraNumericInput {
 struct NraNumericCache {
   NraTableCache tables;
   CollisionWeightsCache weights;
+  // A table lent by the caller (a session's, to a fit of that session), used instead of one of
+  // the cache's own while its key matches: no copy of a table of hundreds of megabytes. The
+  // lender keeps it unchanged while the cache may use it.
+  const std::vector<spectro>* lent = nullptr;
+  TableKey lentKey;
 };
 
 // The numeric curve from a table: the profile's Poisson weights (through `weights`) mixed with

@@ -135,6 +135,23 @@ TEST(NraModels, TheNumericModelKeepsItsTableForTheSameValuesOnly) {
   EXPECT_EQ(numericExcitationCurve(in, fresh).curve.values, third.curve.values);
 }
 
+TEST(NraModels, ALentTableServesWhileItsKeyMatches) {
+  NraNumericInput in = numericInput();
+  NraNumericCache own;
+  const NraNumericResult built = numericExcitationCurve(in, own);
+  NraNumericCache borrower;
+  borrower.lent = &own.tables.table;
+  borrower.lentKey = own.tables.key;
+  const NraNumericResult lent = numericExcitationCurve(in, borrower);
+  EXPECT_FALSE(lent.tableBuilt);
+  EXPECT_TRUE(borrower.tables.table.empty());
+  EXPECT_EQ(lent.curve.values, built.curve.values);
+  // Other values than the lent table's: a table of the cache's own.
+  in.table.stopping = 500.0;
+  EXPECT_TRUE(numericExcitationCurve(in, borrower).tableBuilt);
+  EXPECT_FALSE(borrower.tables.table.empty());
+}
+
 TEST(NraModels, AStoppedTableBuildKeepsTheCachedTable) {
   NraNumericInput in = numericInput();
   NraNumericCache cache;
