@@ -8,6 +8,7 @@
 
 #include "core/cancel.h"
 #include "core/parallel.h"
+#include "nra/numeric.h"
 
 namespace tarvex {
 
@@ -295,6 +296,36 @@ void checkInput(const DeepNraInput& in) {
     throw std::invalid_argument("The depth step settings are out of range");
 }
 
+// The single-collision statistics of the top layer: the table of n-fold loss densities and, per
+// beam energy, the cross section averaged over each of them.
+struct Surface {
+  std::vector<spectro> table;
+  double step = 0.0;         // eV per bin
+  std::vector<double> mass;  // of each distribution on the grid (1 but where the grid ends)
+  // The cross section averaged over the beam, the Doppler motion and one loss bin, on a grid of
+  // an eighth of a bin from `gridStart`.
+  std::vector<double> averaged;
+  double gridStart = 0.0;
+  double binAverage(double eEv) const {
+    const double u = (eEv - gridStart) / (0.125 * step);
+    if (u <= 0.0) return averaged.front();
+    const auto i = static_cast<std::size_t>(u);
+    if (i + 1 >= averaged.size()) return averaged.back();
+    const double t = u - static_cast<double>(i);
+    return averaged[i] + t * (averaged[i + 1] - averaged[i]);
+  }
+  double perAngstrom = 0.0;       // collisions per Å
+  double lossPerCollision = 0.0;  // eV, the binned mean
+  double handOver = 0.0;          // mu_h
+  // Weight of the Gaussian at mean collision number mu: 0 below mu_h / 2, 1 above mu_h.
+  double gaussianWeight(double mu) const {
+    if (mu >= handOver) return 1.0;
+    const double t = (mu - 0.5 * handOver) / (0.5 * handOver);
+    if (t <= 0.0) return 0.0;
+    return t * t * (3.0 - 2.0 * t);
+  }
+};
+
 struct Trace {
   double yield = 0.0;
   std::vector<double> topEnergy, topSigma;
@@ -304,8 +335,25 @@ struct Trace {
 // Follows the beam of energy e0 (eV) down through the layers. Mean energy and variance by the
 // midpoint rule in depth: dE/dx = -S(E), dV/dx = Omega^2(E) - 2 S'(E) V (the second term squeezes
 // or stretches the distribution as the stopping changes across it).
-Trace trace(const DeepNraInput& in, const CrossSectionAverage& xs, double e0, bool record) {
+Trace trace(const DeepNraInput& in, const CrossSectionAverage& xs, const Surface* surface,
+            double e0, bool record) {
   Trace t;
+  // The cross section averaged over the k-collision loss of the top layer, the beam and the
+  // Doppler motion: c_k = sum_i table_k(i) step <sigma>(e0 - i step).
+  std::vector<double> ck;
+  if (surface != nullptr && !record) {
+    const int bins = surface->table.front().size();
+    std::vector<double> h(static_cast<std::size_t>(bins));
+    for (int i = 0; i < bins; ++i)
+      h[static_cast<std::size_t>(i)] = surface->binAverage(e0 - i * surface->step);
+    for (std::size_t k = 0; k < surface->table.size(); ++k) {
+      const spectro& d = surface->table[k];
+      double c = 0.0;
+      for (int i = 0; i < bins; ++i)
+        c += d.values[static_cast<std::size_t>(i)] * h[static_cast<std::size_t>(i)];
+      ck.push_back(c * surface->step / surface->mass[k]);
+    }
+  }
   double e = e0;
   const double beamSigma = in.beamFwhmEv / kFwhmPerSigma;
   double v = beamSigma * beamSigma;
@@ -336,6 +384,11 @@ Trace trace(const DeepNraInput& in, const CrossSectionAverage& xs, double e0, bo
       double dEv = std::min(in.maxStepEv, in.widthFraction * std::max(width, 1.0));
       if (layer.reactingFraction <= 0.0) dEv = std::min(in.maxStepEv, 0.02 * e);
       double dx = std::min(dEv / s0, thickness - x);
+      // In the single-collision zone of the top layer: at most a tenth of a collision, or a
+      // hundredth of the hand-over depth, per step.
+      if (!ck.empty() && &layer == &in.layers.front() &&
+          surface->perAngstrom * x < surface->handOver)
+        dx = std::min(dx, std::max(0.1, 0.01 * surface->handOver) / surface->perAngstrom);
       // Profile points inside the layer are step boundaries.
       for (const auto& p : layer.profile)
         if (p.first > x + 1e-9 && p.first < x + dx) dx = p.first - x;
@@ -345,10 +398,29 @@ Trace trace(const DeepNraInput& in, const CrossSectionAverage& xs, double e0, bo
           v + 0.5 * dx * (layer.loss.stragglingAt(e) - 2.0 * layer.loss.stoppingSlopeAt(e) * v);
       const double sMid = layer.loss.stoppingAt(eMid);
       if (layer.reactingFraction > 0.0) {
-        const double dMid = in.doppler.sigmaAt(eMid);
         const double f = layer.fractionAt(x + 0.5 * dx);
-        if (f > 0.0)
-          t.yield += f * perAngstrom * dx * xs(eMid, std::sqrt(std::max(0.0, vMid) + dMid * dMid));
+        if (f > 0.0) {
+          const double dMid = in.doppler.sigmaAt(eMid);
+          double w = 1.0;
+          double stochastic = 0.0;
+          if (!ck.empty() && &layer == &in.layers.front()) {
+            // The collisions that make the mean loss so far (with the stopping at the beam's
+            // energy all the way), so that the mixture's mean energy is the beam's.
+            const double mu = (e0 - eMid) / surface->lossPerCollision;
+            w = surface->gaussianWeight(mu);
+            if (w < 1.0) {
+              // Poisson weights of 0 .. nc collisions, by recurrence.
+              double p = std::exp(-mu);
+              for (std::size_t k = 0; k < ck.size(); ++k) {
+                stochastic += p * ck[k];
+                p *= mu / static_cast<double>(k + 1);
+              }
+            }
+          }
+          double gaussian = 0.0;
+          if (w > 0.0) gaussian = xs(eMid, std::sqrt(std::max(0.0, vMid) + dMid * dMid));
+          t.yield += f * perAngstrom * dx * ((1.0 - w) * stochastic + w * gaussian);
+        }
       }
       v += dx * (layer.loss.stragglingAt(eMid) - 2.0 * layer.loss.stoppingSlopeAt(eMid) * vMid);
       v = std::max(v, 0.0);
@@ -489,8 +561,8 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
   // The cross section must be reachable in a layer holding the nuclide by some beam energy: the
   // energies in layer i run from its bottom at the lowest beam energy to its top at the highest.
   {
-    const Trace top = trace(in, xs, in.e0MaxKeV * 1000.0, true);
-    const Trace bottom = trace(in, xs, in.e0MinKeV * 1000.0, true);
+    const Trace top = trace(in, xs, nullptr, in.e0MaxKeV * 1000.0, true);
+    const Trace bottom = trace(in, xs, nullptr, in.e0MinKeV * 1000.0, true);
     out.layerTopEnergyKeV = top.topEnergy;
     out.layerTopSigmaEv = top.topSigma;
     out.depthSteps = top.steps;
@@ -507,12 +579,85 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
                                   " keV) in a layer holding the reacting nuclide");
   }
 
+  // The single-collision table of the top layer, from its stopping and straggling at the
+  // resonance (for helium ions the largest transfer to an electron scales with E / M1: the table
+  // is built at the proton-equivalent energy).
+  Surface surface;
+  const Surface* surfacePtr = nullptr;
+  const DeepLayer& top = in.layers.front();
+  if (in.surface.on && top.reactingFraction > 0.0) {
+    const double er =
+        in.crossSection.kind == CrossSection::Kind::Table
+            ? 0.5 * (in.crossSection.supportEv().first + in.crossSection.supportEv().second)
+            : in.crossSection.resonanceKeV * 1000.0;
+    NraTableParams p;
+    p.resonance = er / 1000.0 * (1.007276 / in.doppler.projectileMassU);
+    p.maxEnergy = in.surface.lossKeV;
+    p.stopping = top.loss.stoppingAt(er);
+    p.straggling = std::sqrt(top.loss.stragglingAt(er) * 1e-3);
+    p.autoMode = true;
+    run.stage(ModelStage::collisionTable);
+    NraTableBuild b = buildNraTable(p, run);
+    if (!b.refusal.empty())
+      throw std::invalid_argument("The single-collision table of the top layer: " + b.refusal);
+    surface.table = std::move(b.table);
+    surface.step = b.grid.step;
+    // The binned distributions' own mass and mean loss per collision, so that the mixture's mean
+    // loss is the stopping times the depth, as the Gaussian's is.
+    double mean1 = 0.0;
+    for (const spectro& d : surface.table) {
+      double m0 = 0.0;
+      double m1 = 0.0;
+      for (std::size_t i = 0; i < d.values.size(); ++i) {
+        m0 += d.values[i];
+        m1 += d.values[i] * static_cast<double>(i);
+      }
+      surface.mass.push_back(m0 * surface.step);
+      if (surface.mass.size() == 2) mean1 = m1 / m0 * surface.step;
+    }
+    if (!(mean1 > 0.0)) throw std::invalid_argument("The single-collision table is empty");
+    surface.perAngstrom = p.stopping / mean1;
+    surface.lossPerCollision = mean1;
+    // A loss bin is a uniform spread of its width w: with the beam's and the Doppler spread s
+    // (at the resonance) it is taken as a Gaussian of variance s^2 + w^2/12 when s >= w, else as
+    // four quarter bins of variance s^2 + w^2/192 each.
+    const double w = surface.step;
+    const double s = std::hypot(in.beamFwhmEv / kFwhmPerSigma, in.doppler.sigmaAt(er));
+    const double reach = static_cast<double>(surface.table.front().size()) * w;
+    surface.gridStart = in.e0MinKeV * 1000.0 - reach - w;
+    const double gridEnd = in.e0MaxKeV * 1000.0 + w;
+    const auto points = static_cast<std::size_t>((gridEnd - surface.gridStart) / (0.125 * w)) + 2;
+    surface.averaged.resize(points);
+    parallelFor(static_cast<int>(points), [&](int, int begin, int end) {
+      for (int j = begin; j < end; ++j) {
+        const double e = surface.gridStart + j * 0.125 * w;
+        double v = 0.0;
+        if (s >= w) {
+          v = xs(e, std::sqrt(s * s + w * w / 12.0));
+        } else {
+          for (int q = 0; q < 4; ++q)
+            v += 0.25 * xs(e + (q - 1.5) * 0.25 * w, std::sqrt(s * s + w * w / 192.0));
+        }
+        surface.averaged[static_cast<std::size_t>(j)] = v;
+      }
+    });
+    const double nc = static_cast<double>(surface.table.size()) - 1.0;
+    surface.handOver = nc - 6.0 * std::sqrt(nc);
+    if (surface.handOver > 2.0) {
+      surfacePtr = &surface;
+      out.collisionsPerAngstrom = surface.perAngstrom;
+      out.handOverDepth = surface.handOver / surface.perAngstrom;
+      out.tableCollisions = static_cast<int>(nc);
+    }
+  }
+
   run.stage(ModelStage::curve);
   parallelFor(n, [&](int, int begin, int end) {
     for (int i = begin; i < end; ++i) {
       checkCancel();
       out.yield[static_cast<std::size_t>(i)] =
-          trace(in, xs, out.energyKeV[static_cast<std::size_t>(i)] * 1000.0, false).yield;
+          trace(in, xs, surfacePtr, out.energyKeV[static_cast<std::size_t>(i)] * 1000.0, false)
+              .yield;
     }
   });
   run.advance(n, n);

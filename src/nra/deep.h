@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/model.h"
+#include "core/spectro.h"
 #include "core/stopping_calc.h"
 
 namespace tarvex {
@@ -88,8 +89,22 @@ struct Doppler {
 // x^3 (1/(e^x - 1) + 1/2) dx.
 double debyeEffectiveTemperature(double temperatureK, double debyeK);
 
+// Near the surface the beam has made few collisions and its energy loss is far from Gaussian: a
+// Poisson number of single collisions, each losing between Emin and Emax with a 1/E^2 law
+// (the numeric model's table of n-fold distributions, built from the top layer's stopping and
+// straggling at the resonance). The curve uses that distribution while the mean number of
+// collisions mu is below half the hand-over number mu_h, the Gaussian beyond mu_h, and blends
+// the two with a smooth step in between; both have the same mean and variance at every depth,
+// so the hand-over is continuous. mu_h = nc - 6 sqrt(nc), nc the table's collisions (the
+// Poisson weight beyond the table is below 1e-8 there).
+struct SurfaceCollisions {
+  bool on = false;
+  double lossKeV = 10.0;  // the loss the table reaches (sets nc)
+};
+
 struct DeepNraInput {
   std::vector<DeepLayer> layers;  // from the surface down
+  SurfaceCollisions surface;
   CrossSection crossSection;
   Doppler doppler;
   double beamFwhmEv = 0.0;
@@ -114,6 +129,11 @@ struct DeepNraResult {
   // and at the bottom of the last, for the highest beam energy of the curve.
   std::vector<double> layerTopEnergyKeV, layerTopSigmaEv;
   int depthSteps = 0;  // depth steps of the highest beam energy
+  // The single-collision model near the surface: collisions per Å, the depth (Å) where the
+  // Gaussian takes over completely, the table's collisions; zero when not used.
+  double collisionsPerAngstrom = 0.0;
+  double handOverDepth = 0.0;
+  int tableCollisions = 0;
 };
 
 // Throws std::invalid_argument naming what is wrong: no layers, a layer without density or

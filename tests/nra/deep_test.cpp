@@ -1,4 +1,5 @@
 #include "nra/deep.h"
+#include "nra/numeric.h"
 
 #include <gtest/gtest.h>
 
@@ -304,6 +305,158 @@ TEST(DeepNra, RefusesWhatHasNoCurveNamingIt) {
           << c.what << ": " << e.what();
     }
   }
+}
+
+}  // namespace
+}  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+// A surface film a few collisions thick: with the single-collision statistics on, the curve is
+// the numeric model's (the same Poisson mixture of n-fold 1/E^2 losses), not the Gaussian one.
+TEST(DeepNraSurface, ThinSurfaceFilmFollowsTheNumericModel) {
+  const double stopping = 548.56;                  // eV/Å
+  const double omega = 6.62;                       // sqrt(keV^2 per 1000 Å)
+  const double variance = omega * omega * 1000.0;  // eV^2/Å
+  NraNumericInput num;
+  num.table = {151.0, 10.0, stopping, omega, true, 0.0, 0, 0};
+  num.broadening = {true, 0.5, 300.0};
+  num.depth = profile(10.0, 0.005);
+  for (int i = 0; i < 1000; ++i)  // 5 Å
+    num.depth.values[static_cast<std::size_t>(i)] = 1.0;
+  NraNumericCache cache;
+  const spectro reference = numericExcitationCurve(num, cache).curve;
+
+  LayerLoss constant;
+  constant.constantStopping = stopping;
+  constant.constantStraggling = variance;
+  DeepNraInput in;
+  in.layers = {layer(5.0, 1.0, constant)};
+  in.crossSection = lorentzian(151.0, 1.0);
+  in.beamFwhmEv = 300.0;
+  in.surface.on = true;
+  in.e0MinKeV = 150.5;
+  in.e0MaxKeV = 154.5;
+  in.e0StepEv = 20.0;
+  const DeepNraResult deep = deepExcitationCurve(in);
+  EXPECT_GT(deep.handOverDepth, 5.0);  // the whole film is in the single-collision zone
+  in.surface.on = false;
+  const DeepNraResult gaussian = deepExcitationCurve(in);
+
+  const auto referenceAt = [&](double eKeV) {
+    const double bin = ((eKeV - 151.0) * 1000.0 + reference.offset) / reference.step;
+    const auto i = static_cast<std::size_t>(std::floor(bin));
+    const double t = bin - std::floor(bin);
+    return reference.values[i] + t * (reference.values[i + 1] - reference.values[i]);
+  };
+  double refPeak = 0.0, deepPeak = 0.0, gaussPeak = 0.0;
+  for (std::size_t i = 0; i < deep.energyKeV.size(); ++i) {
+    refPeak = std::max(refPeak, referenceAt(deep.energyKeV[i]));
+    deepPeak = std::max(deepPeak, deep.yield[i]);
+    gaussPeak = std::max(gaussPeak, gaussian.yield[i]);
+  }
+  double worstDeep = 0.0, worstGauss = 0.0;
+  for (std::size_t i = 0; i < deep.energyKeV.size(); ++i) {
+    const double ref = referenceAt(deep.energyKeV[i]) / refPeak;
+    worstDeep = std::max(worstDeep, std::abs(deep.yield[i] / deepPeak - ref));
+    worstGauss = std::max(worstGauss, std::abs(gaussian.yield[i] / gaussPeak - ref));
+  }
+  // (The numeric model's collisions per Å use the exact mean loss per collision, this one the
+  // binned table's, so that its mean loss is the stopping times the depth: they differ by 1 %.)
+  EXPECT_LT(worstDeep, 0.015);
+  EXPECT_GT(worstGauss, 0.02);  // the Gaussian misses the shape of a few collisions
+}
+
+// Deeper than the hand-over the loss is Gaussian with Bohr's variance: the single-collision
+// mixture there has the stopping's mean and the straggling's variance, and a curve with the
+// statistics on differs from the Gaussian one only near the surface; the change is continuous.
+TEST(DeepNraSurface, GaussianLimitAndAContinuousHandOver) {
+  StoppingSources protons(StoppingIon::Proton);
+  const StoppingRequest si{"Si", parseDensity("2.33"), 400.0, StragglingModel::Bohr};
+  const StoppingResult r = computeStopping(protons, si);
+  NraTableParams p{
+      400.0, 30.0, r.evPerAngstrom, std::sqrt(r.stragglingEv2PerAngstrom * 1e-3), true, 0.0, 0, 0};
+  const NraTableBuild b = buildNraTable(p);
+  ASSERT_TRUE(b.refusal.empty()) << b.refusal;
+  const double perAngstrom = r.evPerAngstrom / b.collision.lambda;
+  const double nc = static_cast<double>(b.table.size()) - 1;
+  const double mu = nc - 6 * std::sqrt(nc);  // the hand-over
+  const double x = mu / perAngstrom;
+  double m0 = 0, m1 = 0, m2 = 0;
+  double pk = std::exp(-mu);
+  for (std::size_t k = 0; k < b.table.size(); ++k) {
+    for (std::size_t i = 0; i < b.table[k].values.size(); ++i) {
+      const double w = pk * b.table[k].values[i] * b.grid.step;
+      const double e = static_cast<double>(i) * b.grid.step;
+      m0 += w;
+      m1 += w * e;
+      m2 += w * e * e;
+    }
+    pk *= mu / static_cast<double>(k + 1);
+  }
+  const double mean = m1 / m0;
+  EXPECT_NEAR(m0, 1.0, 1e-3);  // the table's grid ends at 30 keV
+  EXPECT_NEAR(mean, r.evPerAngstrom * x, 0.01 * r.evPerAngstrom * x);
+  EXPECT_NEAR(m2 / m0 - mean * mean, r.stragglingEv2PerAngstrom * x,
+              0.03 * r.stragglingEv2PerAngstrom * x);
+
+  // A thick silicon target: the plateau is the same with or without the statistics, and the
+  // curve with them has no step where the Gaussian takes over.
+  DeepNraInput in;
+  in.layers = {layer(2e4, 1.0, tabulatedLayerLoss(protons, si, 100.0, 600.0))};
+  in.layers[0].atomsPerCm3 = r.atomsPerCm3;
+  in.layers[0].arealDensity = 2e4 * r.atomsPerCm3 * 1e-23;
+  in.crossSection = lorentzian(400.0, 50.0);
+  in.beamFwhmEv = 100.0;
+  in.surface = {true, 30.0};
+  in.e0MinKeV = 399.5;
+  in.e0MaxKeV = 406.0;
+  in.e0StepEv = 10.0;
+  const DeepNraResult with = deepExcitationCurve(in);
+  in.surface.on = false;
+  const DeepNraResult without = deepExcitationCurve(in);
+  ASSERT_GT(with.handOverDepth, 0.0);
+  const double plateau = without.yield.back();
+  EXPECT_NEAR(with.yield.back(), plateau, 1e-3 * plateau);
+
+  // A 20 Å marker at depths across the hand-over: its peak's area is the cross section's area
+  // times its atoms over the stopping whatever the loss distribution; the ratio of its height
+  // with and without the statistics changes smoothly with the depth and is 1 from the hand-over
+  // on (no step where the Gaussian takes over).
+  const double xh = with.handOverDepth;
+  in.beamFwhmEv = 0.0;
+  in.crossSection = lorentzian(400.0, 20.0);
+  std::vector<double> ratios;
+  for (double d : {0.3, 0.5, 0.6, 0.8, 0.95, 1.0, 1.2}) {
+    const double top = d * xh;
+    in.layers[0].profile = {{0.0, 0.0}, {top, 0.0}, {top, 1.0}, {top + 20, 1.0}, {top + 20, 0.0}};
+    const double loss = r.evPerAngstrom * top / 1000.0;  // keV to reach the marker
+    const double spread = 8.0 * std::sqrt(r.stragglingEv2PerAngstrom * top) / 1000.0;
+    in.e0MinKeV = 400.0 + loss - 3.0 - spread;
+    in.e0MaxKeV = 400.0 + loss + 3.0 + spread;
+    in.e0StepEv = 25.0;
+    // Over beam energies the marker's peak is stretched by S(E0) / S(E_R): the beam loses less
+    // on its way in at the higher energy.
+    StoppingRequest atE0 = si;
+    atE0.energyKeV = 400.0 + loss;
+    const double stretch = computeStopping(protons, atE0).evPerAngstrom / r.evPerAngstrom;
+    double height[2] = {0.0, 0.0};
+    for (bool on : {true, false}) {
+      in.surface.on = on;
+      const DeepNraResult m = deepExcitationCurve(in);
+      double area = 0.0;
+      for (double y : m.yield)
+        area += y * in.e0StepEv;
+      const double expected = r.atomsPerCm3 * 1e-8 * 20.0 * (kPi * 20.0 / 2.0) * stretch;
+      EXPECT_NEAR(area, expected, 2e-3 * expected) << d << (on ? " with" : " without");
+      height[on ? 0 : 1] = *std::max_element(m.yield.begin(), m.yield.end());
+    }
+    ratios.push_back(height[0] / height[1]);
+    if (d > 1.0) EXPECT_NEAR(ratios.back(), 1.0, 1e-6) << d;
+  }
+  for (std::size_t i = 1; i < ratios.size(); ++i)
+    EXPECT_NEAR(ratios[i], ratios[i - 1], 0.05) << i;
 }
 
 }  // namespace
