@@ -395,10 +395,13 @@ class Reader {
   void row(std::string_view t) {
     std::vector<std::string_view> f;
     splitNumbers(t, &f);
-    if (f.size() < 2 || f.size() > 4)
+    if (f.size() < 2 || f.size() > 4) {
+      for (const auto item : f)
+        number(item, "the item");  // a word is named as such rather than counted
       fail(line_, std::to_string(f.size()) + (f.size() == 1 ? " number" : " numbers") +
                       " in a row of the table; a row holds 2 to 4: energy, [energy uncertainty,] "
                       "sigma[, sigma uncertainty]");
+    }
     if (columns_ == 0) {
       columns_ = f.size();
       columnsAt_ = line_;

@@ -199,6 +199,7 @@ TEST(R33File, RefusesFaultsNamingTheFileAndLine) {
       {std::string("Comment: a\0b\n", 13) + "Units: mb\nData:\n1 1\n", 1, {"binary"}},
       {kHead + "1000 1 2 3 4\n", 5, {"5 numbers", "2 to 4"}},
       {kHead + "1000\n", 5, {"1 number", "2 to 4"}},
+      {kHead + "1000 1\nEndData\n", 6, {"'EndData' is not a number"}},
       {kHead + "1000 1 2 3\n1100 1\n", 6, {"first row (line 5) has 4"}},
       {kHead + "1000,,1\n", 5, {"two commas"}},
       {kHead + "1000 1\nUnits: mb/sr\n", 6, {"inside the table"}},
