@@ -27,9 +27,9 @@
 //   Every row of a table has as many numbers as its first one. Blank lines and comment lines
 //   (starting with '#', '!', ';', '%', "//" or "Comment:") between rows are skipped.
 // - Enfactors f1, f2, f3, f4: energy = f1 * value + f2 (keV), energy uncertainty = f1 * value;
-//   f1 must be positive. Files that set f3 or f4 to anything but 0 are refused (their meaning
-//   is not the energy of the row). Sigfactors s1, s2: sigma = s1 * value, sigma uncertainty =
-//   s1 * value, s1 positive; a file whose s2 is not 0 is refused, for the same reason.
+//   f1 must be positive. A file that sets f3 or f4 to anything but 0 is refused, as the reader
+//   applies no factor whose use it cannot place. Sigfactors s1, s2: sigma = s1 * value, sigma
+//   uncertainty = s1 * value, s1 positive; a file whose s2 is not 0 is refused likewise.
 // - Energies are keV. An energy unit given by an `Energy units:` key or a unit word in `Units:`
 //   (keV, MeV, eV) is converted to keV, after the factors.
 // - `Units:` is mb, mb/sr or rr (ratio to Rutherford, kept as a ratio and marked); it must be
