@@ -2,8 +2,8 @@
 
 #include "app/builders.h"
 #include "app/fit_command.h"
-#include "app/target_command.h"
 #include "app/report.h"
+#include "app/target_command.h"
 #include "core/physics.h"
 #include "state/drawing.h"
 
