@@ -119,6 +119,7 @@ const std::vector<MenuSpec>& menuCatalogue() {
       {"MainMenu1", "", "TFTarvex3.Layers1"},
       {"MainMenu1", "", "TFTarvex3.ExternalCrossSection1"},
       {"MainMenu1", "", "TFTarvex3.Fit1"},
+      {"MainMenu1", "", "TFTarvex3.Target1"},
       // Every action of the action list, by category (filled by the front end).
       {"MainMenu1", "", "TFTarvex3.Actions1"},
 
@@ -175,6 +176,7 @@ const std::vector<ShowWindowSpec>& showWindowItems() {
       {"TFTarvex3.Layers1", "TFLayers"},
       {"TFTarvex3.ExternalCrossSection1", "TFExternCS"},
       {"TFTarvex3.Fit1", "TFFit"},
+      {"TFTarvex3.Target1", "TFTarget"},
   };
   return list;
 }

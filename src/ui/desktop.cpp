@@ -65,7 +65,7 @@ Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
   // Which windows the program shows at start: the main, sample, Options and external
   // cross-section windows.
   for (const char* hidden :
-       {"TFLog", "TAboutBox", "TFReport", "TFBackground", "TFHG", "TFLayers", "TFFit"})
+       {"TFLog", "TAboutBox", "TFReport", "TFBackground", "TFHG", "TFLayers", "TFFit", "TFTarget"})
     c.setVisible(hidden, false);
   c.setVisible("TFTarvex3.ButtonStop", false);
   registerWindowCommands();
@@ -88,6 +88,7 @@ Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
   buildLayeredSample();
   buildExternCS();
   buildFit();
+  buildTarget();
   restoreGeometry();
   placeFirstStartWindows();
   // The main window last, so that it has the focus (a window manager gives it to the window

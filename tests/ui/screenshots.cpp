@@ -171,6 +171,25 @@ int main(int argc, char** argv) {
   g.session.run("CalcSimulation");
   settle(g);
   ok &= report(g, "TFOptions.RadioMEIS", out.filePath(QStringLiteral("report-meis.pdf")));
+
+  // The target window: a 1 µm Al film under 11 µm of Si, and its curve on the main chart.
+  g.session.setCheckedAsClick("TFOptions.RadioNRP", true);
+  for (const auto& [key, text] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"TFNRP.EditEnrg", "1683.57"}, {"TFNRP.EditLor", "100"}, {"TFNRP.EditGauss", "300"},
+           {"TFNRP.EditMaxE", "420"}, {"TFTarget.EditLayers", "2"},
+           {"TFTarget.EditThick1", "11 um"}, {"TFTarget.EditFormula1", "Si"},
+           {"TFTarget.EditDensity1", "2.33"}, {"TFTarget.EditFraction1", "0"},
+           {"TFTarget.EditThick2", "1 um"}, {"TFTarget.EditFormula2", "Al"},
+           {"TFTarget.EditDensity2", "2.70"}, {"TFTarget.EditFraction2", "1"},
+           {"TFTarget.EditNuclideMass", "26.98"}, {"TFTarget.EditTemperature", "300"},
+           {"TFTarget.EditStep", "500"}})
+    g.session.controls().setText(key, text);
+  g.session.setCheckedAsClick("TFTarget.CheckLayered", true);
+  g.desktop->menuItem("TFTarvex3.Target1")->trigger();
+  g.session.run("CalcSimulation");
+  settle(g);
+  ok &= save(g.desktop->window("TFTarget"), out.filePath(QStringLiteral("target-window.png")));
+  ok &= save(g.desktop->mainWindow(), out.filePath(QStringLiteral("main-window-layered.png")));
   for (const std::string& m : g.host.messages)
     std::fprintf(stderr, "message: %s\n", m.c_str());
   return ok ? 0 : 1;

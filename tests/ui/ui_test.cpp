@@ -72,6 +72,7 @@ class WindowsTest : public QObject {
   void hideAndShowResizeTheOptionsWindow();
   void logAppendsWhatATableBuildWrites();
   void menuItemsShowTheirWindows();
+  void targetWindowCalculatesALayeredTarget();
   void decimalSeparatorOfTheLocale();
   void fileDialogFilters();
   void saveChartAsPngAndPdf();
@@ -434,6 +435,24 @@ void WindowsTest::menuItemsShowTheirWindows() {
   // "Sigma" draws the cross-section test curve.
   g.desktop->menuItem("TFTarvex3.Sgima1")->trigger();
   QCOMPARE(g.points("ChartPrinc.SeriesGauss"), 241);
+}
+
+// "Target..." opens the layered target's window; its "Calculate" draws the curve on the main
+// chart under its own name and shows what it computed.
+void WindowsTest::targetWindowCalculatesALayeredTarget() {
+  Gui g;
+  g.desktop->menuItem("TFTarvex3.Target1")->trigger();
+  QWidget* w = g.desktop->window("TFTarget");
+  QVERIFY(w->isVisible());
+  g.controls().setText("TFNRP.EditMaxE", "40");
+  g.controls().setText("TFTarget.EditStep", "200");
+  click(g.widget("TFTarget.CheckLayered"));
+  click(g.widget("TFTarget.ButtonCalculate"));
+  g.desktop->flush();
+  QCOMPARE(g.session.charts().series("ChartPrinc.SeriesPrinc").title,
+           std::string("Layered target"));
+  QVERIFY(g.points("ChartPrinc.SeriesPrinc") > 100);
+  QVERIFY(g.desktop->form("TFTarget").memo("MemoResult")->toPlainText().contains("Layer 1 Al"));
 }
 
 void WindowsTest::decimalSeparatorOfTheLocale() {
