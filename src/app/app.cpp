@@ -3,6 +3,7 @@
 #include "app/builders.h"
 #include "app/fit_command.h"
 #include "app/report.h"
+#include "app/stopping_command.h"
 #include "core/physics.h"
 #include "state/drawing.h"
 
@@ -72,6 +73,7 @@ void registerAllActions(Session& s) {
   registerDrawingActions(s);
   registerReportActions(s);
   registerFitActions(s);
+  registerStoppingActions(s);
 }
 
 }  // namespace tarvex

@@ -108,6 +108,7 @@ class Desktop {
   void buildLayeredSample();
   void buildExternCS();
   void buildFit();
+  void buildStopping();
   QWidget* newWindow(const std::string& form, QWidget* w = nullptr);
   Form& makeForm(const std::string& prefix, QWidget* parent);
   void buildMenu(const std::string& menu, QWidget* owner, QMenu* top, QMenuBar* bar);
