@@ -13,27 +13,9 @@
 #include "meis/setup.h"
 #include "state/session.h"
 
-#if __has_include("io/stopping_file.h")
-#include "io/stopping_file.h"
-#define TARVEX_HAVE_STOPPING_FILE 1
-#endif
-
 namespace tarvex {
 
 namespace {
-
-#ifndef TARVEX_HAVE_STOPPING_FILE
-// The shape of a stopping table read from a file (see io/stopping_file.h).
-struct StoppingFile {
-  std::optional<StoppingIon> ion;
-  std::string target;
-  std::vector<FormulaPart> parts;
-  std::optional<double> densityGPerCm3;
-  StoppingTable perAtom;
-  std::string format;
-  std::string unitsRead;
-};
-#endif
 
 // The user's stopping table of a file: stopping per atom in eV/(1e15 atoms/cm^2).
 StoppingFile readUserStoppingFile(const std::string& path) {
@@ -108,8 +90,17 @@ std::invalid_argument fieldError(const Session& s, const std::string& key,
                                bare(s.controls().get(key).caption) + "\": " + what);
 }
 
+// `digits` significant digits, and every digit before the decimal separator below a million (a
+// straggling of 20740 eV^2/nm, never 2.074E4).
+std::string numberText(double v, char sep, int digits) {
+  if (std::isfinite(v) && std::fabs(v) >= 1.0 && std::fabs(v) < 1.0e6) {
+    digits = std::max(digits, static_cast<int>(std::floor(std::log10(std::fabs(v)))) + 1);
+  }
+  return formatGeneral(v, digits, sep);
+}
+
 std::string number(double v, const Session& s, int digits = 4) {
-  return formatGeneral(v, digits, s.decimalSeparator());
+  return numberText(v, s.decimalSeparator(), digits);
 }
 
 StoppingIon readIon(const Session& s) {
@@ -307,7 +298,7 @@ void updateUndo(Session& s) {
 }  // namespace
 
 std::string stoppingFieldText(double value, char decimalSeparator) {
-  return formatGeneral(value, 4, decimalSeparator);
+  return numberText(value, decimalSeparator, 4);
 }
 
 StoppingSources& sessionStoppingSources(Session& s, StoppingIon ion) {
@@ -568,46 +559,11 @@ void LoadStoppingTable(Session& s) {
     StoppingFile table;
     try {
       table = readUserStoppingFile(*file);
-    } catch (const std::invalid_argument& e) {
+    } catch (const std::exception& e) {
       throw std::invalid_argument("Stopping: the table " + name +
                                   " was not loaded, nothing changed: " + e.what());
     }
-    const StoppingIon ion = table.ion ? *table.ion : readIon(s);
-    std::vector<FormulaPart> parts = table.parts;
-    std::string target = table.target;
-    if (parts.empty()) {
-      // A table that does not name its target is for the sample in the window.
-      try {
-        parts = parseFormula(s.controls().text(kFormula));
-      } catch (const std::invalid_argument& e) {
-        throw fieldError(s, kFormula,
-                         "the table " + name +
-                             " names no target, so it is for the formula here, which does not "
-                             "parse: " +
-                             e.what());
-      }
-      target = s.controls().text(kFormula);
-    }
-    const std::string source =
-        table.perAtom.source().empty() ? "table of one's own, " + name : table.perAtom.source();
-    StoppingTable perAtom(table.perAtom.energies(), table.perAtom.values(), source);
-    StoppingSources& sources = sessionStoppingSources(s, ion);
-    std::string what;
-    if (parts.size() == 1) {
-      const Element& el = elementByZ(parts.front().z);
-      sources.elements().setUserTable(el.z, std::move(perAtom));
-      what = std::string("element ") + el.symbol;
-    } else {
-      sources.setCompoundTable(parts, std::move(perAtom));
-      what = "compound " + target + " (instead of Bragg's rule)";
-    }
-    std::string loaded = "Loaded " + name + ": " + ionName(ion) + " in the " + what + ", " +
-                         number(table.perAtom.minEnergy(), s, 6) + " to " +
-                         number(table.perAtom.maxEnergy(), s, 6) + " keV";
-    if (!table.unitsRead.empty()) loaded += ", read in " + table.unitsRead;
-    if (table.densityGPerCm3) {
-      loaded += "; the file gives the density " + number(*table.densityGPerCm3, s, 6) + " g/cm³";
-    }
+    const std::string loaded = installStoppingTable(s, table, name);
     s.SetStatus(loaded);
     // The window shows the numbers with their new source when it can.
     bool shown = false;
@@ -620,6 +576,46 @@ void LoadStoppingTable(Session& s) {
     }
     setStatus(s, shown ? loaded : loaded + " (press Calculate once the fields are complete)");
   });
+}
+
+std::string installStoppingTable(Session& s, const StoppingFile& table, const std::string& name) {
+  const StoppingIon ion = table.ion ? *table.ion : readIon(s);
+  std::vector<FormulaPart> parts = table.parts;
+  std::string target = table.target;
+  if (parts.empty()) {
+    // A table that does not name its target is for the sample in the window.
+    try {
+      parts = parseFormula(s.controls().text(kFormula));
+    } catch (const std::invalid_argument& e) {
+      throw fieldError(s, kFormula,
+                       "the table " + name +
+                           " names no target, so it is for the formula here, which does not "
+                           "parse: " +
+                           e.what());
+    }
+    target = s.controls().text(kFormula);
+  }
+  const std::string source =
+      table.perAtom.source().empty() ? "table of one's own, " + name : table.perAtom.source();
+  StoppingTable perAtom(table.perAtom.energies(), table.perAtom.values(), source);
+  StoppingSources& sources = sessionStoppingSources(s, ion);
+  std::string what;
+  if (parts.size() == 1) {
+    const Element& el = elementByZ(parts.front().z);
+    sources.elements().setUserTable(el.z, std::move(perAtom));
+    what = std::string("element ") + el.symbol;
+  } else {
+    sources.setCompoundTable(parts, std::move(perAtom));
+    what = "compound " + target + " (instead of Bragg's rule)";
+  }
+  std::string loaded = "Loaded " + name + ": " + ionName(ion) + " in the " + what + ", " +
+                       number(table.perAtom.minEnergy(), s, 6) + " to " +
+                       number(table.perAtom.maxEnergy(), s, 6) + " keV";
+  if (!table.unitsRead.empty()) loaded += ", read in " + table.unitsRead;
+  if (table.densityGPerCm3) {
+    loaded += "; the file gives the density " + number(*table.densityGPerCm3, s, 6) + " g/cm³";
+  }
+  return loaded;
 }
 
 void registerStoppingActions(Session& s) {

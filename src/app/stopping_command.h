@@ -11,7 +11,26 @@
 
 #include "core/stopping_calc.h"
 
+#if __has_include("io/stopping_file.h")
+#include "io/stopping_file.h"
+#define TARVEX_HAVE_STOPPING_FILE 1
+#endif
+
 namespace tarvex {
+
+#ifndef TARVEX_HAVE_STOPPING_FILE
+// A stopping table read from a file, as io/stopping_file.h gives it: the ion and the target it
+// names (if it does), the stopping per atom in eV/(1e15 atoms/cm^2), how it was read.
+struct StoppingFile {
+  std::optional<StoppingIon> ion;
+  std::string target;
+  std::vector<FormulaPart> parts;
+  std::optional<double> densityGPerCm3;
+  StoppingTable perAtom;
+  std::string format;
+  std::string unitsRead;
+};
+#endif
 
 class Session;
 
@@ -52,7 +71,7 @@ StoppingSources& sessionStoppingSources(Session& s, StoppingIon ion);
 StoppingCalculation calculateStopping(Session& s);
 
 // The texts the two fields get for the values (the program's number format, four significant
-// digits: the data are not known better).
+// digits, the data are not known better, but every digit before the decimal separator).
 std::string stoppingFieldText(double value, char decimalSeparator);
 
 // "Stopping...", the menu entry and the buttons beside the stopping fields: shows the window
@@ -65,6 +84,12 @@ void CalcStopping(Session& s);
 void ApplyStopping(Session& s);
 void UndoStopping(Session& s);
 void LoadStoppingTable(Session& s);
+// Installs a table read from the file `name` into the session's data of its ion (of the window's
+// ion when the file names none): a table of one element replaces that element's data, a table
+// of a compound replaces Bragg's rule for that composition (a table without a target is for the
+// window's formula). Returns what was installed, for the status line. Throws (changing nothing)
+// when the window's formula is needed and does not parse.
+std::string installStoppingTable(Session& s, const StoppingFile& table, const std::string& name);
 
 // Registers the commands above and gives the session its stopping state.
 void registerStoppingActions(Session& s);

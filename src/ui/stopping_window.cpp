@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <string>
 
 #include "ui/chart_view.h"
 
@@ -20,6 +21,28 @@ QGridLayout* tight() {
   g->setVerticalSpacing(3);
   return g;
 }
+
+// The result text follows its control whole (the form binds memos for appends only).
+class ResultText : public QObject {
+ public:
+  ResultText(Session& s, QPlainTextEdit* memo) : QObject(memo), s_(s), memo_(memo) {
+    observer_ = s_.controls().observe([this](const std::string& key) {
+      if (key != kMemo) return;
+      const QString text = QString::fromStdString(s_.controls().text(kMemo));
+      if (memo_->toPlainText() != text) memo_->setPlainText(text);
+    });
+    memo_->setPlainText(QString::fromStdString(s_.controls().text(kMemo)));
+  }
+  ~ResultText() override { s_.controls().unobserve(observer_); }
+  ResultText(const ResultText&) = delete;
+  ResultText& operator=(const ResultText&) = delete;
+
+ private:
+  static constexpr const char* kMemo = "TFStopping.MemoResult";
+  Session& s_;
+  QPlainTextEdit* memo_;
+  int observer_ = 0;
+};
 
 }  // namespace
 
@@ -145,9 +168,9 @@ void buildStoppingWindow(Session& session, Form& f, QWidget* w) {
   QPlainTextEdit* memo = f.memo("MemoResult");
   memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   memo->setMinimumHeight(150);
-  memo->setPlainText(QString::fromStdString(session.controls().text("TFStopping.MemoResult")));
+  new ResultText(session, memo);
   outer->addWidget(memo, 2);
-  w->resize(980, 640);
+  w->resize(980, 660);
 }
 
 ChartView* stoppingWindowChart(QWidget* w) {

@@ -1,7 +1,7 @@
 // Pictures of the windows for the documentation: tarvex_screenshots OUTPUT_FOLDER.
 // A numeric excitation curve over measured points, the Options window in each mode, the
 // external cross-section window, the log after a collision-table build, the sample builders and
-// the two report pages (as PDF files).
+// the two report pages (as PDF files), and the stopping window.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -171,6 +171,17 @@ int main(int argc, char** argv) {
   g.session.run("CalcSimulation");
   settle(g);
   ok &= report(g, "TFOptions.RadioMEIS", out.filePath(QStringLiteral("report-meis.pdf")));
+
+  // The stopping window opened from its button beside the ion-scattering stopping field: protons
+  // of 100 keV in hafnium oxide at 9.68 g/cm3, scattered from hafnium.
+  g.session.select("TFMEIS.ListElements", 0);
+  g.session.click("TFMEIS.ButtonStopping");
+  c.setText("TFStopping.EditFormula", "HfO2");
+  c.setText("TFStopping.EditDensity", "9.68");
+  c.setText("TFStopping.EditEnergy", "100");
+  g.session.click("TFStopping.ButtonCalculate");
+  settle(g);
+  ok &= save(g.desktop->window("TFStopping"), out.filePath(QStringLiteral("stopping-window.png")));
   for (const std::string& m : g.host.messages)
     std::fprintf(stderr, "message: %s\n", m.c_str());
   return ok ? 0 : 1;
