@@ -62,6 +62,7 @@ void registerNra(pyb::module_& m);
 void registerSession(pyb::module_& m);
 void registerFit(pyb::module_& m);
 void registerMeis(pyb::module_& m);
+void registerStopping(pyb::module_& m);
 
 }  // namespace tarvex::py
 

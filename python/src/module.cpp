@@ -102,6 +102,7 @@ tarvex.nra      resonant NRA excitation curves (numeric and analytic models)
 tarvex.meis     ion-scattering spectra (Gaussian, Bessel, numeric, external cross section)
 tarvex.fit      the program's layered fit and its least-squares solver on NumPy data
 tarvex.Session  the whole program without windows, driven by script lines
+tarvex.stopping stopping and straggling of protons and helium ions in a sample
 
 Every model releases the GIL while it runs: Python threads run curves on all cores. Bad
 arguments raise ValueError naming the argument.
@@ -124,4 +125,5 @@ arguments raise ValueError naming the argument.
   py::registerFit(fit);
   pybind11::module_ meis = sub("meis", "Ion-scattering spectra.");
   py::registerMeis(meis);
+  py::registerStopping(m);
 }

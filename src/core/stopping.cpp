@@ -11,6 +11,9 @@
 namespace tarvex::stopping_data {
 extern const char kProton[];
 extern const char kHelium[];
+extern const char kProtonfit[];
+extern const char kHeliumfit[];
+extern const char kStraggling[];
 }  // namespace tarvex::stopping_data
 
 namespace tarvex {
@@ -183,6 +186,41 @@ const IonTables& builtIn(StoppingIon ion) {
   return ion == StoppingIon::Proton ? proton : helium;
 }
 
+// Rows "Z c1 c2 ..." of `columns` coefficients for Z = first..92, after # comments.
+template <std::size_t N>
+std::array<std::array<double, N>, kLastElement + 1> readCoefficients(const char* text, int first,
+                                                                     const char* caption) {
+  std::array<std::array<double, N>, kLastElement + 1> out{};
+  std::istringstream in(text);
+  std::string line;
+  int expected = first;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    int z = 0;
+    fields >> z;
+    auto& row = out.at(static_cast<std::size_t>(std::clamp(z, 0, kLastElement)));
+    for (double& c : row)
+      fields >> c;
+    if (z != expected || fields.fail())
+      throw std::logic_error(std::string("Corrupt embedded coefficients: ") + caption);
+    ++expected;
+  }
+  if (expected != kLastElement + 1)
+    throw std::logic_error(std::string("Incomplete embedded coefficients: ") + caption);
+  return out;
+}
+
+using FitCoefficients = std::array<std::array<double, 5>, kLastElement + 1>;
+
+const FitCoefficients& fitCoefficients(StoppingIon ion) {
+  static const FitCoefficients proton =
+      readCoefficients<5>(stopping_data::kProtonfit, 1, "protons");
+  static const FitCoefficients helium =
+      readCoefficients<5>(stopping_data::kHeliumfit, 1, "helium ions");
+  return ion == StoppingIon::Proton ? proton : helium;
+}
+
 std::string elementList(StoppingIon ion) {
   std::string out;
   for (int z : tabulatedElements(ion)) {
@@ -197,6 +235,11 @@ std::string missingMessage(StoppingIon ion, int z) {
   return std::string("No stopping table of ") + ionName(ion) + " in " + e.symbol +
          " (Z = " + std::to_string(z) + "): the built-in tables hold only " + elementList(ion) +
          ". Supply a table of your own for " + e.symbol + ".";
+}
+
+std::string rangeMessage(const std::string& what, double energyKeV, double lo, double hi) {
+  return "The energy " + fmt(energyKeV) + " keV lies outside the range of " + what + " (" +
+         fmt(lo) + " to " + fmt(hi) + " keV)";
 }
 
 }  // namespace
@@ -345,23 +388,97 @@ void ElementStopping::setUserTable(int z, StoppingTable perAtom) {
   user_.emplace_back(z, std::move(perAtom));
 }
 
-bool ElementStopping::has(int z) const {
+const StoppingTable* ElementStopping::userTable(int z) const {
   for (const auto& entry : user_)
-    if (entry.first == z) return true;
-  return hasTabulatedStopping(ion_, z);
+    if (entry.first == z) return &entry.second;
+  return nullptr;
+}
+
+bool ElementStopping::has(int z) const {
+  if (userTable(z) != nullptr || hasTabulatedStopping(ion_, z)) return true;
+  return z >= 1 && z <= kLastElement && !tablesOnly_;
+}
+
+StoppingOrigin ElementStopping::origin(int z) const {
+  if (userTable(z) != nullptr) return StoppingOrigin::UserTable;
+  if (hasTabulatedStopping(ion_, z)) return StoppingOrigin::Tabulated;
+  if (tablesOnly_) throw std::invalid_argument(missingMessage(ion_, z));
+  elementByZ(z);
+  return StoppingOrigin::Fitted;
+}
+
+std::pair<double, double> ElementStopping::range(int z) const {
+  switch (origin(z)) {
+    case StoppingOrigin::UserTable: {
+      const StoppingTable* t = userTable(z);
+      return {t->minEnergy(), t->maxEnergy()};
+    }
+    case StoppingOrigin::Tabulated: {
+      const StoppingTable& t = tabulatedStopping(ion_, z);
+      return {t.minEnergy(), t.maxEnergy()};
+    }
+    case StoppingOrigin::Fitted:
+      break;
+  }
+  return fittedStoppingRange(ion_);
 }
 
 double ElementStopping::atomic(int z, double energyKeV) const {
-  for (const auto& entry : user_)
-    if (entry.first == z) return entry.second.at(energyKeV);
-  const StoppingTable& t = tabulatedStopping(ion_, z);
-  return massToAtomicStopping(t.at(energyKeV), elementByZ(z).mass);
+  switch (origin(z)) {
+    case StoppingOrigin::UserTable:
+      return userTable(z)->at(energyKeV);
+    case StoppingOrigin::Tabulated:
+      return massToAtomicStopping(tabulatedStopping(ion_, z).at(energyKeV), elementByZ(z).mass);
+    case StoppingOrigin::Fitted:
+      break;
+  }
+  return fittedStopping(ion_, z, energyKeV);
 }
 
 std::string ElementStopping::source(int z) const {
-  for (const auto& entry : user_)
-    if (entry.first == z) return entry.second.source();
-  return tabulatedStopping(ion_, z).source();
+  switch (origin(z)) {
+    case StoppingOrigin::UserTable:
+      return userTable(z)->source();
+    case StoppingOrigin::Tabulated:
+      return tabulatedStopping(ion_, z).source();
+    case StoppingOrigin::Fitted:
+      break;
+  }
+  return fittedStoppingSource(ion_);
+}
+
+// ---- Fitted stopping ----
+
+std::pair<double, double> fittedStoppingRange(StoppingIon ion) {
+  // Where the fits follow the NIST tables of the elements both hold to a few per cent.
+  return ion == StoppingIon::Proton ? std::pair{1.0, 1000.0} : std::pair{1.0, 4000.0};
+}
+
+std::string fittedStoppingSource(StoppingIon ion) {
+  return ion == StoppingIon::Proton
+             ? "ICRU Report 49 fit coefficients (Ziegler's form)"
+             : "Ziegler 1977 helium fit coefficients (as adopted by ICRU Report 49)";
+}
+
+double fittedStopping(StoppingIon ion, int z, double energyKeV) {
+  const auto [lo, hi] = fittedStoppingRange(ion);
+  if (!(energyKeV >= lo && energyKeV <= hi))
+    throw std::invalid_argument(rangeMessage(
+        std::string("the fitted stopping of ") + ionName(ion) + " in " + elementByZ(z).symbol,
+        energyKeV, lo, hi));
+  const auto& a = fitCoefficients(ion).at(static_cast<std::size_t>(z));
+  if (ion == StoppingIon::Proton) {
+    constexpr double kProtonMassU = 1.007276;
+    const double t = energyKeV / kProtonMassU;  // keV per atomic mass unit
+    if (t < 10.0) return a[0] * std::sqrt(t);
+    const double low = a[1] * std::pow(t, 0.45);
+    const double high = a[2] / t * std::log(1.0 + a[3] / t + a[4] * t);
+    return low * high / (low + high);
+  }
+  const double t = energyKeV / 1000.0;  // MeV
+  const double low = a[0] * std::pow(1000.0 * t, a[1]);
+  const double high = a[2] / t * std::log(1.0 + a[3] / t + a[4] * t);
+  return low * high / (low + high);
 }
 
 // ---- Bragg's rule ----
@@ -405,6 +522,16 @@ double bohrStragglingAreal(int z1, double z2) {
 double bohrStragglingPerAngstrom(int z1, double z2, double atomsPerCm3) {
   constexpr double kPi = 3.14159265358979323846;
   return 4.0 * kPi * z1 * z1 * kE2EvAngstrom * kE2EvAngstrom * atomsPerCm3 * 1e-24 * z2;
+}
+
+double chuCorrection(int z2, double mevPerAmu) {
+  static const auto coefficients = readCoefficients<4>(stopping_data::kStraggling, 2, "straggling");
+  elementByZ(z2);
+  if (z2 < 2) return 1.0;
+  if (!(mevPerAmu > 0.0) || !std::isfinite(mevPerAmu))
+    throw std::invalid_argument("Chu's correction needs a positive energy");
+  const auto& a = coefficients.at(static_cast<std::size_t>(z2));
+  return 1.0 / (1.0 + a[0] * std::pow(mevPerAmu, a[1]) + a[2] * std::pow(mevPerAmu, a[3]));
 }
 
 double meanAtomicNumber(std::span<const FormulaPart> parts) {

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvex {
@@ -104,11 +105,22 @@ bool hasTabulatedStopping(StoppingIon ion, int z);
 // the elements they hold and asking for a table of the user's own.
 const StoppingTable& tabulatedStopping(StoppingIon ion, int z);
 
-// The stopping of one ion in the elements, per atom in eV/(1e15 atoms/cm^2): the built-in
-// tables, where the user supplies none of their own for the element.
+// Stopping of the ion in any element Z = 1..92 from published fit coefficients, eV/(1e15
+// atoms/cm^2): ICRU Report 49's coefficients of Ziegler's formula for protons, Ziegler's (1977)
+// for helium ions. Energies outside fittedStoppingRange are refused.
+double fittedStopping(StoppingIon ion, int z, double energyKeV);
+std::pair<double, double> fittedStoppingRange(StoppingIon ion);
+std::string fittedStoppingSource(StoppingIon ion);
+
+enum class StoppingOrigin { UserTable, Tabulated, Fitted };
+
+// The stopping of one ion in the elements, per atom in eV/(1e15 atoms/cm^2): a table of the
+// user's own where there is one, else the NIST table, else the fit coefficients.
 class ElementStopping {
  public:
   explicit ElementStopping(StoppingIon ion) : ion_(ion) {}
+  // Without the fits: only the tables (the user's and NIST's) count.
+  void useTablesOnly(bool on) { tablesOnly_ = on; }
 
   StoppingIon ion() const { return ion_; }
   // A table of the user's own for element z, stopping in eV/(1e15 atoms/cm^2); it replaces the
@@ -121,9 +133,14 @@ class ElementStopping {
   double atomic(int z, double energyKeV) const;
   // Where the numbers of element z come from.
   std::string source(int z) const;
+  StoppingOrigin origin(int z) const;
+  // The energies (keV) the element's data cover.
+  std::pair<double, double> range(int z) const;
+  const StoppingTable* userTable(int z) const;
 
  private:
   StoppingIon ion_;
+  bool tablesOnly_ = false;
   std::vector<std::pair<int, StoppingTable>> user_;
 };
 
@@ -165,6 +182,10 @@ inline constexpr double kE2EvAngstrom = 14.39964548;
 double bohrStragglingAreal(int z1, double z2);
 // The same per unit path, 4 pi Z1^2 e^4 N Z2 with N in atoms per cm^3: eV^2/Å.
 double bohrStragglingPerAngstrom(int z1, double z2, double atomsPerCm3);
+// Chu's correction of Bohr's straggling for the binding of the target's electrons (Yang et al.'s
+// fit): the ratio of the variances at `mevPerAmu`, the ion's energy per atomic mass unit in MeV.
+// 1 for hydrogen targets.
+double chuCorrection(int z2, double mevPerAmu);
 // Z2 of a compound for Bohr's formula: the count-weighted mean atomic number of its atoms.
 double meanAtomicNumber(std::span<const FormulaPart> parts);
 

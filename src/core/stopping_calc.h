@@ -66,11 +66,11 @@ struct StoppingRequest {
 struct ElementStoppingLine {
   int z = 0;
   std::string symbol;
-  double count = 0.0;   // atoms per formula unit
-  double atomic = 0.0;  // eV/(1e15 atoms/cm^2) of the element at the energy
+  double count = 0.0;      // atoms per formula unit
+  double atomic = 0.0;     // eV/(1e15 atoms/cm^2) of the element at the energy
   double bohrAreal = 0.0;  // Bohr straggling, eV^2 per 1e15 atoms/cm^2 of the element
   double chuFactor = 1.0;  // Chu's correction at the energy (1 where it is not defined)
-  std::string source;   // where `atomic` comes from
+  std::string source;      // where `atomic` comes from
 };
 
 struct StoppingResult {
@@ -79,7 +79,7 @@ struct StoppingResult {
   std::vector<FormulaPart> parts;
   std::vector<ElementStoppingLine> elements;
   double atomsPerCm3 = 0.0;
-  double perAtom = 0.0;       // eV/(1e15 atoms/cm^2), Bragg's rule or the compound's table
+  double perAtom = 0.0;  // eV/(1e15 atoms/cm^2), Bragg's rule or the compound's table
   double evPerAngstrom = 0.0;
   std::string compoundSource;  // "Bragg's rule" or the compound table's source
   StragglingModel stragglingModel = StragglingModel::Bohr;
@@ -119,8 +119,8 @@ struct MeisStoppingFields {
   double outEnergyKeV = 0.0;
   StoppingResult in;
   StoppingResult out;
-  double stoppingEvPerNm = 0.0;      // "dE/dx: (eV/nm)"
-  double stragglingEv2PerNm = 0.0;   // "dW^2/dx: (eV^2/nm)"
+  double stoppingEvPerNm = 0.0;     // "dE/dx: (eV/nm)"
+  double stragglingEv2PerNm = 0.0;  // "dW^2/dx: (eV^2/nm)"
 };
 // `kinematicFactor` of the chosen element (from the frame's mass, element and angles).
 MeisStoppingFields meisFieldsFrom(const StoppingSources& sources, StoppingRequest request,

@@ -99,8 +99,12 @@ TEST(StoppingTables, RefusesEnergiesOutsideTheTableAndMissingElements) {
   expectRefused([] { tabulatedStopping(StoppingIon::Helium, 73); },
                 {"helium ions", "Ta", "Z = 73", "H, He, Be, C, N, O", "Pb, U", "your own"});
   ElementStopping protons(StoppingIon::Proton);
+  protons.useTablesOnly(true);
   expectRefused([&] { protons.atomic(72, 100.0); }, {"Hf", "your own"});
   EXPECT_FALSE(protons.has(72));
+  protons.useTablesOnly(false);
+  EXPECT_TRUE(protons.has(72));
+  EXPECT_EQ(protons.origin(72), StoppingOrigin::Fitted);
   EXPECT_FALSE(hasTabulatedStopping(StoppingIon::Proton, 40));
   expectRefused([] { tabulatedStopping(StoppingIon::Proton, 0); }, {"Z = 0"});
 }
@@ -160,6 +164,7 @@ TEST(StoppingBragg, SiliconDioxideIsTheHandSum) {
 TEST(StoppingBragg, TantalumPentoxideWithATableOfTheUsersOwn) {
   const auto ta2o5 = parseFormula("Ta2O5");
   ElementStopping protons(StoppingIon::Proton);
+  protons.useTablesOnly(true);
   expectRefused([&] { braggStopping(protons, ta2o5, 100.0); }, {"Ta", "your own"});
   protons.setUserTable(73, StoppingTable({50.0, 200.0}, {40.0, 30.0}, "user Ta"));
   const auto s = braggStopping(protons, ta2o5, 100.0);
