@@ -225,9 +225,9 @@ std::string resultText(const StoppingCalculation& calc, const Session& s) {
   } else {
     const MeisStoppingFields& f = *m.meis;
     out << "Ion scattering fields: the mean of inbound (E0 = " << n(f.inEnergyKeV, 6)
-        << " keV) and outbound (K·E0 = " << n(f.outEnergyKeV, 5)
-        << " keV; K = " << n(f.kinematicFactor, 5) << " for " << m.elementName << ", mass "
-        << n(m.elementMass, 6) << ", at " << n(m.scatteringAngle, 6) << "°):\n"
+        << " keV) and outbound (K·E0 = " << n(f.outEnergyKeV, 5) << " keV),\n"
+        << "K = " << n(f.kinematicFactor, 5) << " for " << m.elementName << " (mass "
+        << n(m.elementMass, 6) << ") at " << n(m.scatteringAngle, 6) << "°:\n"
         << "  \"dE/dx: (eV/nm)\" " << n(m.stopping) << " (in " << n(f.in.evPerAngstrom * 10.0)
         << ", out " << n(f.out.evPerAngstrom * 10.0) << ")\n"
         << "  \"dW^2/dx: (eV^2/nm)\" " << n(m.straggling) << " (in "
@@ -289,6 +289,20 @@ void windowCommand(Session& s, Body&& body) {
     setStatus(s, e.what());
     throw;
   }
+}
+
+// Whether two compositions have the same elements in atomic fractions within 5e-4 of each other
+// (percentages written with two decimals).
+bool roughlySameComposition(const std::vector<FormulaPart>& a, const std::vector<FormulaPart>& b) {
+  if (a.size() != b.size()) return false;
+  const double ta = atomsPerUnit(a);
+  const double tb = atomsPerUnit(b);
+  for (const FormulaPart& p : a) {
+    const auto q =
+        std::find_if(b.begin(), b.end(), [&](const FormulaPart& x) { return x.z == p.z; });
+    if (q == b.end() || std::fabs(p.count / ta - q->count / tb) > 5e-4) return false;
+  }
+  return true;
 }
 
 void updateUndo(Session& s) {
@@ -594,7 +608,20 @@ std::string installStoppingTable(Session& s, const StoppingFile& table, const st
                            e.what());
     }
     target = s.controls().text(kFormula);
+  } else if (parts.size() > 1) {
+    // A stopping program states the composition in percent of two decimals: a table whose
+    // fractions agree with the window's formula to that precision is the formula's.
+    try {
+      const std::vector<FormulaPart> formula = parseFormula(s.controls().text(kFormula));
+      if (roughlySameComposition(formula, parts)) {
+        parts = formula;
+        if (target.empty()) target = s.controls().text(kFormula);
+      }
+    } catch (const std::invalid_argument&) {
+      // Not the formula of the window: the table keeps its own composition.
+    }
   }
+  if (target.empty()) target = "of the file";
   const std::string source =
       table.perAtom.source().empty() ? "table of one's own, " + name : table.perAtom.source();
   StoppingTable perAtom(table.perAtom.energies(), table.perAtom.values(), source);

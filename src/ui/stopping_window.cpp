@@ -52,7 +52,7 @@ void buildStoppingWindow(Session& session, Form& f, QWidget* w) {
   outer->setSpacing(6);
   auto* split = new QHBoxLayout;
   split->setSpacing(8);
-  outer->addLayout(split, 3);
+  outer->addLayout(split, 2);
 
   auto* left = new QWidget(w);
   auto* column = new QVBoxLayout(left);
@@ -167,9 +167,10 @@ void buildStoppingWindow(Session& session, Form& f, QWidget* w) {
   // ---- Each element's stopping and source, the compound's, the straggling ----
   QPlainTextEdit* memo = f.memo("MemoResult");
   memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  memo->setMinimumHeight(150);
+  // The whole text of a two-element sample without scrolling.
+  memo->setMinimumHeight(memo->fontMetrics().lineSpacing() * 15 + 12);
   new ResultText(session, memo);
-  outer->addWidget(memo, 2);
+  outer->addWidget(memo, 1);
   w->resize(980, 660);
 }
 

@@ -354,6 +354,29 @@ TEST(StoppingWindow, LoadTableAsksTheHostAndARefusedFileChangesNothing) {
   EXPECT_NE(f.host.messages.back().find("nothing changed"), std::string::npos);
   ASSERT_TRUE(f.press("TFStopping.ButtonCalculate"));
   EXPECT_EQ(f.text("TFStopping.MemoResult"), before);
+
+  // A stopping program's table of HfO2 stands for Bragg's rule; the window shows its numbers at
+  // once, with their source.
+  const std::string data = std::string(TARVEX_SOURCE_DIR) + "/tests/data/stopping/";
+  f.set("TFStopping.EditEnergy", "100");
+  f.host.fileAnswers.push_back(data + "hfo2_protons_srim.txt");
+  ASSERT_TRUE(f.press("TFStopping.ButtonLoadTable")) << f.host.messages.back();
+  EXPECT_NE(f.text("TFStopping.StatusStopping").find("compound HfO2"), std::string::npos)
+      << f.text("TFStopping.StatusStopping");
+  StoppingResult r = calculateStopping(f.session).atEnergy;
+  EXPECT_NE(r.compoundSource.find("hfo2_protons_srim.txt"), std::string::npos);
+  EXPECT_NEAR(r.evPerAngstrom, 16.5, 0.165);  // the table's eV/Å at the same density
+  EXPECT_NE(f.text("TFStopping.MemoResult").find("hfo2_protons_srim.txt"), std::string::npos);
+  // A two-column table of silicon replaces that element's data.
+  f.set("TFStopping.EditFormula", "SiO2");
+  f.set("TFStopping.EditDensity", "2.32");
+  f.host.fileAnswers.push_back(data + "si_protons.txt");
+  ASSERT_TRUE(f.press("TFStopping.ButtonLoadTable")) << f.host.messages.back();
+  r = calculateStopping(f.session).atEnergy;
+  ASSERT_EQ(r.elements.size(), 2u);
+  EXPECT_DOUBLE_EQ(r.elements[0].atomic, 13.9);
+  EXPECT_NE(r.elements[0].source.find("si_protons.txt"), std::string::npos);
+  EXPECT_NE(f.text("TFStopping.MemoResult").find("si_protons.txt"), std::string::npos);
 }
 
 }  // namespace
