@@ -15,20 +15,6 @@
 
 namespace tarvex {
 
-namespace {
-
-// The user's stopping table of a file: stopping per atom in eV/(1e15 atoms/cm^2).
-StoppingFile readUserStoppingFile(const std::string& path) {
-#ifdef TARVEX_HAVE_STOPPING_FILE
-  return readStoppingFile(std::filesystem::path(path));
-#else
-  throw std::invalid_argument("Cannot read " + path +
-                              ": this build of the program reads no stopping tables");
-#endif
-}
-
-}  // namespace
-
 // One "Apply": the fields it wrote, what they held before and what it wrote into them.
 struct StoppingApplied {
   std::vector<std::pair<std::string, std::string>> before;
@@ -279,8 +265,8 @@ void show(Session& s, const StoppingCalculation& calc) {
   plot(s, sessionStoppingSources(s, calc.ion), calc);
 }
 
-// Runs a command of the window; whatever ends it with an error clears the results, which no
-// longer stand, and says why in the window's status line too.
+// Runs a command of the window; whatever ends it with an error is said in the window's status
+// line too.
 template <class Body>
 void windowCommand(Session& s, Body&& body) {
   try {
@@ -572,7 +558,7 @@ void LoadStoppingTable(Session& s) {
     // Everything is read and checked before anything is installed.
     StoppingFile table;
     try {
-      table = readUserStoppingFile(*file);
+      table = readStoppingFile(std::filesystem::path(*file));
     } catch (const std::exception& e) {
       throw std::invalid_argument("Stopping: the table " + name +
                                   " was not loaded, nothing changed: " + e.what());

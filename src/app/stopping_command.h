@@ -10,27 +10,9 @@
 #include <vector>
 
 #include "core/stopping_calc.h"
-
-#if __has_include("io/stopping_file.h")
 #include "io/stopping_file.h"
-#define TARVEX_HAVE_STOPPING_FILE 1
-#endif
 
 namespace tarvex {
-
-#ifndef TARVEX_HAVE_STOPPING_FILE
-// A stopping table read from a file, as io/stopping_file.h gives it: the ion and the target it
-// names (if it does), the stopping per atom in eV/(1e15 atoms/cm^2), how it was read.
-struct StoppingFile {
-  std::optional<StoppingIon> ion;
-  std::string target;
-  std::vector<FormulaPart> parts;
-  std::optional<double> densityGPerCm3;
-  StoppingTable perAtom;
-  std::string format;
-  std::string unitsRead;
-};
-#endif
 
 class Session;
 
