@@ -8,8 +8,8 @@ seconds="${1:-180}"
 bash scripts/setup.sh
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARVEX_FUZZ=ON -DTARVEX_BENCH=OFF
-targets=(param_file data_file profile_file loss_table stopping_file param_file_session data_file_session
-  profile_file_session)
+targets=(param_file data_file profile_file loss_table stopping_file r33_file param_file_session
+  data_file_session profile_file_session)
 cmake --build build/fuzz --target "${targets[@]/#/fuzz_}"
 for target in "${targets[@]}"; do
   corpus="${target%_session}"

@@ -4,6 +4,7 @@
 #include "app/fit_command.h"
 #include "app/report.h"
 #include "app/stopping_command.h"
+#include "app/target_command.h"
 #include "core/physics.h"
 #include "state/drawing.h"
 
@@ -74,6 +75,7 @@ void registerAllActions(Session& s) {
   registerReportActions(s);
   registerFitActions(s);
   registerStoppingActions(s);
+  registerTargetActions(s);
 }
 
 }  // namespace tarvex

@@ -360,13 +360,15 @@ Trace trace(const DeepNraInput& in, const CrossSectionAverage& xs, const Surface
   const double lowest = 1000.0;  // below 1 keV the beam is stopped for this purpose
   const auto [lo, hi] = in.crossSection.supportEv();
   const bool table = in.crossSection.kind == CrossSection::Kind::Table;
+  const bool relative = in.crossSection.units == "relative";
   for (const DeepLayer& layer : in.layers) {
     if (record) {
       t.topEnergy.push_back(e / 1000.0);
       t.topSigma.push_back(std::sqrt(v));
     }
     const double thickness = layer.thicknessAngstrom();
-    const double perAngstrom = layer.atomsPerCm3 * 1e-8;  // atoms/cm^2 per Å
+    // atoms/cm^2 per Å; a relative cross section counts depth in Å of the reacting nuclide.
+    const double perAngstrom = relative ? 1.0 : layer.atomsPerCm3 * 1e-8;
     double x = 0.0;
     while (x < thickness && e > lowest) {
       const double doppler = in.doppler.sigmaAt(e);
@@ -662,11 +664,16 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
   });
   run.advance(n, n);
 
-  // The sums are of fraction * atoms/cm^2 * cross section.
+  // The sums are of fraction * atoms/cm^2 * cross section, or for a relative cross section of
+  // fraction * Å * cross section. A relative Lorentzian becomes one of unit area per keV, so that
+  // a curve's area over the beam energy (keV) is the nuclide's thickness in Å, as the one-value
+  // models give it (with constant stopping; with stopping that changes, times S(E0)/S(E_R)).
   const std::string& u = in.crossSection.units;
   double factor = 1.0;
   if (u == "relative") {
-    out.yieldUnit = "relative (atoms/cm^2 times the relative cross section)";
+    if (in.crossSection.kind == CrossSection::Kind::Lorentzian)
+      factor = 1000.0 / (0.5 * kPi * in.crossSection.widthEv);
+    out.yieldUnit = "Å of the reacting nuclide per keV";
   } else {
     factor = kMillibarnCm2;
     out.yieldUnit = u == "mb/sr" ? "per incident ion and sr" : "per incident ion";

@@ -114,9 +114,10 @@ struct DeepNraInput {
   // more than maxStepEv); halving it changes the curve by less than 1e-4 of its peak.
   double widthFraction = 0.1;
   double maxStepEv = 2000.0;
-  // Absolute units: the yield per incident charge and solid angle (counts per µC and msr) for
-  // a cross section in mb/sr, with `chargeState` the ion's charge. Otherwise per incident ion
-  // (and per sr), or relative for a relative cross section.
+  // A relative cross section (a Lorentzian): the yield in Å of the reacting nuclide per keV, the
+  // curve's area the nuclide's thickness in Å. Absolute units: the yield per incident charge and
+  // solid angle (counts per µC and msr) for a cross section in mb/sr, with `chargeState` the ion's
+  // charge. Otherwise per incident ion (and per sr), or relative for a relative cross section.
   bool perMicroCoulombMsr = false;
   int chargeState = 1;
 };

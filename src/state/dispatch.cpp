@@ -27,6 +27,12 @@ void Session::CalcSimulation() {
   if (on("TFOptions.RadioMEIS") && on("TFOptions.RadioExternal")) engine("CalcNumericMEISExt");
   if (on("TFOptions.RadioMEIS") && on("TFOptions.RadioNumeric")) engine("CalcNumericMEIS");
   if (on("TFOptions.RadioMEIS") && on("TFOptions.RadioGauss")) engine("CalcGaussianMEIS");
+  // A layered target replaces the resonant-NRA models of one stopping value.
+  const bool layered = controls_.has("TFTarget.CheckLayered") && on("TFTarget.CheckLayered");
+  if (on("TFOptions.RadioNRP") && layered) {
+    engine("CalcLayeredExcitation");
+    return;
+  }
   if (on("TFOptions.RadioNRP") && on("TFOptions.RadioAnalitic")) {
     engine("CalcAnaliticExcitation");
   }

@@ -123,6 +123,9 @@ struct WorkingState {
   std::array<profile, 10> profileBuffers;
   spectro numericExcitation;
   spectro analyticExcitation;
+  // The cross section of a layered target read from an R33 file: energies (keV), values, units.
+  std::vector<double> targetXsKeV, targetXsSigma;
+  std::string targetXsUnits;
   // The flat zero line the background window's design values give, so that a plot drawn
   // before any "Update Background" has no background rather than a line through one point.
   backgroundLine meisBackgroundLine{0.0, 0.0, 1.0, 0.0};

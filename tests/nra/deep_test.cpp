@@ -85,10 +85,11 @@ TEST(DeepNra, ThickTargetPlateauIsTheAreaOverTheStopping) {
   in.e0MaxKeV = 1060.0;
   in.e0StepEv = 500.0;
   const DeepNraResult r = deepExcitationCurve(in);
-  const double plateau = 0.25 * kN * 1e-8 * (kPi * 100.0 / 2.0) / law.s(1e6);
+  const double plateau = 0.25 * 1000.0 / law.s(1e6);  // Å per keV
   EXPECT_NEAR(at(r, 1040.0), plateau, 1e-3 * plateau);
   // The plateau falls as the stopping at the resonance does not change: flat within 1e-3.
   EXPECT_NEAR(at(r, 1060.0), plateau, 1e-3 * plateau);
+  EXPECT_EQ(r.yieldUnit, "Å of the reacting nuclide per keV");
   // Half the plateau where the beam meets the resonance at the surface.
   EXPECT_NEAR(halfRise(r, plateau), 1000.0, 0.1);
 }
@@ -146,7 +147,7 @@ TEST(DeepNra, BuriedFilmEdgeAndTheBeamArrivingAtIt) {
   EXPECT_NEAR(std::pow(r.layerTopSigmaEv[1], 2), v1, 2e-3 * v1);
 
   // The edge at half the plateau of the buried film.
-  const double plateau = 0.5 * kN * 1e-8 * (kPi * 100.0 / 2.0) / law.s(1e6);
+  const double plateau = 0.5 * 1000.0 / law.s(1e6);
   EXPECT_NEAR(halfRise(r, plateau), edge, 0.05);
   EXPECT_NEAR(at(r, edge + 10.0), plateau, 3e-3 * plateau);
 }
@@ -201,8 +202,10 @@ TEST(DeepNra, ThinFilmCurveIsTheVoigtProfile) {
         const double x = (e - 1e6) / 50.0;
         sum += (k == 0 || k == n ? 1 : (k % 2 ? 4 : 2)) * g / (1 + x * x);
       }
-      const double voigt = sum * h / 3 * kN * 1e-8;
-      EXPECT_NEAR(r.yield[i], voigt, 2e-5 * kN * 1e-8 + 2e-4 * voigt) << beam << " eV at " << m;
+      // A unit-area Lorentzian per keV over a 1 Å film.
+      const double voigt = sum * h / 3 * 1000.0 / (kPi * 50.0);
+      EXPECT_NEAR(r.yield[i], voigt, 2e-5 * 1000.0 / (kPi * 50.0) + 2e-4 * voigt)
+          << beam << " eV at " << m;
     }
   }
 }
@@ -448,7 +451,8 @@ TEST(DeepNraSurface, GaussianLimitAndAContinuousHandOver) {
       double area = 0.0;
       for (double y : m.yield)
         area += y * in.e0StepEv;
-      const double expected = r.atomsPerCm3 * 1e-8 * 20.0 * (kPi * 20.0 / 2.0) * stretch;
+      // 20 Å (a sum over steps in eV of a yield per keV is 1000 times the area in keV)
+      const double expected = 20.0 * 1000.0 * stretch;
       EXPECT_NEAR(area, expected, 2e-3 * expected) << d << (on ? " with" : " without");
       height[on ? 0 : 1] = *std::max_element(m.yield.begin(), m.yield.end());
     }
