@@ -27,6 +27,9 @@ struct StoppingSessionState {
   std::vector<StoppingApplied> applied;  // back: the last
   // The mode the window's energy and ion were last taken from (true: resonant NRA).
   bool nraMode = true;
+  // What the results shown are for ("protons in HfO2 at 100 keV"), until a field they were
+  // computed from changes; empty when none are shown or they are marked as stale.
+  std::string shownFor;
 };
 
 namespace {
@@ -148,6 +151,7 @@ void setStatus(Session& s, const std::string& text) {
 
 // The results of a calculation that no longer stand: the two values, the text and the chart.
 void clearResults(Session& s) {
+  stateOf(s).shownFor.clear();
   ControlStore& c = s.controls();
   c.setText(kStopping, "");
   c.setText(kStraggling, "");
@@ -263,6 +267,8 @@ void show(Session& s, const StoppingCalculation& calc) {
   c.setText(kStraggling, stoppingFieldText(calc.mode.straggling, sep));
   c.setText(kMemo, resultText(calc, s));
   plot(s, sessionStoppingSources(s, calc.ion), calc);
+  stateOf(s).shownFor = std::string(ionName(calc.ion)) + " in " + calc.request.formula + " at " +
+                        number(calc.request.energyKeV, s, 6) + " keV";
 }
 
 // Runs a command of the window; whatever ends it with an error is said in the window's status
@@ -426,6 +432,9 @@ void takeStoppingInputFromMode(Session& s) {
   const int ionBefore = c.get(kIon).itemIndex;
   const bool modeChanged = stateOf(s).nraMode != nra;
   stateOf(s).nraMode = nra;
+  // The fields written here are no change of the user's: results that stay are still theirs.
+  const std::string shownFor = std::move(stateOf(s).shownFor);
+  stateOf(s).shownFor.clear();
   showUnits(s, nra);
   c.setText(kMode, nra ? "Resonant NRA: \"Stopping Power:\" and \"Straggling:\" at the "
                          "resonance energy"
@@ -457,6 +466,8 @@ void takeStoppingInputFromMode(Session& s) {
   c.setText(kIonName, ionName(ion == 1 ? StoppingIon::Helium : StoppingIon::Proton));
   if (modeChanged || energyBefore != c.text(kEnergy) || ionBefore != c.get(kIon).itemIndex) {
     clearResults(s);
+  } else {
+    stateOf(s).shownFor = shownFor;
   }
 }
 
@@ -572,7 +583,9 @@ void LoadStoppingTable(Session& s) {
       show(s, calc);
       shown = true;
     } catch (const std::exception&) {
-      // The table is loaded all the same; "Calculate" says what the window's fields lack.
+      // The table is loaded all the same; "Calculate" says what the window's fields lack. The
+      // numbers shown before may come from the data the table replaced.
+      clearResults(s);
     }
     setStatus(s, shown ? loaded : loaded + " (press Calculate once the fields are complete)");
   });
@@ -648,11 +661,21 @@ void registerStoppingActions(Session& s) {
   showUnits(s, s.nraMode());
   // A change of mode gives the window the new mode's energy and ion.
   stateOf(s).nraMode = s.nraMode();
+  // A field the results were computed from changes: they are marked as no longer its.
   c.observe([&s](const std::string& key) {
-    if (key != "TFOptions.RadioMEIS" && key != "TFOptions.RadioNRP") return;
     const std::shared_ptr<StoppingSessionState>& st = s.stoppingState();
-    if (!st || st->nraMode == s.nraMode()) return;
-    takeStoppingInputFromMode(s);
+    if (!st) return;
+    if (key == "TFOptions.RadioMEIS" || key == "TFOptions.RadioNRP") {
+      if (st->nraMode != s.nraMode()) takeStoppingInputFromMode(s);
+      return;
+    }
+    if (st->shownFor.empty()) return;
+    if (key == kIon || key == kFormula || key == kDensity || key == kEnergy || key == kModel) {
+      const std::string was = st->shownFor;
+      st->shownFor.clear();
+      setStatus(s, "The fields changed since: the values shown are for " + was +
+                       "; Calculate (or Apply) takes the fields as they are now");
+    }
   });
 }
 

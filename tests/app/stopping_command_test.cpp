@@ -258,6 +258,25 @@ TEST(StoppingWindow, UndoApplyLeavesAFieldTheUserChangedSince) {
   EXPECT_NE(f.text("TFNRP.EditS"), "6.62");
 }
 
+TEST(StoppingWindow, ResultsAreMarkedWhenAFieldTheyCameFromChanges) {
+  StoppingFixture f;
+  f.open();
+  ASSERT_TRUE(f.press("TFStopping.ButtonCalculate"));
+  // Opening the window again with the same energy and ion keeps them as they are.
+  f.open();
+  EXPECT_NE(f.text("TFStopping.EditStopping"), "");
+  EXPECT_EQ(f.text("TFStopping.StatusStopping"), "");
+  f.set("TFStopping.EditDensity", "9.7");
+  EXPECT_NE(f.text("TFStopping.StatusStopping").find("values shown are for protons in HfO2 at 151"),
+            std::string::npos)
+      << f.text("TFStopping.StatusStopping");
+  EXPECT_NE(f.text("TFStopping.EditStopping"), "");
+  // Apply takes the fields as they are now.
+  ASSERT_TRUE(f.press("TFStopping.ButtonApply"));
+  const StoppingResult r = direct(StoppingIon::Proton, request("HfO2", 9.7, 151.0));
+  expectClose(f.value("TFNRP.Editdedx"), r.evPerAngstrom, "stopping");
+}
+
 // ---- The mode
 // ------------------------------------------------------------------------------------
 
