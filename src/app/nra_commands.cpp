@@ -191,7 +191,8 @@ void CalcAnaliticExcitation(Session& s) {
                    [&] { analyticExcitation(s); });
 }
 
-void plotExcitation(Session& s, const spectro& curve, const std::string& series) {
+void plotExcitation(Session& s, const spectro& curve, const std::string& series,
+                    const std::string& title) {
   const double dose = s.number("TFOptions.EditMult");
   const double resonance = s.number("TFNRP.EditEnrg");
   ChartStore& charts = s.charts();
@@ -207,15 +208,20 @@ void plotExcitation(Session& s, const spectro& curve, const std::string& series)
   }
   requireDrawable(s, points);
   charts.setPoints(report, points);
-  charts.setPoints(main, std::move(points), ChartMode::Nra);
+  charts.setTitle(report, title);
+  charts.setPoints(main, title, std::move(points), ChartMode::Nra);
 }
 
 void PlotNumericExcitation(Session& s) {
-  plotExcitation(s, s.state().numericExcitation, "SeriesPrinc");
+  plotExcitation(s, s.state().numericExcitation, "SeriesPrinc", "Numeric");
+}
+
+void PlotLayeredExcitation(Session& s) {
+  plotExcitation(s, s.state().layeredExcitation, "SeriesPrinc", "Layered target");
 }
 
 void PlotAnaliticExcitation(Session& s) {
-  plotExcitation(s, s.state().analyticExcitation, "SeriesBessel");
+  plotExcitation(s, s.state().analyticExcitation, "SeriesBessel", "Bessel");
 }
 
 void PlotExp(Session& s) {

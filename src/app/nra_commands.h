@@ -32,8 +32,11 @@ void CalcAnaliticExcitation(Session& s);
 
 // Draws an excitation curve (abscissa: energy loss in eV) at beam energies E_R + loss, with the
 // dose applied and the background added, into ChartPrinc.<series> and ChartNRPSpec.<series>.
-void plotExcitation(Session& s, const spectro& curve, const std::string& series);
+void plotExcitation(Session& s, const spectro& curve, const std::string& series,
+                    const std::string& title);
 void PlotNumericExcitation(Session& s);
+// The layered target's curve, in the numeric model's series under its own name.
+void PlotLayeredExcitation(Session& s);
 void PlotAnaliticExcitation(Session& s);
 void PlotExp(Session& s);
 

@@ -49,7 +49,7 @@ std::vector<ControlSpec> buildTargetControls(std::deque<std::string>& pool) {
   radio("TFTarget.RadioChu", "Chu (Yang et al.)", "TargetStraggling", false);
   rows.push_back(
       {"TFTarget.CheckSurface", K::Check, "Single collisions near the surface", "", true});
-  edit("EditSurfaceLoss", "Single-collision table reach (keV):", "10");
+  edit("EditSurfaceLoss", "Single-collision table reach (keV):", "30");
   edit("EditStep", "Beam energy step (eV):", "50");
   edit("EditBelow", "Curve starts below the resonance by (keV):", "2");
   rows.push_back({"TFTarget.GroupReaction", K::Frame, "Reaction"});

@@ -57,6 +57,14 @@ double fieldNumber(Session& s, const std::string& key, const std::string& field)
   return v;
 }
 
+// A field's text with the session's decimal separator turned into a point, for the readers of
+// densities and thicknesses (which take numbers with units).
+std::string dotted(const Session& s, std::string text) {
+  if (s.decimalSeparator() != '.')
+    std::replace(text.begin(), text.end(), s.decimalSeparator(), '.');
+  return text;
+}
+
 StoppingIon ionOf(Session& s) {
   return s.controls().checked("TFTarget.RadioHelium") ? StoppingIon::Helium : StoppingIon::Proton;
 }
@@ -67,11 +75,7 @@ double parseThickness(const std::string& text, double atomsPerCm3) {
   const std::string t = trimmed(text);
   std::size_t used = 0;
   double v = 0.0;
-  try {
-    v = std::stod(t, &used);
-  } catch (const std::exception&) {
-    throw std::invalid_argument("'" + t + "' is not a thickness");
-  }
+  if (!leadingNumber(t, v, used)) throw std::invalid_argument("'" + t + "' is not a thickness");
   const std::string unit = lower(trimmed(t.substr(used)));
   if (!(v > 0.0) || !std::isfinite(v))
     throw std::invalid_argument("the thickness " + t + " is not positive");
@@ -125,14 +129,14 @@ DeepNraInput readLayeredInput(Session& s) {
   const double tableHi = in.e0MaxKeV * 1.05;
   for (int k = 1; k <= layers; ++k) {
     const std::string n = std::to_string(k);
-    const std::string key = "TFTarget.Edit";
+    const std::string key = std::string("TFTarget.") + "Edit";  // + field and layer number
     DeepLayer layer;
     StoppingRequest req;
     req.formula = trimmed(c.text(key + "Formula" + n));
     req.straggling = straggling;
     req.energyKeV = resonance;
     try {
-      req.density = parseDensity(c.text(key + "Density" + n));
+      req.density = parseDensity(dotted(s, c.text(key + "Density" + n)));
     } catch (const std::exception& e) {
       throw fieldError("Density " + n, e.what());
     }
@@ -148,7 +152,7 @@ DeepNraInput readLayeredInput(Session& s) {
                             ? req.density.value
                             : unitsPerCm3(req.density.value, molarMass(parts)) * atoms;
     try {
-      layer.arealDensity = parseThickness(c.text(key + "Thick" + n), layer.atomsPerCm3);
+      layer.arealDensity = parseThickness(dotted(s, c.text(key + "Thick" + n)), layer.atomsPerCm3);
     } catch (const std::exception& e) {
       throw fieldError("Thickness " + n, e.what());
     }
@@ -264,7 +268,7 @@ std::string summary(Session& s, const DeepNraInput& in, const DeepNraResult& r) 
     out << "Doppler: effective temperature " << g(in.doppler.effectiveTemperature(), 5)
         << " K, FWHM "
         << g(2.3548200450309493 * in.doppler.sigmaAt(in.crossSection.resonanceKeV * 1e3), 4)
-        << " eV at the resonance\n";
+        << " eV at E_R\n";
   return out.str();
 }
 
@@ -279,9 +283,9 @@ void layeredExcitation(Session& s) {
     curve.values[i] = r.yield[i];
   curve.offset = (in.crossSection.resonanceKeV - in.e0MinKeV) * 1000.0;
   requireFiniteCurve(s, curve, "The layered excitation curve", s.state().nraProfile);
-  s.state().numericExcitation = std::move(curve);
+  s.state().layeredExcitation = std::move(curve);
   s.controls().setText(kMemo, summary(s, in, r));
-  PlotNumericExcitation(s);
+  PlotLayeredExcitation(s);
   s.SetStatus("Done!");
 }
 

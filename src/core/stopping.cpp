@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <locale>
 #include <sstream>
 #include <stdexcept>
 
@@ -132,7 +134,8 @@ class FormulaParser {
     const bool oneDot = std::count(digits.begin(), digits.end(), '.') <= 1;
     const bool hasDigit = digits.find_first_of("0123456789") != std::string::npos;
     double n = 0.0;
-    if (oneDot && hasDigit) n = std::strtod(digits.c_str(), nullptr);
+    // from_chars reads a point as the decimal separator whatever the process's locale.
+    if (oneDot && hasDigit) std::from_chars(digits.data(), digits.data() + digits.size(), n);
     if (!(oneDot && hasDigit) || !(n > 0.0) || !std::isfinite(n)) {
       pos_ = start;
       fail("the count \"" + digits + "\" is not a positive number");
@@ -154,11 +157,13 @@ struct IonTables {
 IonTables readEmbedded(const char* text, const char* caption) {
   IonTables out;
   std::istringstream in(text);
+  in.imbue(std::locale::classic());
   std::string line;
   std::vector<double> grid;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
+    fields.imbue(std::locale::classic());
     std::string head;
     fields >> head;
     std::vector<double> values;
@@ -192,11 +197,13 @@ std::array<std::array<double, N>, kLastElement + 1> readCoefficients(const char*
                                                                      const char* caption) {
   std::array<std::array<double, N>, kLastElement + 1> out{};
   std::istringstream in(text);
+  in.imbue(std::locale::classic());
   std::string line;
   int expected = first;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
+    fields.imbue(std::locale::classic());
     int z = 0;
     fields >> z;
     auto& row = out.at(static_cast<std::size_t>(std::clamp(z, 0, kLastElement)));

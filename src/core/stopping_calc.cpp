@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
@@ -58,6 +59,16 @@ double ionMassU(StoppingIon ion) {
 
 }  // namespace
 
+bool leadingNumber(std::string_view text, double& value, std::size_t& used) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') ++begin;  // from_chars takes no plus sign
+  const auto [ptr, ec] = std::from_chars(begin, end, value);
+  if (ec != std::errc()) return false;
+  used = static_cast<std::size_t>(ptr - text.data());
+  return true;
+}
+
 const char* stragglingModelName(StragglingModel m) {
   return m == StragglingModel::Bohr ? "Bohr" : "Chu (Yang et al.)";
 }
@@ -67,11 +78,8 @@ SampleDensity parseDensity(const std::string& text) {
   if (t.empty()) throw std::invalid_argument("The density is empty");
   std::size_t used = 0;
   double v = 0.0;
-  try {
-    v = std::stod(t, &used);
-  } catch (const std::exception&) {
+  if (!leadingNumber(t, v, used))
     throw std::invalid_argument("'" + t + "' is not a density (g/cm3 or atoms/cm3)");
-  }
   const std::string unit = lower(trimmed(t.substr(used)));
   SampleDensity d;
   d.value = v;

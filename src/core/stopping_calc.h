@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/stopping.h"
@@ -29,6 +30,10 @@ struct SampleDensity {
   Kind kind = Kind::GramsPerCm3;
   double value = 0.0;
 };
+
+// The number at the start of `text` in the C locale's notation, whatever the process's locale
+// (a point for the decimals): its value and the characters it takes. False when none starts it.
+bool leadingNumber(std::string_view text, double& value, std::size_t& used);
 
 // Reads "9.68", "9.68 g/cm3", "5.3e22 at/cm3", "5.3e22 atoms/cm3" (a bare number above 1e15 is
 // taken as atoms/cm^3: no solid has such a mass density). Throws std::invalid_argument for text

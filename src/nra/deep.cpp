@@ -317,11 +317,14 @@ struct Surface {
   double perAngstrom = 0.0;       // collisions per Å
   double lossPerCollision = 0.0;  // eV, the binned mean
   double handOver = 0.0;          // mu_h
-  // Weight of the Gaussian at mean collision number mu: 0 below mu_h / 2, 1 above mu_h.
-  double gaussianWeight(double mu) const {
-    if (mu >= handOver) return 1.0;
-    const double t = (mu - 0.5 * handOver) / (0.5 * handOver);
+  double reference = 0.0;         // eV: the resonance, or the peak of a tabulated cross section
+  // Weight of the Gaussian curve at beam energy e0: by the collisions that take the beam from
+  // e0 down to the resonance, 0 below a quarter of the hand-over, 1 above half of it.
+  double gaussianWeight(double e0) const {
+    const double mu = (e0 - reference) / lossPerCollision;
+    const double t = (mu - 0.25 * handOver) / (0.25 * handOver);
     if (t <= 0.0) return 0.0;
+    if (t >= 1.0) return 1.0;
     return t * t * (3.0 - 2.0 * t);
   }
 };
@@ -409,7 +412,7 @@ Trace trace(const DeepNraInput& in, const CrossSectionAverage& xs, const Surface
             // The collisions that make the mean loss so far (with the stopping at the beam's
             // energy all the way), so that the mixture's mean energy is the beam's.
             const double mu = (e0 - eMid) / surface->lossPerCollision;
-            w = surface->gaussianWeight(mu);
+            w = mu < surface->handOver ? 0.0 : 1.0;
             if (w < 1.0) {
               // Poisson weights of 0 .. nc collisions, by recurrence.
               double p = std::exp(-mu);
@@ -588,10 +591,13 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
   const Surface* surfacePtr = nullptr;
   const DeepLayer& top = in.layers.front();
   if (in.surface.on && top.reactingFraction > 0.0) {
-    const double er =
-        in.crossSection.kind == CrossSection::Kind::Table
-            ? 0.5 * (in.crossSection.supportEv().first + in.crossSection.supportEv().second)
-            : in.crossSection.resonanceKeV * 1000.0;
+    // The resonance, or for a table the energy of its largest value.
+    double er = in.crossSection.resonanceKeV * 1000.0;
+    if (in.crossSection.kind == CrossSection::Kind::Table) {
+      const auto& y = in.crossSection.tableSigma;
+      const auto peak = std::max_element(y.begin(), y.end()) - y.begin();
+      er = in.crossSection.tableKeV[static_cast<std::size_t>(peak)] * 1000.0;
+    }
     NraTableParams p;
     p.resonance = er / 1000.0 * (1.007276 / in.doppler.projectileMassU);
     p.maxEnergy = in.surface.lossKeV;
@@ -607,19 +613,27 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
     // The binned distributions' own mass and mean loss per collision, so that the mixture's mean
     // loss is the stopping times the depth, as the Gaussian's is.
     double mean1 = 0.0;
+    double square1 = 0.0;  // second moment of one collision's loss, eV^2
     for (const spectro& d : surface.table) {
       double m0 = 0.0;
       double m1 = 0.0;
+      double m2 = 0.0;
       for (std::size_t i = 0; i < d.values.size(); ++i) {
+        const double x = static_cast<double>(i);
         m0 += d.values[i];
-        m1 += d.values[i] * static_cast<double>(i);
+        m1 += d.values[i] * x;
+        m2 += d.values[i] * x * x;
       }
       surface.mass.push_back(m0 * surface.step);
-      if (surface.mass.size() == 2) mean1 = m1 / m0 * surface.step;
+      if (surface.mass.size() == 2) {
+        mean1 = m1 / m0 * surface.step;
+        square1 = m2 / m0 * surface.step * surface.step;
+      }
     }
     if (!(mean1 > 0.0)) throw std::invalid_argument("The single-collision table is empty");
     surface.perAngstrom = p.stopping / mean1;
     surface.lossPerCollision = mean1;
+    surface.reference = er;
     // A loss bin is a uniform spread of its width w: with the beam's and the Doppler spread s
     // (at the resonance) it is taken as a Gaussian of variance s^2 + w^2/12 when s >= w, else as
     // four quarter bins of variance s^2 + w^2/192 each.
@@ -643,8 +657,13 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
         surface.averaged[static_cast<std::size_t>(j)] = v;
       }
     });
+    // The hand-over: within the table's collisions (the Poisson weight beyond nc below 1e-8),
+    // and with the mixture's loss, mean mu lambda and variance mu <x^2>, 8 deviations inside
+    // the table's grid (so no distribution it uses is cut by the grid's end).
     const double nc = static_cast<double>(surface.table.size()) - 1.0;
-    surface.handOver = nc - 6.0 * std::sqrt(nc);
+    const double u = (-8.0 * std::sqrt(square1) + std::sqrt(64.0 * square1 + 4.0 * mean1 * reach)) /
+                     (2.0 * mean1);
+    surface.handOver = std::min(nc - 6.0 * std::sqrt(nc), u * u);
     if (surface.handOver > 2.0) {
       surfacePtr = &surface;
       out.collisionsPerAngstrom = surface.perAngstrom;
@@ -657,9 +676,17 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
   parallelFor(n, [&](int, int begin, int end) {
     for (int i = begin; i < end; ++i) {
       checkCancel();
-      out.yield[static_cast<std::size_t>(i)] =
-          trace(in, xs, surfacePtr, out.energyKeV[static_cast<std::size_t>(i)] * 1000.0, false)
-              .yield;
+      const double e0 = out.energyKeV[static_cast<std::size_t>(i)] * 1000.0;
+      // Two whole curves, each a sound model at every depth: with the single-collision
+      // statistics down to the hand-over (and the Gaussian beyond it, where only the cross
+      // section's tails are met at these beam energies), and with the Gaussian everywhere. Beam
+      // energies that meet the resonance within a quarter of the hand-over take the first,
+      // beyond half of it the second, and a smooth step between.
+      const double w = surfacePtr != nullptr ? surfacePtr->gaussianWeight(e0) : 1.0;
+      double y = 0.0;
+      if (w < 1.0) y += (1.0 - w) * trace(in, xs, surfacePtr, e0, false).yield;
+      if (w > 0.0) y += w * trace(in, xs, nullptr, e0, false).yield;
+      out.yield[static_cast<std::size_t>(i)] = y;
     }
   });
   run.advance(n, n);

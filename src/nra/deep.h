@@ -92,14 +92,18 @@ double debyeEffectiveTemperature(double temperatureK, double debyeK);
 // Near the surface the beam has made few collisions and its energy loss is far from Gaussian: a
 // Poisson number of single collisions, each losing between Emin and Emax with a 1/E^2 law
 // (the numeric model's table of n-fold distributions, built from the top layer's stopping and
-// straggling at the resonance). The curve uses that distribution while the mean number of
-// collisions mu is below half the hand-over number mu_h, the Gaussian beyond mu_h, and blends
-// the two with a smooth step in between; both have the same mean and variance at every depth,
-// so the hand-over is continuous. mu_h = nc - 6 sqrt(nc), nc the table's collisions (the
-// Poisson weight beyond the table is below 1e-8 there).
+// straggling at the resonance). With these statistics on, the curve at a beam energy that meets
+// the resonance within a quarter of the hand-over loss uses that distribution down to the
+// hand-over depth (mean collisions mu_h) and the Gaussian beyond; a beam energy that meets it
+// beyond half the hand-over loss uses the Gaussian everywhere; between, the two curves are
+// blended with a smooth step in the beam energy. Each curve is a whole model at every depth (the
+// two share mean and variance at every depth), so a thick layer's plateau is the same in both
+// and the blend leaves it alone. mu_h = nc - 6 sqrt(nc), nc the table's collisions (the Poisson
+// weight beyond the table is below 1e-8 there), or less where the table's grid ends within 8
+// standard deviations of the mixture's mean loss.
 struct SurfaceCollisions {
   bool on = false;
-  double lossKeV = 10.0;  // the loss the table reaches (sets nc)
+  double lossKeV = 30.0;  // the loss the table reaches (sets nc and the hand-over)
 };
 
 struct DeepNraInput {

@@ -123,6 +123,8 @@ struct WorkingState {
   std::array<profile, 10> profileBuffers;
   spectro numericExcitation;
   spectro analyticExcitation;
+  // The last curve of a layered target (drawn in the numeric series under its own name).
+  spectro layeredExcitation;
   // The cross section of a layered target read from an R33 file: energies (keV), values, units.
   std::vector<double> targetXsKeV, targetXsSigma;
   std::string targetXsUnits;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -206,6 +207,26 @@ TEST(StoppingModeFields, ResonantNraAndIonScatteringUnits) {
   EXPECT_NEAR(meis.stragglingEv2PerNm,
               5.0 * (r.stragglingEv2PerAngstrom + rOut.stragglingEv2PerAngstrom), 1e-6);
   expectRefused([&] { meisFieldsFrom(protons, req, 1.5); }, {"kinematic"});
+}
+
+}  // namespace
+}  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+// Numbers in formulas and densities use a point whatever the process's locale.
+TEST(StoppingDensity, NumbersIgnoreTheLocale) {
+  const char* previous = std::setlocale(LC_ALL, nullptr);
+  const std::string saved = previous != nullptr ? previous : "C";
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
+  const auto parts = parseFormula("Si0.4Ge0.6");
+  const SampleDensity d = parseDensity("2.33 g/cm3");
+  std::setlocale(LC_ALL, saved.c_str());
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_DOUBLE_EQ(parts[0].count, 0.4);
+  EXPECT_DOUBLE_EQ(parts[1].count, 0.6);
+  EXPECT_DOUBLE_EQ(d.value, 2.33);
 }
 
 }  // namespace

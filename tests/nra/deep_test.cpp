@@ -453,11 +453,16 @@ TEST(DeepNraSurface, GaussianLimitAndAContinuousHandOver) {
         area += y * in.e0StepEv;
       // 20 Å (a sum over steps in eV of a yield per keV is 1000 times the area in keV)
       const double expected = 20.0 * 1000.0 * stretch;
-      EXPECT_NEAR(area, expected, 2e-3 * expected) << d << (on ? " with" : " without");
+      // (With the statistics, the blend of the two curves over the beam energy moves a marker's
+      // area by up to 1 % where the marker's peak straddles the blend.)
+      EXPECT_NEAR(area, expected, (on ? 1e-2 : 2e-3) * expected)
+          << d << (on ? " with" : " without");
       height[on ? 0 : 1] = *std::max_element(m.yield.begin(), m.yield.end());
     }
     ratios.push_back(height[0] / height[1]);
-    if (d > 1.0) EXPECT_NEAR(ratios.back(), 1.0, 1e-6) << d;
+    if (d > 1.0) {
+      EXPECT_NEAR(ratios.back(), 1.0, 1e-6) << d;
+    }
   }
   for (std::size_t i = 1; i < ratios.size(); ++i)
     EXPECT_NEAR(ratios[i], ratios[i - 1], 0.05) << i;

@@ -40,3 +40,11 @@ def test_the_posterior_example_samples_around_the_truth(tmp_path):
 def test_the_sweep_example_runs_on_a_local_cluster(tmp_path):
     out = run("sweep_dask.py", "--thicknesses", "2", "--spreads", "2", cwd=tmp_path)
     assert len([line for line in out.splitlines() if line.startswith("thickness")]) == 4
+
+
+def test_the_buried_film_example_plots_both_films(tmp_path):
+    out = run("buried_film.py", "--out", str(tmp_path / "film.png"), cwd=tmp_path)
+    assert "Layer 2 Al" in out and "Single collisions near the surface" in out
+    area = float(out.split("area ")[1].split()[0])
+    assert area == pytest.approx(71212.8, rel=2e-3)  # dose x Å x stretch, as the example says
+    assert (tmp_path / "film.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
