@@ -3,6 +3,7 @@
 #include "app/builders.h"
 #include "app/fit_command.h"
 #include "app/report.h"
+#include "app/stopping_command.h"
 #include "app/target_command.h"
 #include "core/physics.h"
 #include "state/drawing.h"
@@ -73,6 +74,7 @@ void registerAllActions(Session& s) {
   registerDrawingActions(s);
   registerReportActions(s);
   registerFitActions(s);
+  registerStoppingActions(s);
   registerTargetActions(s);
 }
 

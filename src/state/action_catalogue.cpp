@@ -57,6 +57,11 @@ const std::vector<ActionSpec>& actionCatalogue() {
       {"FitFromProfile", "From profile", "Fit"},
       {"Fit", "Fit", "Fit"},
       {"UndoFit", "Undo fit", "Fit"},
+      {"ShowStopping", "Stopping...", "Stopping"},
+      {"CalcStopping", "Calculate", "Stopping"},
+      {"ApplyStopping", "Apply", "Stopping"},
+      {"UndoStopping", "Undo apply", "Stopping"},
+      {"LoadStoppingTable", "Load table...", "Stopping"},
       {"Stop", "Stop", ""},
   };
   return list;
@@ -98,6 +103,11 @@ std::string commandMenuText(const ActionSpec& action) {
       {"PreviewMEISReport", "Report: fill the ion-scattering page"},
       {"Report", "Report: print preview of the selected mode"},
       {"ShowReport", "Report: show the report window"},
+      {"ShowStopping", "Stopping: open the window for the current mode"},
+      {"CalcStopping", "Stopping: calculate"},
+      {"ApplyStopping", "Stopping: write the values into the mode's fields"},
+      {"UndoStopping", "Stopping: undo the last apply"},
+      {"LoadStoppingTable", "Stopping: load a table of one's own"},
   };
   for (const Words& w : words) {
     if (std::string(w.name) == action.name) return w.text;
@@ -120,6 +130,7 @@ const std::vector<MenuSpec>& menuCatalogue() {
       {"MainMenu1", "", "TFTarvex3.ExternalCrossSection1"},
       {"MainMenu1", "", "TFTarvex3.Fit1"},
       {"MainMenu1", "", "TFTarvex3.Target1"},
+      {"MainMenu1", "", "TFTarvex3.Stopping1"},
       // Every action of the action list, by category (filled by the front end).
       {"MainMenu1", "", "TFTarvex3.Actions1"},
 

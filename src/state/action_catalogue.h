@@ -10,8 +10,8 @@ namespace tarvex {
 struct ActionSpec {
   const char* name;
   const char* caption;
-  const char* category;  // "Calculations", "Plots", "Profile", "File-Load", "File-Save", "Fit"
-                         // or ""
+  const char* category;  // "Calculations", "Plots", "Profile", "File-Load", "File-Save", "Fit",
+                         // "Stopping" or ""
 };
 
 // In the order of the action list, grouped by category.

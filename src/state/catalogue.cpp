@@ -333,16 +333,19 @@ std::vector<ControlSpec> build(std::deque<std::string>* pool) {
 
 }  // namespace
 
-// The fit window's and the report's controls are listed beside the commands that use them.
+// The fit window's, the report's, the stopping window's and the target window's controls are
+// listed beside the commands that use them.
 const std::vector<ControlSpec>& fitControls();
 const std::vector<ControlSpec>& reportControls();
+const std::vector<ControlSpec>& stoppingControls();
 const std::vector<ControlSpec>& targetControls();
 
 const std::vector<ControlSpec>& controlCatalogue() {
   static std::deque<std::string> pool;  // never moves its strings: rows point into it
   static const std::vector<ControlSpec> rows = [] {
     std::vector<ControlSpec> all = build(&pool);
-    for (const auto* part : {&fitControls(), &reportControls(), &targetControls()})
+    for (const auto* part :
+         {&fitControls(), &reportControls(), &stoppingControls(), &targetControls()})
       all.insert(all.end(), part->begin(), part->end());
     return all;
   }();

@@ -37,6 +37,11 @@ ChartStore::ChartStore() {
       {"ChartNRPProf.SeriesAmostra", "Profile", colours::red},
       {"ChartMEISProf.SeriesAmostra", "Profile", colours::red},
       {"ChartMEISProf.SeriesSum", "Total", colours::black},
+      // Stopping window: the compound's stopping against the energy, the energy chosen (a line
+      // up to the curve) and the values at the energies the mode's fields are for.
+      {"ChartStopping.SeriesStopping", "Stopping", colours::blue},
+      {"ChartStopping.SeriesEnergy", "Energy", colours::red},
+      {"ChartStopping.SeriesPoints", "Values", colours::red},
   };
   for (const Row& r : rows)
     series_[r.key] = Series{r.title, r.colour, {}};

@@ -15,7 +15,7 @@ ControlStore::ControlStore() {
     c.group = s.group;
     c.action = s.action;
     c.readOnly = s.readOnly;
-    if (c.kind == ControlKind::RadioGroup) {
+    if (c.kind == ControlKind::RadioGroup || (c.kind == ControlKind::Combo && !c.text.empty())) {
       // The text lists the items separated by '|', the first one selected.
       std::string items = s.text;
       std::size_t from = 0;

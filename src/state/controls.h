@@ -19,7 +19,7 @@ enum class ControlKind {
   Button,
   MenuItem,
   List,
-  Combo,
+  Combo,  // items from a design text "A|B" (the first selected), or set at run time
   Panel,  // a status-bar panel or simple status text
   Memo,
 };

@@ -38,6 +38,9 @@ class UnknownAction : public std::runtime_error {
 // What the fit commands keep for a session (its fit model, last report and what "Undo fit"
 // puts back); defined with those commands.
 struct FitSessionState;
+// What the stopping calculator keeps for a session (the stopping data of each ion with the
+// user's own tables, the applied values "Undo apply" puts back); defined with its commands.
+struct StoppingSessionState;
 
 class Session {
  public:
@@ -61,6 +64,8 @@ class Session {
   const EditHistory& editHistory() const { return history_; }
   // The fit's state, created by the fit commands when they are registered.
   std::shared_ptr<FitSessionState>& fitState() { return fitState_; }
+  // The stopping calculator's state, created by its commands when they are registered.
+  std::shared_ptr<StoppingSessionState>& stoppingState() { return stoppingState_; }
 
   // ---- Actions and user input (each catches its failure and shows it as a message) ----------
   // Registers a command under a name; a name registered twice throws std::logic_error.
@@ -215,6 +220,7 @@ class Session {
   WorkingState state_;
   EditHistory history_;
   std::shared_ptr<FitSessionState> fitState_;
+  std::shared_ptr<StoppingSessionState> stoppingState_;
   bool drawing_ = false;
   std::map<std::string, Command> actions_;
   char decimalSeparator_ = '.';

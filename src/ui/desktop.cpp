@@ -64,8 +64,8 @@ Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
   ControlStore& c = s_.controls();
   // Which windows the program shows at start: the main, sample, Options and external
   // cross-section windows.
-  for (const char* hidden :
-       {"TFLog", "TAboutBox", "TFReport", "TFBackground", "TFHG", "TFLayers", "TFFit", "TFTarget"})
+  for (const char* hidden : {"TFLog", "TAboutBox", "TFReport", "TFBackground", "TFHG", "TFLayers",
+                             "TFFit", "TFStopping", "TFTarget"})
     c.setVisible(hidden, false);
   c.setVisible("TFTarvex3.ButtonStop", false);
   registerWindowCommands();
@@ -89,6 +89,7 @@ Desktop::Desktop(Session& session, GuiHost& host, DesktopOptions options)
   buildExternCS();
   buildFit();
   buildTarget();
+  buildStopping();
   restoreGeometry();
   placeFirstStartWindows();
   // The main window last, so that it has the focus (a window manager gives it to the window

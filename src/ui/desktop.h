@@ -109,6 +109,7 @@ class Desktop {
   void buildExternCS();
   void buildFit();
   void buildTarget();
+  void buildStopping();
   QWidget* newWindow(const std::string& form, QWidget* w = nullptr);
   Form& makeForm(const std::string& prefix, QWidget* parent);
   void buildMenu(const std::string& menu, QWidget* owner, QMenu* top, QMenuBar* bar);

@@ -35,6 +35,17 @@
 #include "ui/report_window.h"
 
 namespace tarvex::ui {
+namespace {
+
+// The small button beside a frame's stopping field that opens the stopping window.
+void stoppingButton(const Form& f, QGridLayout* loss) {
+  QAbstractButton* b = f.button("ButtonStopping");
+  b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + 12);
+  b->setToolTip(QStringLiteral("Stopping and straggling from the sample (Stopping window)"));
+  loss->addWidget(b, 0, 2);
+}
+
+}  // namespace
 
 void Desktop::buildOptions() {
   QWidget* w = newWindow("TFOptions");
@@ -95,6 +106,7 @@ void Desktop::buildOptions() {
     col0->addLayout(tops);
     auto* loss = tightGrid();
     n.labelledRows(loss, {"Editdedx", "EditS"});
+    stoppingButton(n, loss);
     col0->addWidget(boxed(n.group("GroupEnergyLoss"), loss));
     col0->addStretch(1);
     grid->addLayout(col0, 0, 0);
@@ -119,6 +131,7 @@ void Desktop::buildOptions() {
     col0->addLayout(tops);
     auto* loss = tightGrid();
     m.labelledRows(loss, {"Editdedx", "EditS"});
+    stoppingButton(m, loss);
     col0->addWidget(boxed(m.group("GroupEnergyLoss"), loss));
     auto* geometry = tightGrid();
     m.labelledRows(geometry, {"EditTIn", "EditTOut"});

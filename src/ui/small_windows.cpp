@@ -1,4 +1,4 @@
-// The log, About, background, external cross-section and fit windows.
+// The log, About, background, external cross-section, fit and stopping windows.
 #include "ui/desktop.h"
 
 #include <QAction>
@@ -32,6 +32,7 @@
 #include "ui/placement.h"
 #include "ui/report_page.h"
 #include "ui/report_window.h"
+#include "ui/stopping_window.h"
 
 namespace tarvex::ui {
 
@@ -132,6 +133,12 @@ void Desktop::buildFit() {
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     a->setShortcutContext(Qt::ApplicationShortcut);
   }
+}
+
+void Desktop::buildStopping() {
+  QWidget* w = newWindow("TFStopping");
+  Form& f = makeForm("TFStopping", w);
+  buildStoppingWindow(s_, f, w);
 }
 
 // ---- Busy, closing, geometry ------------------------------------------------------------------

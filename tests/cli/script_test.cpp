@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "app/stopping_command.h"
 #include "support/temp_dir.h"
 
 namespace tarvex {
@@ -204,6 +206,50 @@ TEST(Script, StatusGoesToStandardErrorAndSeriesToFiles) {
     ++lines;
   EXPECT_EQ(lines, 500 + 200 + 34);
   EXPECT_NE(r.out.find("0.0050000000000000001 1\n"), std::string::npos);
+}
+
+// The stopping window's controls from a script, as in the window: the values computed, written
+// into the resonant NRA fields, undone; bad input fails the script and writes nothing.
+TEST(Script, TheStoppingWindowCalculatesAppliesAndUndoes) {
+  const ScriptRun r = runText(
+      "click TFTarvex3.Stopping1\n"
+      "print TFStopping.EditEnergy\n"
+      "set TFStopping.EditFormula HfO2\n"
+      "set TFStopping.EditDensity 9.68 g/cm3\n"
+      "set TFStopping.EditEnergy 100\n"
+      "click TFStopping.ButtonCalculate\n"
+      "print TFStopping.EditStopping\n"
+      "print TFStopping.EditStraggling\n"
+      "click TFStopping.ButtonApply\n"
+      "print TFNRP.Editdedx\n"
+      "print TFNRP.EditS\n"
+      "click TFStopping.ButtonUndo\n"
+      "expect TFNRP.Editdedx 548.56\n"
+      "expect TFNRP.EditS 6.62\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  StoppingRequest q;
+  q.formula = "HfO2";
+  q.density = {SampleDensity::Kind::GramsPerCm3, 9.68};
+  q.energyKeV = 100.0;
+  const StoppingResult at = computeStopping(StoppingSources(StoppingIon::Proton), q);
+  const std::string dedx = stoppingFieldText(at.evPerAngstrom, '.');
+  const std::string omega = stoppingFieldText(std::sqrt(at.stragglingEv2PerAngstrom / 1000.0), '.');
+  EXPECT_EQ(r.out, "151\n" + dedx + "\n" + omega + "\n" + dedx + "\n" + omega + "\n");
+  EXPECT_NE(r.err.find("status: Stopping applied: \"Stopping Power:\" " + dedx), std::string::npos)
+      << r.err;
+
+  const ScriptRun bad = runText(
+      "set TFStopping.EditDensity 0\n"
+      "click TFStopping.ButtonApply\n"
+      "expect TFNRP.Editdedx 548.56\n"
+      "click TFStopping.ButtonUndo\n");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("message: Stopping: \"Density\""), std::string::npos) << bad.out;
+  EXPECT_NE(bad.err.find("line 2"), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.err.find("line 3"), std::string::npos) << bad.err;
+  // Nothing applied, nothing to undo: the button is disabled.
+  EXPECT_NE(bad.err.find("ignored: TFStopping.ButtonUndo is disabled"), std::string::npos)
+      << bad.err;
 }
 
 // A disabled control takes no click, check or selection: in resonant NRA mode the ion-scattering

@@ -23,7 +23,8 @@ TEST(Catalogue, KeysAreUniqueAndNameTheirForm) {
   }
 }
 
-// The store's start-up state is the catalogue's, row by row (a radio group shows its first item).
+// The store's start-up state is the catalogue's, row by row (a radio group, and a combo box
+// given items, shows its first item).
 TEST(Catalogue, TheStoreStartsFromTheCatalogue) {
   ControlStore c;
   for (const ControlSpec& spec : controlCatalogue()) {
@@ -33,7 +34,7 @@ TEST(Catalogue, TheStoreStartsFromTheCatalogue) {
     EXPECT_EQ(got.checked, spec.checked) << spec.key;
     EXPECT_EQ(got.enabled, spec.enabled) << spec.key;
     EXPECT_EQ(got.action, spec.action) << spec.key;
-    if (spec.kind == ControlKind::RadioGroup) {
+    if (spec.kind == ControlKind::RadioGroup || (spec.kind == ControlKind::Combo && *spec.text)) {
       ASSERT_FALSE(got.items.empty()) << spec.key;
       EXPECT_EQ(got.itemIndex, 0) << spec.key;
       EXPECT_EQ(got.text, got.items.front()) << spec.key;

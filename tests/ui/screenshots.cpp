@@ -1,7 +1,7 @@
 // Pictures of the windows for the documentation: tarvex_screenshots OUTPUT_FOLDER.
 // A numeric excitation curve over measured points, the Options window in each mode, the
 // external cross-section window, the log after a collision-table build, the sample builders and
-// the two report pages (as PDF files).
+// the two report pages (as PDF files), and the stopping window.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -172,16 +172,35 @@ int main(int argc, char** argv) {
   settle(g);
   ok &= report(g, "TFOptions.RadioMEIS", out.filePath(QStringLiteral("report-meis.pdf")));
 
+  // The stopping window opened from its button beside the ion-scattering stopping field: protons
+  // of 100 keV in hafnium oxide at 9.68 g/cm3, scattered from hafnium.
+  g.session.select("TFMEIS.ListElements", 0);
+  g.session.click("TFMEIS.ButtonStopping");
+  c.setText("TFStopping.EditFormula", "HfO2");
+  c.setText("TFStopping.EditDensity", "9.68");
+  c.setText("TFStopping.EditEnergy", "100");
+  g.session.click("TFStopping.ButtonCalculate");
+  settle(g);
+  ok &= save(g.desktop->window("TFStopping"), out.filePath(QStringLiteral("stopping-window.png")));
+
   // The target window: a 1 µm Al film under 11 µm of Si, and its curve on the main chart.
   g.session.setCheckedAsClick("TFOptions.RadioNRP", true);
   for (const auto& [key, text] : std::initializer_list<std::pair<const char*, const char*>>{
-           {"TFNRP.EditEnrg", "1683.57"}, {"TFNRP.EditLor", "100"}, {"TFNRP.EditGauss", "300"},
-           {"TFNRP.EditMaxE", "420"}, {"TFTarget.EditLayers", "2"},
-           {"TFTarget.EditThick1", "11 um"}, {"TFTarget.EditFormula1", "Si"},
-           {"TFTarget.EditDensity1", "2.33"}, {"TFTarget.EditFraction1", "0"},
-           {"TFTarget.EditThick2", "1 um"}, {"TFTarget.EditFormula2", "Al"},
-           {"TFTarget.EditDensity2", "2.70"}, {"TFTarget.EditFraction2", "1"},
-           {"TFTarget.EditNuclideMass", "26.98"}, {"TFTarget.EditTemperature", "300"},
+           {"TFNRP.EditEnrg", "1683.57"},
+           {"TFNRP.EditLor", "100"},
+           {"TFNRP.EditGauss", "300"},
+           {"TFNRP.EditMaxE", "420"},
+           {"TFTarget.EditLayers", "2"},
+           {"TFTarget.EditThick1", "11 um"},
+           {"TFTarget.EditFormula1", "Si"},
+           {"TFTarget.EditDensity1", "2.33"},
+           {"TFTarget.EditFraction1", "0"},
+           {"TFTarget.EditThick2", "1 um"},
+           {"TFTarget.EditFormula2", "Al"},
+           {"TFTarget.EditDensity2", "2.70"},
+           {"TFTarget.EditFraction2", "1"},
+           {"TFTarget.EditNuclideMass", "26.98"},
+           {"TFTarget.EditTemperature", "300"},
            {"TFTarget.EditStep", "500"}})
     g.session.controls().setText(key, text);
   g.session.setCheckedAsClick("TFTarget.CheckLayered", true);
