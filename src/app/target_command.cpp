@@ -8,6 +8,7 @@
 
 #include "app/command_progress.h"
 #include "app/nra_commands.h"
+#include "app/stopping_command.h"
 #include "core/numtext.h"
 #include "core/stopping_calc.h"
 #include "state/engine_command.h"
@@ -122,7 +123,9 @@ DeepNraInput readLayeredInput(Session& s) {
   if (layers < 1 || layers > kMaxTargetLayers || layers != layersValue)
     throw fieldError("Layers:",
                      "give a whole number from 1 to " + std::to_string(kMaxTargetLayers));
-  const StoppingSources sources(ion);
+  // The session's stopping data: the built-in tables and the user's own loaded in the Stopping
+  // window.
+  const StoppingSources& sources = sessionStoppingSources(s, ion);
   // Stopping tables over the energies the beam can have: from well below the curve's lowest
   // energy (it slows down in the layers) to its highest.
   const double tableLo = 1.0;

@@ -51,7 +51,8 @@ class StoppingSources {
   const ElementStopping& elements() const { return elements_; }
 
   // A table for a compound (stopping per atom of the compound, eV/(1e15 atoms/cm^2)); used
-  // instead of Bragg's rule for exactly this composition (same elements in the same ratios).
+  // instead of Bragg's rule for this composition (the same elements with atomic fractions equal
+  // within 5e-4, as a stopping program's percentages with two decimals give them).
   void setCompoundTable(std::vector<FormulaPart> parts, StoppingTable perAtom);
   // The compound table matching `parts`, or nullptr.
   const StoppingTable* compoundTable(std::span<const FormulaPart> parts) const;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/stopping_command.h"
 #include "app/target_command.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -128,6 +129,23 @@ TEST(TargetCommand, AnR33FileBecomesTheCrossSection) {
       << f.host.messages.back();
   EXPECT_EQ(f.text("TFTarget.EditR33File"), path);
   EXPECT_EQ(readLayeredInput(f.session).crossSection.tableSigma[1], 80.0);
+}
+
+// A table of the user's own, loaded in the Stopping window, is the layer's stopping.
+TEST(TargetCommand, UsesTheStoppingTablesOfTheSession) {
+  TargetFixture f;
+  sessionStoppingSources(f.session, StoppingIon::Proton)
+      .elements()
+      .setUserTable(13, StoppingTable({1.0, 5000.0}, {40.0, 40.0}, "my aluminium"));
+  const DeepNraInput in = readLayeredInput(f.session);
+  EXPECT_NE(in.layers[0].loss.source.find("Bragg"), std::string::npos);
+  // Al2O3: (2 x 40 + 3 x O) / 5 per atom; the aluminium part is the user's constant 40.
+  const LayerLoss& loss = in.layers[0].loss;
+  const double atoms = in.layers[0].atomsPerCm3;
+  StoppingSources builtIn(StoppingIon::Proton);
+  const double o = builtIn.elements().atomic(8, 500.0);
+  const double expected = (2 * 40.0 + 3 * o) / 5 * atoms * 1e-23;  // eV/Å
+  EXPECT_NEAR(loss.stoppingAt(500e3), expected, 1e-3 * expected);
 }
 
 // While the target is not layered, "Calculate" runs the one-value models as before.
