@@ -489,6 +489,12 @@ void Fit(Session& s) {
   // Whatever ends the fit without a result, the window's progress line says so (the fields and
   // the profile are as before).
   try {
+    // The fit runs the one-value resonant NRA models; a layered target's curve is another model.
+    if (s.nraMode() && s.controls().has("TFTarget.CheckLayered") &&
+        s.controls().checked("TFTarget.CheckLayered"))
+      throw std::invalid_argument(
+          "The fit works on the one-value resonant NRA models: turn \"Layered target\" off in "
+          "the Target window to fit");
     fit(s);
   } catch (const Cancelled&) {
     fitStatus(s, "Stopped: the fields and the profile are as before");

@@ -150,6 +150,12 @@ DeepNraInput readLayeredInput(Session& s) {
       throw fieldError("Composition " + n, e.what());
     }
     const double atoms = atomsPerUnit(parts);
+    // Counts all below 1 are atomic fractions: they must add up to 1.
+    if (std::all_of(parts.begin(), parts.end(),
+                    [](const FormulaPart& p) { return p.count < 1.0; }) &&
+        std::abs(atoms - 1.0) > 1e-3)
+      throw fieldError("Composition " + n, "the atomic fractions of " + req.formula +
+                                               " add up to " + formatGeneral(atoms, 6) + ", not 1");
     layer.name = req.formula;
     layer.atomsPerCm3 = req.density.kind == SampleDensity::Kind::AtomsPerCm3
                             ? req.density.value

@@ -295,6 +295,8 @@ void ExplortAll(Session& s) {
     } else if (c.checked("TFOptions.RadioGauss")) {
       meis(MeisModel::Gaussian);
     }
+  } else if (c.has("TFTarget.CheckLayered") && c.checked("TFTarget.CheckLayered")) {
+    excitation(st.layeredExcitation);  // the curve a layered target draws
   } else if (c.checked("TFOptions.RadioAnalitic")) {
     excitation(st.analyticExcitation);
   } else if (c.checked("TFOptions.RadioNumeric")) {
@@ -323,6 +325,8 @@ void Ultraexporter(Session& s) {
   } else {
     excitation(" - Bessel.simulation", st.analyticExcitation);
     excitation(" - Amsel.simulation", st.numericExcitation);
+    if (!st.layeredExcitation.values.empty())
+      excitation(" - Layered.simulation", st.layeredExcitation);
   }
   writeDataAndProfiles(s, out, p, h);
 }

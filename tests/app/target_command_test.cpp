@@ -84,6 +84,7 @@ TEST(TargetCommand, RefusesBadFieldsNamingThemAndKeepsTheLastCurve) {
       {"TFTarget.EditTemperature", "-10", "below 0 K"},
       {"TFTarget.EditStep", "0", "\"Beam energy step (eV):\""},
       {"TFTarget.EditFraction1", "0", "reaches the cross section"},
+      {"TFTarget.EditFormula1", "Al0.3O0.6", "add up to 0.9, not 1"},
   };
   for (const Case& c : cases) {
     TargetFixture f;
@@ -146,6 +147,27 @@ TEST(TargetCommand, UsesTheStoppingTablesOfTheSession) {
   const double o = builtIn.elements().atomic(8, 500.0);
   const double expected = (2 * 40.0 + 3 * o) / 5 * atoms * 1e-23;  // eV/Å
   EXPECT_NEAR(loss.stoppingAt(500e3), expected, 1e-3 * expected);
+}
+
+// What the chart shows is what "Export all" writes; the fit, which runs the one-value models,
+// refuses a layered target instead of publishing another model's curve.
+TEST(TargetCommand, ExportAllWritesTheLayeredCurveAndTheFitRefusesIt) {
+  TargetFixture f;
+  ASSERT_TRUE(f.session.run("CalcSimulation"));
+  testing::TempDir dir("target-export");
+  const std::string file = dir.file("curve.dat");
+  f.host.fileAnswers.push_back(file);
+  f.session.run("ExplortAll");
+  std::ifstream in(file);
+  ASSERT_TRUE(in.good());
+  double x = 0.0, y = 0.0;
+  in >> x >> y;
+  EXPECT_NEAR(x, 989.86, 1e-6);  // the layered curve's first beam energy
+  f.host.messages.clear();
+  f.session.run("Fit");
+  ASSERT_FALSE(f.host.messages.empty());
+  EXPECT_NE(f.host.messages.back().find("Layered target"), std::string::npos)
+      << f.host.messages.back();
 }
 
 // While the target is not layered, "Calculate" runs the one-value models as before.
