@@ -477,16 +477,26 @@ void ShowStopping(Session& s) {
   s.controls().setVisible(kForm, true);
 }
 
+namespace {
+
+// Computes from the fields and shows the results; a refusal clears the results shown before.
+StoppingCalculation calculateAndShow(Session& s) {
+  StoppingCalculation calc;
+  try {
+    calc = calculateStopping(s);
+  } catch (...) {
+    clearResults(s);
+    throw;
+  }
+  show(s, calc);
+  return calc;
+}
+
+}  // namespace
+
 void CalcStopping(Session& s) {
   windowCommand(s, [&] {
-    StoppingCalculation calc;
-    try {
-      calc = calculateStopping(s);
-    } catch (...) {
-      clearResults(s);
-      throw;
-    }
-    show(s, calc);
+    const StoppingCalculation calc = calculateAndShow(s);
     setStatus(s, "Calculated: " + std::string(ionName(calc.ion)) + " in " + calc.request.formula +
                      " at " + number(calc.request.energyKeV, s, 6) + " keV");
   });
@@ -494,14 +504,7 @@ void CalcStopping(Session& s) {
 
 void ApplyStopping(Session& s) {
   windowCommand(s, [&] {
-    StoppingCalculation calc;
-    try {
-      calc = calculateStopping(s);
-    } catch (...) {
-      clearResults(s);
-      throw;
-    }
-    show(s, calc);
+    const StoppingCalculation calc = calculateAndShow(s);
     const StoppingModeValues& m = calc.mode;
     if (!m.mismatch.empty()) {
       throw std::invalid_argument("Stopping: nothing applied: " + m.mismatch);
