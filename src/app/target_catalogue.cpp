@@ -34,12 +34,12 @@ std::vector<ControlSpec> buildTargetControls(std::deque<std::string>& pool) {
   for (int k = 1; k <= kMaxTargetLayers; ++k) {
     const std::string n = std::to_string(k);
     const bool first = k == 1;
-    edit("EditThick" + n, first ? "Thickness (nm, or with a unit):" : "", first ? "100" : "");
+    edit("EditThick" + n, first ? "Thickness (nm or with a unit):" : "", first ? "100" : "");
     edit("EditFormula" + n, first ? "Composition:" : "", first ? "Al" : "");
-    edit("EditDensity" + n, first ? "Density (g/cm3 or atoms/cm3):" : "", first ? "2.70" : "");
-    edit("EditFraction" + n, first ? "Reacting fraction (or \"profile\"):" : "", first ? "1" : "");
-    edit("EditS" + n, first ? "Stopping (eV/Å; empty: tables):" : "", "");
-    edit("EditW" + n, first ? "Straggling (eV²/Å; empty: model):" : "", "");
+    edit("EditDensity" + n, first ? "Density (g/cm3 or at/cm3):" : "", first ? "2.70" : "");
+    edit("EditFraction" + n, first ? "Fraction (or \"profile\"):" : "", first ? "1" : "");
+    edit("EditS" + n, first ? "Stopping (eV/Å, empty: tables):" : "", "");
+    edit("EditW" + n, first ? "Straggling (eV²/Å, empty: model):" : "", "");
     rows.push_back({keep("TFTarget.PanelLayer" + n), K::Panel, "", ""});
   }
   rows.push_back({"TFTarget.GroupBeam", K::Frame, "Beam and straggling"});

@@ -100,6 +100,7 @@ void Desktop::buildTarget() {
   f.memo("MemoResult")->setMinimumHeight(90);
   layout->addWidget(f.memo("MemoResult"), 1);
   w->move(660, 120);
+  w->setMinimumWidth(720);
   w->resize(760, 720);
 }
 
