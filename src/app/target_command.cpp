@@ -23,19 +23,6 @@ namespace {
 
 constexpr const char* kMemo = "TFTarget.MemoResult";
 
-std::string trimmed(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
-
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
 bool parseDouble(const std::string& text, char sep, double& v) {
   try {
     v = parseFloat(text, sep);
@@ -51,7 +38,7 @@ std::invalid_argument fieldError(const std::string& field, const std::string& wh
 }
 
 double fieldNumber(Session& s, const std::string& key, const std::string& field) {
-  const std::string text = trimmed(s.controls().text(key));
+  const std::string text = std::string(trim(s.controls().text(key)));
   double v = 0.0;
   if (!parseDouble(text, s.decimalSeparator(), v))
     throw fieldError(field, "'" + text + "' is not a number");
@@ -73,11 +60,11 @@ StoppingIon ionOf(Session& s) {
 }  // namespace
 
 double parseThickness(const std::string& text, double atomsPerCm3) {
-  const std::string t = trimmed(text);
+  const std::string t = std::string(trim(text));
   std::size_t used = 0;
   double v = 0.0;
   if (!leadingNumber(t, v, used)) throw std::invalid_argument("'" + t + "' is not a thickness");
-  const std::string unit = lower(trimmed(t.substr(used)));
+  const std::string unit = lowerAscii(trim(std::string_view(t).substr(used)));
   if (!(v > 0.0) || !std::isfinite(v))
     throw std::invalid_argument("the thickness " + t + " is not positive");
   double angstrom = 0.0;
@@ -135,7 +122,7 @@ DeepNraInput readLayeredInput(Session& s) {
     const std::string key = std::string("TFTarget.") + "Edit";  // + field and layer number
     DeepLayer layer;
     StoppingRequest req;
-    req.formula = trimmed(c.text(key + "Formula" + n));
+    req.formula = std::string(trim(c.text(key + "Formula" + n)));
     req.straggling = straggling;
     req.energyKeV = resonance;
     try {
@@ -165,7 +152,7 @@ DeepNraInput readLayeredInput(Session& s) {
     } catch (const std::exception& e) {
       throw fieldError("Thickness " + n, e.what());
     }
-    const std::string fraction = lower(trimmed(c.text(key + "Fraction" + n)));
+    const std::string fraction = lowerAscii(trim(c.text(key + "Fraction" + n)));
     if (fraction == "profile") {
       // The sample profile's shape, depths from the top of this layer.
       const profile& p = s.state().nraProfile;
@@ -182,8 +169,8 @@ DeepNraInput readLayeredInput(Session& s) {
                          "'" + fraction + "' is not an atomic fraction from 0 to 1 or \"profile\"");
       layer.reactingFraction = f;
     }
-    const std::string typedS = trimmed(c.text(key + "S" + n));
-    const std::string typedW = trimmed(c.text(key + "W" + n));
+    const std::string typedS = std::string(trim(c.text(key + "S" + n)));
+    const std::string typedW = std::string(trim(c.text(key + "W" + n)));
     if (typedS.empty()) {
       try {
         layer.loss = tabulatedLayerLoss(sources, req, tableLo, tableHi);

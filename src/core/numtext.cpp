@@ -7,8 +7,6 @@
 #include <system_error>
 
 namespace tarvex {
-namespace {
-
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
     s.remove_prefix(1);
@@ -16,6 +14,15 @@ std::string_view trim(std::string_view s) {
     s.remove_suffix(1);
   return s;
 }
+
+std::string lowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+namespace {
 
 // value in the given layout with `precision` digits after the point ('.' whatever the locale);
 // a negative precision means 6, as in printf.

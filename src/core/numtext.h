@@ -8,6 +8,11 @@
 
 namespace tarvex {
 
+// The text without the blanks (spaces, tabs) around it.
+std::string_view trim(std::string_view s);
+// The text with its ASCII letters in lower case.
+std::string lowerAscii(std::string_view s);
+
 // A control's text that is not a number; what() is the message shown to the user.
 class ConversionError : public std::runtime_error {
  public:

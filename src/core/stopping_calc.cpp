@@ -1,5 +1,7 @@
 #include "core/stopping_calc.h"
 
+#include "core/numtext.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -16,19 +18,6 @@ std::string fmt(double v) {
   out.precision(6);
   out << v;
   return out.str();
-}
-
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-std::string trimmed(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
 }
 
 // Atomic fractions of a composition, so that "HfO2" and "Hf2O4" compare equal.
@@ -74,13 +63,13 @@ const char* stragglingModelName(StragglingModel m) {
 }
 
 SampleDensity parseDensity(const std::string& text) {
-  const std::string t = trimmed(text);
+  const std::string t = std::string(trim(text));
   if (t.empty()) throw std::invalid_argument("The density is empty");
   std::size_t used = 0;
   double v = 0.0;
   if (!leadingNumber(t, v, used))
     throw std::invalid_argument("'" + t + "' is not a density (g/cm3 or atoms/cm3)");
-  const std::string unit = lower(trimmed(t.substr(used)));
+  const std::string unit = lowerAscii(trim(std::string_view(t).substr(used)));
   SampleDensity d;
   d.value = v;
   if (unit.empty())
