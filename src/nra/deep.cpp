@@ -672,6 +672,31 @@ DeepNraResult deepExcitationCurve(const DeepNraInput& in, const ModelRun& run) {
     }
   }
 
+  // The size of the work, refused before it starts when it would run for minutes: depth steps
+  // over all beam energies, and the single-collision sums (collisions x bins per beam energy
+  // that meets the resonance within the hand-over).
+  {
+    const double steps = static_cast<double>(n) * std::max(out.depthSteps, 1);
+    if (steps > 1e8)
+      throw std::invalid_argument(
+          "The curve needs " + fmt(steps) +
+          " depth steps (beam energies x steps through the layers), more than 1e+08: raise the "
+          "beam energy step or narrow the beam energies");
+    if (surfacePtr != nullptr) {
+      int stochastic = 0;
+      for (double e : out.energyKeV)
+        if (surfacePtr->gaussianWeight(e * 1000.0) < 1.0) ++stochastic;
+      const double sums = static_cast<double>(stochastic) *
+                          static_cast<double>(surface.table.size()) *
+                          static_cast<double>(surface.table.front().size());
+      if (sums > 2e9)
+        throw std::invalid_argument(
+            "The single-collision statistics need " + fmt(sums) +
+            " operations, more than 2e+09: raise the beam energy step or lower the "
+            "single-collision table's reach");
+    }
+  }
+
   run.stage(ModelStage::curve);
   parallelFor(n, [&](int, int begin, int end) {
     for (int i = begin; i < end; ++i) {

@@ -83,6 +83,8 @@ TEST(TargetCommand, RefusesBadFieldsNamingThemAndKeepsTheLastCurve) {
       {"TFTarget.EditW1", "5", "\"Straggling 1\""},
       {"TFTarget.EditTemperature", "-10", "below 0 K"},
       {"TFTarget.EditStep", "0", "\"Beam energy step (eV):\""},
+      // Work that would run for minutes is refused before it starts.
+      {"TFTarget.EditStep", "1", "raise the beam energy step"},
       {"TFTarget.EditFraction1", "0", "reaches the cross section"},
       {"TFTarget.EditFormula1", "Al0.3O0.6", "add up to 0.9, not 1"},
   };
