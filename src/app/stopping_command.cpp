@@ -440,7 +440,15 @@ void takeStoppingInputFromMode(Session& s) {
                          "resonance energy"
                        : "Ion scattering: \"dE/dx\" and \"dW^2/dx\", mean of inbound and "
                          "outbound");
-  c.setText(kEnergy, c.text(nra ? "TFNRP.EditEnrg" : "TFMEIS.EditEnrg"));
+  // The mode's energy, when it is a number the window can use; otherwise the window keeps its
+  // own (Calculate then names the mode's field no more than it needs to).
+  const std::string modeEnergy = c.text(nra ? "TFNRP.EditEnrg" : "TFMEIS.EditEnrg");
+  try {
+    const double e = parseFloat(modeEnergy, s.decimalSeparator());
+    if (std::isfinite(e) && e > 0.0) c.setText(kEnergy, modeEnergy);
+  } catch (const ConversionError&) {
+    // Not a number: the window's energy stays as it was.
+  }
   int ion = 0;  // protons
   if (!nra) {
     // The projectile's Z as the frame has it; another ion than protons or helium ions stays
